@@ -1,0 +1,33 @@
+#include "platform/SdlVideo.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+namespace platform {
+namespace {
+
+int DisplayState = -1;  // -1 undecided, 0 none, 1 available
+SDL_Window* Window = nullptr;
+
+bool DecideDisplay() {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr || std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DisplayAvailable() {
+  if (DisplayState < 0) DisplayState = DecideDisplay() ? 1 : 0;
+  return DisplayState == 1;
+}
+
+SDL_Window* SharedWindow() { return Window; }
+void SetSharedWindow(SDL_Window* window) { Window = window; }
+
+}  // namespace platform

@@ -1,0 +1,28 @@
+// The seam between the Glide core (buffers, state, rasterizer) and the presenting side (SDL
+// window, PNG capture, frame hash log, video pipe, swap pacing, the frame clock). The core calls
+// these three functions; it knows nothing of SDL or of files.
+#pragma once
+
+#include <cstdint>
+
+namespace glide {
+
+// Called by grSstWinOpen once the buffers exist. Reads the presenting environment variables
+// (GLIDE_PRESENT, GLIDE_CAPTURE, GLIDE_CAPTURE_FRAMES, GLIDE_FRAME_HASHES, GLIDE_VIDEO,
+// SST_GAMMA, SST_SCREENREFRESH, FX_GLIDE_SWAPINTERVAL). Returns false if nothing could be opened
+// that was asked for explicitly; presenting then falls back to none.
+bool OpenPresentation(int width, int height);
+
+// Called by grBufferSwap after the buffers were exchanged. `front` is the frame now shown
+// (width x height RGB565, stride `width` pixels), `interval` the application's swap interval.
+// Waits for the retrace(s) unless the interval (or FX_GLIDE_SWAPINTERVAL) is 0, shows and
+// records the frame, then advances the shared frame clock.
+void PresentFrame(const uint16_t* front, int interval);
+
+// Called by grGlideShutdown (harmless when nothing is open).
+void ClosePresentation();
+
+// grGammaCorrectionValue: the display gamma applied on the way out (SST_GAMMA overrides it).
+void SetPresentationGamma(float gamma);
+
+}  // namespace glide

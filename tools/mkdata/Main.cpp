@@ -1,0 +1,39 @@
+// mkdata DIR [GENERATOR...]: writes every data file of the presentation into DIR (created if
+// needed), deterministically, then DIR/MANIFEST. With generator names, runs only those and
+// writes no manifest.
+#include "Generator.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <system_error>
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: mkdata DIR [GENERATOR...]\ngenerators:");
+    for (const auto& gen : mkdata::Generators()) std::fprintf(stderr, " %s", gen.name);
+    std::fprintf(stderr, "\n");
+    return 2;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(argv[1], error);
+  if (error) {
+    std::fprintf(stderr, "mkdata: cannot create %s: %s\n", argv[1], error.message().c_str());
+    return 1;
+  }
+  std::set<std::string> only(argv + 2, argv + argc);
+  mkdata::Output out(argv[1]);
+  bool ok = true;
+  for (const auto& gen : mkdata::Generators()) {
+    if (!only.empty() && !only.count(gen.name)) continue;
+    if (!gen.run(out)) {
+      std::fprintf(stderr, "mkdata: generator %s failed\n", gen.name);
+      ok = false;
+    }
+  }
+  if (!ok) return 1;
+  if (only.empty() && !out.Write("MANIFEST", out.ManifestText())) return 1;
+  return 0;
+}
