@@ -1,0 +1,11 @@
+#include "app/App.h"
+#include "scenes/Scenes.h"
+
+#include <cstring>
+
+SceneEntry SceneTable[kSceneRows];
+
+void FillSceneTable() {
+  std::memset(SceneTable, 0, sizeof SceneTable);
+  // Rows in playing order; row 10 stays empty and ends the sequence.
+}

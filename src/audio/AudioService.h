@@ -1,0 +1,22 @@
+// The audio service: starts the sound library, loads the three shared effect samples, and at
+// the end stops and releases whatever sound the scenes still hold. The scenes hand music and
+// effects on to one another through the shared handles below (0 means none).
+#pragma once
+
+#include <midasdll.h>
+#include <windows.h>
+
+extern MIDASsample AudioSamples[3];  // "0.wav", "1.wav", "2.wav", loaded looping
+extern MIDASmodule MusicModule;
+extern MIDASmodulePlayHandle MusicPlayHandle;
+extern MIDASsamplePlayHandle EffectPlayHandle;
+
+// Starts sound for `window`. Exits the process with code 0 when the set-up is cancelled and
+// with code 1 on a fatal error. Without a window it logs the panic line and returns.
+void AudioStartup(HWND window);
+
+// Stops and frees what is still held and closes the library; a failure is fatal.
+void AudioShutdown();
+
+// Logs the library's last error, closes it (and the display, if it was opened) and exits with 1.
+[[noreturn]] void FatalAudioError();
