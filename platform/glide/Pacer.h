@@ -1,0 +1,39 @@
+// Swap pacing: the retraces of a display refreshing at a fixed rate, on an absolute grid that
+// starts when the display opens. A swap with interval n takes effect at the first retrace that
+// is at least n retraces after the previous swap and not in the past, as the SST-1's swap
+// command does (glide-notes 11.2); waiting for it sleeps, never spins.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace glide {
+
+// The retrace rates the board can be set to (SST_SCREENREFRESH); anything else means 60.
+int RetraceRateHz(const char* text);
+
+class SwapPacer {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  SwapPacer(int rateHz, Clock::time_point origin);
+
+  // The retrace at which a swap with `interval` (>= 1) issued at `now` is shown. Pure.
+  Clock::time_point RetraceFor(Clock::time_point now, int interval) const;
+
+  // Sleeps until RetraceFor(now, interval) and records it as the last swap. Returns that time.
+  Clock::time_point WaitForSwap(int interval);
+
+  // Records a swap shown at `when` without waiting (unpaced swaps, or swaps paced by vsync).
+  void NoteSwap(Clock::time_point when) { lastSwap_ = when; haveSwap_ = true; }
+
+  Clock::duration Period() const { return period_; }
+
+ private:
+  Clock::time_point origin_;
+  Clock::duration period_;
+  Clock::time_point lastSwap_{};
+  bool haveSwap_ = false;
+};
+
+}  // namespace glide

@@ -1,0 +1,67 @@
+#include "PresentGamma.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace glide {
+
+std::array<uint8_t, 33> GammaClut(float gamma) {
+  std::array<uint8_t, 33> clut{};
+  const double exponent = 1.0 / static_cast<double>(gamma);
+  for (int i = 0; i < 32; ++i) {
+    const double value = 255.0 * std::pow(8.0 * i / 255.0, exponent);
+    clut[i] = static_cast<uint8_t>(std::lround(std::fmin(value, 255.0)));
+  }
+  clut[32] = 255;
+  return clut;
+}
+
+uint8_t ApplyClut(const std::array<uint8_t, 33>& clut, uint8_t value) {
+  const int index = value >> 3;
+  const int fraction = value & 7;
+  const int low = clut[index];
+  const int high = clut[index + 1];
+  // An arithmetic shift floors, as the hardware's interpolator truncates.
+  return static_cast<uint8_t>(low + (((high - low) * fraction) >> 3));
+}
+
+DisplayTable::DisplayTable(float gamma) : gamma_(gamma), table_(65536) {
+  const std::array<uint8_t, 33> clut = GammaClut(gamma);
+  std::array<uint8_t, 32> red{};  // shared by red and blue (5 bits)
+  std::array<uint8_t, 64> green{};
+  for (int v = 0; v < 32; ++v) red[v] = ApplyClut(clut, static_cast<uint8_t>((v << 3) | (v >> 2)));
+  for (int v = 0; v < 64; ++v) green[v] = ApplyClut(clut, static_cast<uint8_t>((v << 2) | (v >> 4)));
+  for (uint32_t pixel = 0; pixel < 65536; ++pixel) {
+    table_[pixel] = (uint32_t{red[pixel >> 11]} << 16) | (uint32_t{green[(pixel >> 5) & 63]} << 8) |
+                    uint32_t{red[pixel & 31]};
+  }
+}
+
+void DisplayTable::ToXrgb(const uint16_t* src, int count, uint32_t* dst) const {
+  const uint32_t* table = table_.data();
+  for (int i = 0; i < count; ++i) dst[i] = table[src[i]];
+}
+
+void DisplayTable::ToRgb24(const uint16_t* src, int count, uint8_t* dst) const {
+  const uint32_t* table = table_.data();
+  for (int i = 0; i < count; ++i) {
+    const uint32_t xrgb = table[src[i]];
+    dst[3 * i + 0] = static_cast<uint8_t>(xrgb >> 16);
+    dst[3 * i + 1] = static_cast<uint8_t>(xrgb >> 8);
+    dst[3 * i + 2] = static_cast<uint8_t>(xrgb);
+  }
+}
+
+bool ParseGamma(const char* text, float* gamma) {
+  if (text == nullptr || *text == '\0') return false;
+  errno = 0;
+  char* end = nullptr;
+  const double value = std::strtod(text, &end);
+  while (*end == ' ' || *end == '\t') ++end;
+  if (errno != 0 || *end != '\0' || !(value >= 0.1 && value <= 10.0)) return false;
+  *gamma = static_cast<float>(value);
+  return true;
+}
+
+}  // namespace glide
