@@ -1,0 +1,93 @@
+// The audio service over the real MIDAS stand-in with silent output, in a temporary directory
+// holding the generated samples.
+#include "app/DebugLog.h"
+#include "audio/AudioService.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+HWND FakeWindow() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)); }
+
+class AudioServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
+    dir_ = fs::temp_directory_path() / ("keldrin_audio_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    const char* data = std::getenv("KELDRIN_DATA");
+    ASSERT_NE(data, nullptr);
+    for (const char* name : {"0.wav", "1.wav", "2.wav"}) fs::copy_file(fs::path(data) / name, dir_ / name);
+    old_ = fs::current_path();
+    fs::current_path(dir_);
+    ::setenv("MIDAS_OUTPUT", "silent", 1);
+    ::setenv("MIDAS_CONFIG", "ok", 1);
+    ResetDebugLog();
+  }
+  void TearDown() override {
+    fs::current_path(old_);
+    fs::remove_all(dir_);
+  }
+  static std::string Log() {
+    std::ifstream file("debug.log", std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+  fs::path dir_, old_;
+};
+
+TEST_F(AudioServiceTest, WithoutAWindowStartupLogsThePanicAndReturns) {
+  AudioStartup(nullptr);
+  EXPECT_EQ(Log(), "Panic! Couldn't find console window window handle\n");
+  EXPECT_EQ(AudioSamples[0], 0u);
+}
+
+TEST_F(AudioServiceTest, StartupLoadsTheSamplesAndShutdownReleasesWhatScenesStillHold) {
+  AudioStartup(FakeWindow());
+  EXPECT_EQ(Log(), "MIDAS: Loading samples\nMIDAS: starting\n");
+  for (MIDASsample sample : AudioSamples) EXPECT_NE(sample, 0u);
+  // As after Escape during a scene that started an effect: shutdown stops and frees it.
+  EffectPlayHandle = MIDASplaySample(AudioSamples[1], MIDAS_CHANNEL_AUTO, 0, 16000, 64, MIDAS_PAN_MIDDLE);
+  ASSERT_NE(EffectPlayHandle, 0u);
+  AudioShutdown();
+  EXPECT_EQ(Log(), "MIDAS: Loading samples\nMIDAS: starting\n");
+  EffectPlayHandle = 0;
+  for (MIDASsample& sample : AudioSamples) sample = 0;
+}
+
+TEST_F(AudioServiceTest, CancelledSetupExitsWithZero) {
+  ::setenv("MIDAS_CONFIG", "cancel", 1);
+  EXPECT_EXIT(AudioStartup(FakeWindow()), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(Log(), "MIDAS : Aborted! \n");
+}
+
+TEST_F(AudioServiceTest, MissingSampleIsFatalWithTheLibraryMessage) {
+  fs::remove("2.wav");
+  EXPECT_EXIT(AudioStartup(FakeWindow()), ::testing::ExitedWithCode(1), "");
+  EXPECT_EQ(Log(), "MIDAS: Loading samples\nMIDAS error: File does not exist\n");
+}
+
+TEST_F(AudioServiceTest, AFailingShutdownCallIsFatal) {
+  AudioStartup(FakeWindow());
+  MusicModule = reinterpret_cast<MIDASmodule>(static_cast<uintptr_t>(0xdead));  // never loaded
+  MusicPlayHandle = 0;
+  EXPECT_EXIT(AudioShutdown(), ::testing::ExitedWithCode(1), "");
+  const std::string log = Log();
+  EXPECT_NE(log.find("\nMIDAS error: "), std::string::npos) << log;
+  MusicModule = nullptr;
+  AudioShutdown();
+}
+
+}  // namespace
