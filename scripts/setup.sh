@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ pkg-config libsdl2-dev libopenmpt-dev libpng-dev libcairo2-dev
-          libfreetype-dev fonts-dejavu-core libxmp-dev libgtest-dev libgmock-dev libbenchmark-dev
+          libfreetype-dev fonts-dejavu-core libimagequant-dev libxmp-dev libgtest-dev libgmock-dev libbenchmark-dev
           ffmpeg sox)
 missing=()
 for p in "${packages[@]}"; do

@@ -2,3 +2,7 @@
 #pragma once
 
 #include <cstdint>
+
+void TitleInit();
+int32_t TitleFrame();
+void TitleDone();
