@@ -8,4 +8,5 @@ SceneEntry SceneTable[kSceneRows];
 void FillSceneTable() {
   std::memset(SceneTable, 0, sizeof SceneTable);
   // Rows in playing order; row 10 stays empty and ends the sequence.
+  SceneTable[1] = {TitleInit, TitleFrame, TitleDone};
 }
