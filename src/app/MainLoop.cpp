@@ -5,12 +5,20 @@ namespace {
 constexpr int kEnter = VK_RETURN;
 constexpr int kEscape = VK_ESCAPE;
 
+// The first row at or after `row` that has a scene, or kSceneRows when none is left. A row
+// without an init is a scene this build does not have: it is passed over rather than called
+// (with every scene present this is just the next row, and the empty end row ends the run).
+int NextSceneRow(int row) {
+  while (row < kSceneRows && SceneTable[row].init == nullptr) ++row;
+  return row;
+}
+
 // Ends the scene in row `index` (its done, if any) and starts the next one. Returns false when
-// the next row has no init, which ends the presentation.
+// no scene follows, which ends the presentation.
 bool AdvanceScene(int& index) {
   if (SceneTable[index].done != nullptr) SceneTable[index].done();
-  ++index;
-  if (index >= kSceneRows || SceneTable[index].init == nullptr) return false;
+  index = NextSceneRow(index + 1);
+  if (index >= kSceneRows) return false;
   SceneTable[index].init();
   return true;
 }
@@ -18,14 +26,13 @@ bool AdvanceScene(int& index) {
 }  // namespace
 
 void MainLoop() {
-  int index = 0;
+  int index = NextSceneRow(0);
   bool quit = false;
   bool skipPending = false;
   MSG msg{};
 
-  // An empty table ends at once rather than calling an absent init.
-  if (SceneTable[0].init == nullptr) return;
-  SceneTable[0].init();
+  if (index >= kSceneRows) return;  // an empty table ends at once
+  SceneTable[index].init();
 
   for (;;) {
     if (skipPending) {

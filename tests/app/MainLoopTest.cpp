@@ -150,3 +150,17 @@ TEST_F(MainLoopTest, WindowProcedureKeepsKeyState) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainLoopTest, RowsWithoutASceneArePassedOver) {
+  std::memset(SceneTable, 0, sizeof SceneTable);
+  SceneTable[1] = {FakeInit<0>, FakeFrame<0>, FakeDone<0>};
+  SceneTable[4] = {FakeInit<2>, FakeFrame<2>, nullptr};
+  Fakes[0].framesUntilEnd = 1;
+  Fakes[2].framesUntilEnd = 2;
+  MainLoop();
+  EXPECT_EQ(Trace, Expect({"init0", "frame0", "done0", "init2", "frame2", "frame2"}));
+}
+
+}  // namespace
