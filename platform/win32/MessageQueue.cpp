@@ -1,0 +1,228 @@
+// The thread's message queue. PeekMessageA first moves what has arrived into it: SDL keyboard,
+// mouse and window events, and the scripted input that the frame clock has released. It then
+// answers in Windows' order: posted messages, the quit message PostQuitMessage asked for, input
+// messages. It never blocks. Single-threaded, like the program's one message pump.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+
+#include "Win32Internal.h"
+#include "platform/FrameClock.h"
+
+namespace win32 {
+namespace {
+
+struct MessageQueue {
+  std::deque<MSG> posted;
+  std::deque<MSG> input;
+  bool quit = false;
+  int quitCode = 0;
+  KeyboardState keyboard;
+  bool scriptRead = false;
+  std::vector<ScriptedEvent> script;
+  size_t scriptNext = 0;
+};
+
+MessageQueue Queue;
+const std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
+
+DWORD NowMs() {
+  const auto elapsed = std::chrono::steady_clock::now() - Start;
+  return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  MSG msg{};
+  msg.hwnd = window;
+  msg.message = message;
+  msg.wParam = wParam;
+  msg.lParam = lParam;
+  msg.time = NowMs();
+  return msg;
+}
+
+void PostKey(HWND window, int virtualKey, bool down, bool repeat) {
+  const KeyMessage key = Queue.keyboard.Key(virtualKey, down, repeat);
+  if (window != nullptr) PostInput(window, key.message, key.wParam, key.lParam);
+}
+
+// Scripted input due at the current frame count goes into the queues, in list order.
+void ReleaseScript() {
+  if (!Queue.scriptRead) {
+    Queue.scriptRead = true;
+    std::vector<std::string> errors;
+    Queue.script = ParseScript(std::getenv("WIN32_INPUT"), &errors);
+    for (const std::string& error : errors) std::fprintf(stderr, "win32: %s\n", error.c_str());
+  }
+  const uint64_t frames = platform::FrameCount();
+  while (Queue.scriptNext < Queue.script.size() && Queue.script[Queue.scriptNext].frame <= frames) {
+    const ScriptedEvent& event = Queue.script[Queue.scriptNext++];
+    const HWND window = InputWindow();
+    if (event.kind == ScriptedEvent::Kind::kClose) {
+      if (window != nullptr) PostToQueue(window, WM_CLOSE, 0, 0);
+    } else {
+      PostKey(window, event.virtualKey, event.kind == ScriptedEvent::Kind::kDown, false);
+    }
+  }
+}
+
+LPARAM PointParam(int x, int y) {
+  return static_cast<LPARAM>(static_cast<int32_t>((static_cast<uint32_t>(y & 0xFFFF) << 16) | (x & 0xFFFF)));
+}
+
+void TranslateSdlEvent(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      const int virtualKey = VirtualKeyFromSdl(event.key.keysym.sym, event.key.keysym.scancode);
+      if (virtualKey == 0) return;
+      HWND window = WindowFromSdlId(event.key.windowID);
+      if (window == nullptr) window = InputWindow();
+      PostKey(window, virtualKey, event.type == SDL_KEYDOWN, event.key.repeat != 0);
+      return;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      const bool down = event.type == SDL_MOUSEBUTTONDOWN;
+      UINT message;
+      switch (event.button.button) {
+        case SDL_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
+        case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
+        case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
+        default: return;
+      }
+      HWND window = WindowFromSdlId(event.button.windowID);
+      if (window == nullptr) window = InputWindow();
+      if (window != nullptr) PostInput(window, message, 0, PointParam(event.button.x, event.button.y));
+      return;
+    }
+    case SDL_WINDOWEVENT: {
+      const HWND window = WindowFromSdlId(event.window.windowID);
+      if (window == nullptr) return;
+      // Focus changes are sent, as Windows sends them while the queue is being read.
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) PostToQueue(window, WM_CLOSE, 0, 0);
+      if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) SendMessageA(window, WM_SETFOCUS, 0, 0);
+      if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) SendMessageA(window, WM_KILLFOCUS, 0, 0);
+      return;
+    }
+    case SDL_QUIT: {
+      // The last window was closed, or the process was interrupted: ask the window to close.
+      const HWND window = InputWindow();
+      if (window != nullptr) PostToQueue(window, WM_CLOSE, 0, 0);
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void PumpSdl() {
+  if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
+  SDL_Event event;
+  while (SDL_PollEvent(&event) != 0) TranslateSdlEvent(event);
+}
+
+bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
+  if (window == reinterpret_cast<HWND>(static_cast<intptr_t>(-1))) {
+    if (msg.hwnd != nullptr) return false;
+  } else if (window != nullptr && msg.hwnd != window) {
+    return false;
+  }
+  if (filterMin == 0 && filterMax == 0) return true;
+  return msg.message >= filterMin && msg.message <= filterMax;
+}
+
+bool Take(std::deque<MSG>& queue, LPMSG msg, HWND window, UINT filterMin, UINT filterMax, bool remove) {
+  for (auto it = queue.begin(); it != queue.end(); ++it) {
+    if (Matches(*it, window, filterMin, filterMax)) {
+      *msg = *it;
+      if (remove) queue.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void PostToQueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Queue.posted.push_back(MakeMessage(window, message, wParam, lParam));
+}
+
+void PostInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Queue.input.push_back(MakeMessage(window, message, wParam, lParam));
+}
+
+void FlushWindowMessages(HWND window) {
+  std::erase_if(Queue.posted, [window](const MSG& msg) { return msg.hwnd == window; });
+  std::erase_if(Queue.input, [window](const MSG& msg) { return msg.hwnd == window; });
+}
+
+void ResetForTesting() {
+  ResetWindowsForTesting();
+  Queue = MessageQueue();
+}
+
+}  // namespace win32
+
+extern "C" {
+
+BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
+  if (msg == nullptr) return FALSE;
+  win32::ReleaseScript();
+  win32::PumpSdl();
+  const bool remove = (removeMessage & PM_REMOVE) != 0;
+  if (win32::Take(win32::Queue.posted, msg, window, filterMin, filterMax, remove)) return TRUE;
+  if (win32::Queue.quit) {
+    // Generated when no posted message is waiting, whatever the filters (as Windows does).
+    *msg = win32::MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(win32::Queue.quitCode), 0);
+    if (remove) win32::Queue.quit = false;
+    return TRUE;
+  }
+  return win32::Take(win32::Queue.input, msg, window, filterMin, filterMax, remove) ? TRUE : FALSE;
+}
+
+BOOL WINAPI TranslateMessage(const MSG* msg) {
+  if (msg == nullptr) return FALSE;
+  switch (msg->message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      const int character = win32::CharacterForKey(static_cast<int>(msg->wParam), win32::Queue.keyboard.ShiftDown());
+      if (character != 0) {
+        win32::PostToQueue(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR,
+                           static_cast<WPARAM>(character), msg->lParam);
+      }
+      return TRUE;
+    }
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* msg) {
+  if (msg == nullptr) return 0;
+  return SendMessageA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (window != nullptr && win32::FindWindowRecord(window) == nullptr) return FALSE;
+  win32::PostToQueue(window, message, wParam, lParam);
+  return TRUE;
+}
+
+LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  win32::WindowRecord* record = win32::FindWindowRecord(window);
+  if (record == nullptr) return 0;
+  return record->proc(window, message, wParam, lParam);
+}
+
+void WINAPI PostQuitMessage(int exitCode) {
+  win32::Queue.quit = true;
+  win32::Queue.quitCode = exitCode;
+}
+
+}  // extern "C"
