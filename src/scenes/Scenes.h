@@ -6,3 +6,10 @@
 void TitleInit();
 int32_t TitleFrame();
 void TitleDone();
+
+void FacemapInit();
+int32_t FacemapFrame();
+
+void EnviroInit();
+int32_t EnviroFrame();
+void EnviroDone();

@@ -1,0 +1,133 @@
+#include "geom/ReflectionRenderer.h"
+
+#include <glide.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr float kMapCentre = 128.0f;
+constexpr float kMapRadius = 126.0f;
+constexpr float kMinScreenArea = 0.9f;  // twice the area, in pixels, a face must exceed
+
+// The three corners of the triangle being drawn; fields other than those written stay zero.
+GrVertex Corners[3];
+
+// Per-vertex normal sums of the smooth variant (x, y, z, face count) and the resulting map
+// coordinates. Kept between calls at the largest size needed: every frame of the enviro scene
+// needs them, so one allocation serves the whole run.
+struct NormalSum {
+  float x, y, z, faces;
+};
+std::vector<NormalSum> NormalSums;
+std::vector<float> MapS, MapT;
+
+Vector3 Difference(const Vertex4& a, const Vertex4& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+Vector3 FaceNormal(const Vertex4& p0, const Vertex4& p1, const Vertex4& p2) {
+  const Vector3 e1 = Difference(p1, p0);
+  const Vector3 e2 = Difference(p2, p0);
+  Vector3 n;
+  CrossProduct(&e1, &e2, &n);
+  return n;
+}
+
+// Common steps 1 to 4 for one corner: depth, colour, 1/w and the screen position truncated to
+// whole pixels. False when the corner is at or behind the eye.
+bool ProjectCorner(const Vertex4& p, float alpha, GrVertex& corner) {
+  const float depth = p.z + kEyeDistance;
+  if (!(depth > 0.0f)) return false;
+  corner.r = corner.g = corner.b = 0.0f;
+  corner.a = alpha;
+  corner.oow = 1.0f / depth;
+  corner.x = std::trunc(640.0f * p.x * corner.oow + 320.0f);
+  corner.y = std::trunc(640.0f * p.y * corner.oow + 240.0f);
+  return true;
+}
+
+bool ProjectFace(const Vertex4& p0, const Vertex4& p1, const Vertex4& p2, float alpha) {
+  return ProjectCorner(p0, alpha, Corners[0]) && ProjectCorner(p1, alpha, Corners[1]) &&
+         ProjectCorner(p2, alpha, Corners[2]);
+}
+
+void SetMapCoordinates(GrVertex& corner, float s, float t) {
+  corner.tmuvtx[0].sow = s * corner.oow;
+  corner.tmuvtx[0].tow = t * corner.oow;
+}
+
+// Common steps 6 and 7: draws the face if it runs counter-clockwise on the screen and covers
+// more than about half a pixel.
+void CullAndDraw() {
+  const GrVertex& s0 = Corners[0];
+  const GrVertex& s1 = Corners[1];
+  const GrVertex& s2 = Corners[2];
+  const float area = (s0.x - s1.x) * (s2.y - s1.y) - (s0.y - s1.y) * (s2.x - s1.x);
+  if (area > kMinScreenArea) grDrawTriangle(&Corners[0], &Corners[1], &Corners[2]);
+}
+
+}  // namespace
+
+void DrawEnvMappedObject(const Vertex4* points, const P3dObject* object, float alpha) {
+  const auto vertexCount = static_cast<size_t>(object->vertexCount);
+  if (NormalSums.size() < vertexCount) {
+    NormalSums.resize(vertexCount);
+    MapS.resize(vertexCount);
+    MapT.resize(vertexCount);
+  }
+  std::fill_n(NormalSums.begin(), vertexCount, NormalSum{0.0f, 0.0f, 0.0f, 0.0f});
+
+  const P3dFace* faces = object->faces;
+  for (int32_t i = 0; i < object->faceCount; ++i) {
+    const P3dFace& face = faces[i];
+    const Vector3 n = FaceNormal(points[face.vertex0], points[face.vertex1], points[face.vertex2]);
+    for (int32_t v : {face.vertex0, face.vertex1, face.vertex2}) {
+      NormalSum& sum = NormalSums[static_cast<size_t>(v)];
+      sum.x += n.x;
+      sum.y += n.y;
+      sum.z += n.z;
+      sum.faces += 1.0f;
+    }
+  }
+
+  for (size_t v = 0; v < vertexCount; ++v) {
+    const NormalSum& sum = NormalSums[v];
+    if (sum.faces == 0.0f) continue;
+    const float x = sum.x / sum.faces;
+    const float y = sum.y / sum.faces;
+    const float z = sum.z / sum.faces;
+    const float length = std::sqrt(x * x + y * y + z * z);
+    // A normal that sums to nothing looks straight at the viewer: the centre of the map.
+    MapS[v] = length > 0.0f ? kMapCentre + kMapRadius * x / length : kMapCentre;
+    MapT[v] = length > 0.0f ? kMapCentre + kMapRadius * y / length : kMapCentre;
+  }
+
+  for (int32_t i = 0; i < object->faceCount; ++i) {
+    const P3dFace& face = faces[i];
+    if (!ProjectFace(points[face.vertex0], points[face.vertex1], points[face.vertex2], alpha)) continue;
+    const int32_t corners[3] = {face.vertex0, face.vertex1, face.vertex2};
+    for (int c = 0; c < 3; ++c) SetMapCoordinates(Corners[c], MapS[corners[c]], MapT[corners[c]]);
+    CullAndDraw();
+  }
+}
+
+void DrawFaceMappedObject(const Vertex4* points, const P3dObject* object, float alpha) {
+  const P3dFace* faces = object->faces;
+  for (int32_t i = 0; i < object->faceCount; ++i) {
+    const P3dFace& face = faces[i];
+    const Vertex4& p0 = points[face.vertex0];
+    const Vertex4& p1 = points[face.vertex1];
+    const Vertex4& p2 = points[face.vertex2];
+    if (!ProjectFace(p0, p1, p2, alpha)) continue;
+    const Vector3 n = FaceNormal(p0, p1, p2);
+    const float length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    // A face without a normal has no screen area and is culled below; any finite value serves.
+    const float nx = length > 0.0f ? kMapRadius * n.x / length : 0.0f;
+    const float ny = length > 0.0f ? kMapRadius * n.y / length : 0.0f;
+    SetMapCoordinates(Corners[0], kMapCentre + nx, kMapCentre + ny);
+    SetMapCoordinates(Corners[1], kMapCentre + 0.075f * nx, kMapCentre + ny);
+    SetMapCoordinates(Corners[2], kMapCentre + nx, kMapCentre + 0.075f * ny);
+    CullAndDraw();
+  }
+}
