@@ -1,0 +1,141 @@
+// Key mapping (SDL keys to Windows virtual-key codes), the keyboard messages a press becomes,
+// and the WIN32_INPUT script format.
+#include <gtest/gtest.h>
+
+#include "Win32Internal.h"
+
+namespace {
+
+using win32::KeyboardState;
+using win32::ScriptedEvent;
+using win32::VirtualKeyFromSdl;
+
+int Vk(SDL_Keycode key) { return VirtualKeyFromSdl(key, SDL_GetScancodeFromKey(key)); }
+
+TEST(KeyMapping, KeysTheProgramAndItsViewersUseGetTheirWindowsCodes) {
+  EXPECT_EQ(Vk(SDLK_RETURN), 13);
+  EXPECT_EQ(Vk(SDLK_KP_ENTER), 13);
+  EXPECT_EQ(Vk(SDLK_ESCAPE), 27);
+  EXPECT_EQ(Vk(SDLK_SPACE), VK_SPACE);
+  EXPECT_EQ(Vk(SDLK_LEFT), VK_LEFT);
+  EXPECT_EQ(Vk(SDLK_UP), VK_UP);
+  EXPECT_EQ(Vk(SDLK_RIGHT), VK_RIGHT);
+  EXPECT_EQ(Vk(SDLK_DOWN), VK_DOWN);
+  EXPECT_EQ(Vk(SDLK_BACKSPACE), VK_BACK);
+  EXPECT_EQ(Vk(SDLK_TAB), VK_TAB);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(Vk(SDLK_F1 + i), VK_F1 + i) << "F" << i + 1;
+  EXPECT_EQ(VK_F4, 0x73);
+}
+
+TEST(KeyMapping, LettersAndDigitsFollowTheKeyPositionNotTheLayout) {
+  for (int i = 0; i < 26; ++i) {
+    const auto scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_A + i);
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_a + i, scancode), 'A' + i);
+    // A French keyboard sends 'q' from the key where US has 'A': Windows still says VK 'A'.
+    EXPECT_EQ(VirtualKeyFromSdl(SDLK_q, scancode), 'A' + i);
+  }
+  EXPECT_EQ(Vk(SDLK_0), '0');
+  for (int i = 1; i <= 9; ++i) EXPECT_EQ(Vk(SDLK_1 + i - 1), '0' + i);
+  EXPECT_EQ(Vk(SDLK_KP_0), VK_NUMPAD0);
+  EXPECT_EQ(Vk(SDLK_KP_9), VK_NUMPAD9);
+}
+
+TEST(KeyMapping, BothSidesOfAModifierReportTheGenericCodeAndUnknownKeysNone) {
+  EXPECT_EQ(Vk(SDLK_LSHIFT), VK_SHIFT);
+  EXPECT_EQ(Vk(SDLK_RSHIFT), VK_SHIFT);
+  EXPECT_EQ(Vk(SDLK_LCTRL), VK_CONTROL);
+  EXPECT_EQ(Vk(SDLK_RCTRL), VK_CONTROL);
+  EXPECT_EQ(Vk(SDLK_LALT), VK_MENU);
+  EXPECT_EQ(Vk(SDLK_RALT), VK_MENU);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_UNKNOWN, SDL_SCANCODE_UNKNOWN), 0);
+  EXPECT_EQ(Vk(SDLK_AUDIOMUTE), 0);
+}
+
+TEST(KeyboardMessages, PressAndReleaseCarryTheWindowsKeyDataBits) {
+  KeyboardState keyboard;
+  const auto down = keyboard.Key(VK_RETURN, true, false);
+  EXPECT_EQ(down.message, static_cast<UINT>(WM_KEYDOWN));
+  EXPECT_EQ(down.wParam, 13u);
+  EXPECT_EQ(static_cast<uint32_t>(down.lParam), 1u);  // repeat count 1, was up, pressed
+
+  const auto repeat = keyboard.Key(VK_RETURN, true, true);
+  EXPECT_EQ(repeat.message, static_cast<UINT>(WM_KEYDOWN));
+  EXPECT_EQ(static_cast<uint32_t>(repeat.lParam), 1u | (1u << 30));  // was already down
+
+  const auto up = keyboard.Key(VK_RETURN, false, false);
+  EXPECT_EQ(up.message, static_cast<UINT>(WM_KEYUP));
+  EXPECT_EQ(static_cast<uint32_t>(up.lParam), 1u | (1u << 30) | (1u << 31));
+  EXPECT_LT(up.lParam, 0) << "LPARAM holds the 32-bit value sign-extended";
+}
+
+TEST(KeyboardMessages, AltTurnsKeysIntoSystemKeysUnlessCtrlIsHeld) {
+  KeyboardState keyboard;
+  const auto alt = keyboard.Key(VK_MENU, true, false);
+  EXPECT_EQ(alt.message, static_cast<UINT>(WM_SYSKEYDOWN));
+  const auto f4 = keyboard.Key(VK_F4, true, false);
+  EXPECT_EQ(f4.message, static_cast<UINT>(WM_SYSKEYDOWN));
+  EXPECT_NE(static_cast<uint32_t>(f4.lParam) & (1u << 29), 0u) << "context bit: Alt is down";
+  EXPECT_EQ(keyboard.Key(VK_F4, false, false).message, static_cast<UINT>(WM_SYSKEYUP));
+  EXPECT_EQ(keyboard.Key(VK_MENU, false, false).message, static_cast<UINT>(WM_SYSKEYUP));
+
+  // Alt released: Enter is an ordinary key again.
+  const auto enter = keyboard.Key(VK_RETURN, true, false);
+  EXPECT_EQ(enter.message, static_cast<UINT>(WM_KEYDOWN));
+  EXPECT_EQ(static_cast<uint32_t>(enter.lParam) & (1u << 29), 0u);
+
+  // Ctrl+Alt (AltGr on many layouts) types characters: no system keys.
+  keyboard.Key(VK_CONTROL, true, false);
+  keyboard.Key(VK_MENU, true, false);
+  EXPECT_EQ(keyboard.Key('E', true, false).message, static_cast<UINT>(WM_KEYDOWN));
+
+  KeyboardState fresh;
+  EXPECT_EQ(fresh.Key(VK_F10, true, false).message, static_cast<UINT>(WM_SYSKEYDOWN)) << "F10 alone is a system key";
+}
+
+TEST(KeyboardMessages, CharactersOfTranslatedKeys) {
+  EXPECT_EQ(win32::CharacterForKey(VK_RETURN, false), '\r');
+  EXPECT_EQ(win32::CharacterForKey(VK_ESCAPE, false), 27);
+  EXPECT_EQ(win32::CharacterForKey('A', false), 'a');
+  EXPECT_EQ(win32::CharacterForKey('A', true), 'A');
+  EXPECT_EQ(win32::CharacterForKey('7', false), '7');
+  EXPECT_EQ(win32::CharacterForKey(VK_F4, false), 0);
+  EXPECT_EQ(win32::CharacterForKey(VK_LEFT, false), 0);
+}
+
+TEST(ScriptFormat, EntriesAreOrderedByFrameKeepingListOrderWithinAFrame) {
+  std::vector<std::string> errors;
+  const auto events = win32::ParseScript(" 120:down:13, 5:close ,120:up:0x0D,0:down:27", &errors);
+  EXPECT_TRUE(errors.empty());
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[0].frame, 0u);
+  EXPECT_EQ(events[0].kind, ScriptedEvent::Kind::kDown);
+  EXPECT_EQ(events[0].virtualKey, 27);
+  EXPECT_EQ(events[1].frame, 5u);
+  EXPECT_EQ(events[1].kind, ScriptedEvent::Kind::kClose);
+  EXPECT_EQ(events[2].frame, 120u);
+  EXPECT_EQ(events[2].kind, ScriptedEvent::Kind::kDown);
+  EXPECT_EQ(events[3].frame, 120u);
+  EXPECT_EQ(events[3].kind, ScriptedEvent::Kind::kUp);
+  EXPECT_EQ(events[3].virtualKey, 13);
+}
+
+TEST(ScriptFormat, MalformedEntriesAreReportedOneByOneAndTheRestStillCounts) {
+  const char* bad[] = {"x:down:13",  "-1:down:13", "3:press:13", "3:down",        "3:down:",
+                       "3:down:0",   "3:down:255", "3:down:abc", "3:close:13",    "3:up:13:9",
+                       "3",          ":close",     "3:down:0x",  "99999999999999999999:close"};
+  std::string text = "1:down:13";
+  for (const char* entry : bad) text += std::string(",") + entry;
+  text += ",,2:up:13";
+  std::vector<std::string> errors;
+  const auto events = win32::ParseScript(text.c_str(), &errors);
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].frame, 1u);
+  EXPECT_EQ(events[1].frame, 2u);
+  ASSERT_EQ(errors.size(), std::size(bad)) << "one message per malformed entry, none for the empty one";
+  EXPECT_NE(errors[0].find("x:down:13"), std::string::npos) << errors[0];
+
+  EXPECT_TRUE(win32::ParseScript(nullptr, &errors).empty());
+  EXPECT_TRUE(win32::ParseScript("", &errors).empty());
+}
+
+}  // namespace
