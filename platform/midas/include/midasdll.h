@@ -141,7 +141,6 @@ typedef DWORD MIDASmodulePlayHandle;
 
 /* Start-up, configuration and shut-down. */
 BOOL MIDASCALL MIDASstartup(void);
-BOOL MIDASCALL MIDASdetectSoundCard(void);
 BOOL MIDASCALL MIDASconfig(void);
 BOOL MIDASCALL MIDASinit(void);
 BOOL MIDASCALL MIDASclose(void);
@@ -149,12 +148,10 @@ BOOL MIDASCALL MIDASsetOption(int option, DWORD value);
 DWORD MIDASCALL MIDASgetOption(int option);
 int MIDASCALL MIDASgetLastError(void);
 char *MIDASCALL MIDASgetErrorMessage(int errorCode);
-DWORD MIDASCALL MIDASgetVersion(void);
 
 /* Playback driving. */
 BOOL MIDASCALL MIDASstartBackgroundPlay(DWORD pollRate);
 BOOL MIDASCALL MIDASstopBackgroundPlay(void);
-BOOL MIDASCALL MIDASpoll(void);
 void MIDASCALL MIDASlock(void);
 void MIDASCALL MIDASunlock(void);
 

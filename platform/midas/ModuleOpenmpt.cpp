@@ -1,0 +1,116 @@
+// The libopenmpt back end of the module decoder. libopenmpt objects are not thread-safe; each
+// stream is touched only under the stand-in's lock.
+#include "Errors.h"
+#include "Module.h"
+
+#include <libopenmpt/libopenmpt.hpp>
+
+#include <algorithm>
+#include <new>
+#include <ostream>
+#include <streambuf>
+
+namespace midas {
+namespace {
+
+// libopenmpt logs to a stream; the stand-in reports through error codes instead.
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return traits_type::not_eof(c); }
+};
+
+std::ostream& NullLog() {
+  static NullBuffer buffer;
+  static std::ostream log(&buffer);
+  return log;
+}
+
+std::unique_ptr<openmpt::module> Load(std::span<const uint8_t> bytes) {
+  if (bytes.empty()) throw Error(kUnexpectedEof);
+  CheckModuleComplete(bytes);
+  try {
+    return std::make_unique<openmpt::module>(bytes.data(), bytes.size(), NullLog());
+  } catch (const std::bad_alloc&) {
+    throw Error(kOutOfMemory);
+  } catch (const std::exception&) {
+    throw Error(kInvalidModule);
+  }
+}
+
+class OpenmptStream final : public ModuleStream {
+ public:
+  OpenmptStream(std::unique_ptr<openmpt::module> module, int mixRate)
+      : module_(std::move(module)), mixRate_(mixRate) {}
+
+  std::size_t Render(float* stereo, std::size_t frames) override {
+    std::size_t done = 0;
+    while (done < frames) {
+      const std::size_t got = module_->read_interleaved_stereo(mixRate_, frames - done, stereo + 2 * done);
+      if (got == 0) break;
+      done += got;
+    }
+    const int order = module_->get_current_order();
+    if (order < lastOrder_) ++songLoops_;
+    lastOrder_ = order;
+    return done;
+  }
+
+  ModulePosition Position() const override {
+    ModulePosition position;
+    position.order = module_->get_current_order();
+    position.pattern = module_->get_current_pattern();
+    position.row = module_->get_current_row();
+    position.songLoops = songLoops_;
+    return position;
+  }
+
+  bool SetOrder(int order) override {
+    if (order < 0 || order >= module_->get_num_orders()) return false;
+    module_->set_position_order_row(order, 0);
+    lastOrder_ = order;
+    return true;
+  }
+
+ private:
+  std::unique_ptr<openmpt::module> module_;
+  int mixRate_;
+  int lastOrder_ = 0;
+  unsigned songLoops_ = 0;
+};
+
+class OpenmptDecoder final : public ModuleDecoder {
+ public:
+  ModuleInfo Probe(std::span<const uint8_t> bytes) override {
+    const auto module = Load(bytes);
+    ModuleInfo info;
+    info.title = module->get_metadata("title");
+    info.type = module->get_metadata("type");
+    info.channels = module->get_num_channels();
+    info.orders = module->get_num_orders();
+    info.patterns = module->get_num_patterns();
+    info.instruments = std::max(module->get_num_instruments(), module->get_num_samples());
+    if (info.channels <= 0) throw Error(kInvalidModule);
+    return info;
+  }
+
+  std::unique_ptr<ModuleStream> Open(std::span<const uint8_t> bytes, int mixRate, bool loop,
+                                     int stereoSeparation) override {
+    auto module = Load(bytes);
+    try {
+      module->set_repeat_count(loop ? -1 : 0);
+      module->set_render_param(openmpt::module::RENDER_STEREOSEPARATION_PERCENT,
+                               std::clamp(stereoSeparation, 0, 64) * 100 / 64);
+      // A song that is not looped stops at its end instead of fading out.
+      module->ctl_set_text("play.at_end", "stop");
+    } catch (const std::exception&) {
+      throw Error(kInvalidModule);
+    }
+    return std::make_unique<OpenmptStream>(std::move(module), mixRate);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<ModuleDecoder> MakeOpenmptDecoder() { return std::make_unique<OpenmptDecoder>(); }
+
+}  // namespace midas

@@ -1,0 +1,34 @@
+// Where the mixed sound goes. An output pulls 16-bit stereo frames through a render function
+// for as long as it exists; once its destructor returns the function is never called again.
+// The owner must not hold a lock that the render function takes while destroying an output.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace midas {
+
+using RenderFunction = std::function<void(int16_t* stereo, std::size_t frames)>;
+
+class Output {
+ public:
+  virtual ~Output() = default;
+  virtual const char* Name() const = 0;
+};
+
+// Keeps time without sound: renders (and drops) the frames due by the wall clock, every 10 ms.
+std::unique_ptr<Output> OpenSilentOutput(int rate, RenderFunction render);
+
+// A 16-bit stereo WAV file advanced by the shared frame clock: after the clock has counted n
+// frames since the output opened, the file holds round(n * rate / 60) frames. The header is
+// kept valid after every frame, so the file is complete even if the process ends without
+// MIDASclose. Throws Error(kUnableToWriteFile) when the file cannot be created.
+std::unique_ptr<Output> OpenWavOutput(const std::string& path, int rate, RenderFunction render);
+
+// The SDL audio device (OutputSdl.cpp). Returns null and sets `failure` if no device opens.
+std::unique_ptr<Output> OpenDeviceOutput(int rate, RenderFunction render, std::string& failure);
+
+}  // namespace midas

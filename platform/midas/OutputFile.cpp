@@ -1,0 +1,101 @@
+// The portable outputs: silence that keeps time, and a WAV file driven by the frame clock.
+#include "Output.h"
+#include "WavWriter.h"
+
+#include "platform/FrameClock.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace midas {
+namespace {
+
+class SilentOutput final : public Output {
+ public:
+  SilentOutput(int rate, RenderFunction render) : rate_(rate), render_(std::move(render)) {
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~SilentOutput() override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  const char* Name() const override { return "silent"; }
+
+ private:
+  void Run() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    std::vector<int16_t> scratch;
+    uint64_t rendered = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!wake_.wait_for(lock, std::chrono::milliseconds(10), [this] { return stop_; })) {
+      const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+      const uint64_t due = static_cast<uint64_t>(elapsed) * static_cast<uint64_t>(rate_) / 1000000;
+      // After a long stall (a suspended process) skip ahead instead of catching up at once.
+      const std::size_t frames = static_cast<std::size_t>(std::min<uint64_t>(due - rendered, rate_));
+      rendered = due;
+      scratch.resize(2 * frames);
+      lock.unlock();
+      render_(scratch.data(), frames);
+      lock.lock();
+    }
+  }
+
+  int rate_;
+  RenderFunction render_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+class WavOutput final : public Output {
+ public:
+  WavOutput(const std::string& path, int rate, RenderFunction render)
+      : writer_(path, rate), rate_(rate), render_(std::move(render)), baseFrame_(platform::FrameCount()) {
+    token_ = platform::SubscribeFrames([this](uint64_t count) { OnFrame(count); });
+  }
+  ~WavOutput() override { platform::UnsubscribeFrames(token_); }
+  const char* Name() const override { return "wav"; }
+
+ private:
+  // Frames shown since the output opened -> the audio frames due, rounded to nearest:
+  // exactly rate/60 per shown frame with the remainder carried.
+  void OnFrame(uint64_t count) {
+    if (count <= baseFrame_) return;
+    const uint64_t shown = count - baseFrame_;
+    const uint64_t due = (shown * static_cast<uint64_t>(rate_) * 2 + 60) / 120;
+    while (writer_.frames() < due) {
+      const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(due - writer_.frames(), 4096));
+      scratch_.resize(2 * n);
+      render_(scratch_.data(), n);
+      if (!writer_.Append(scratch_.data(), n)) return;
+    }
+  }
+
+  WavWriter writer_;
+  int rate_;
+  RenderFunction render_;
+  uint64_t baseFrame_;
+  int token_ = 0;
+  std::vector<int16_t> scratch_;
+};
+
+}  // namespace
+
+std::unique_ptr<Output> OpenSilentOutput(int rate, RenderFunction render) {
+  return std::make_unique<SilentOutput>(rate, std::move(render));
+}
+
+std::unique_ptr<Output> OpenWavOutput(const std::string& path, int rate, RenderFunction render) {
+  return std::make_unique<WavOutput>(path, rate, std::move(render));
+}
+
+}  // namespace midas

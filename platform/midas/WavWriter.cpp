@@ -1,0 +1,87 @@
+#include "WavWriter.h"
+
+#include "Errors.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace midas {
+namespace {
+
+constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
+
+void Put16(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+  Put16(p, v & 0xFFFF);
+  Put16(p + 2, v >> 16);
+}
+
+}  // namespace
+
+WavWriter::WavWriter(const std::string& path, int rate) : rate_(rate) {
+  file_ = std::fopen(path.c_str(), "wb");
+  if (file_ == nullptr) {
+    std::fprintf(stderr, "MIDAS: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    throw Error(kUnableToWriteFile);
+  }
+  WriteHeader();
+  if (failed_) {
+    std::fclose(file_);
+    throw Error(kUnableToWriteFile);
+  }
+}
+
+WavWriter::~WavWriter() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void WavWriter::WriteHeader() {
+  const uint32_t dataBytes = static_cast<uint32_t>(frames_ * 4);
+  uint8_t header[44];
+  std::memcpy(header, "RIFF", 4);
+  Put32(header + 4, 36 + dataBytes);
+  std::memcpy(header + 8, "WAVEfmt ", 8);
+  Put32(header + 16, 16);
+  Put16(header + 20, 1);  // PCM
+  Put16(header + 22, 2);
+  Put32(header + 24, static_cast<uint32_t>(rate_));
+  Put32(header + 28, static_cast<uint32_t>(rate_) * 4);
+  Put16(header + 32, 4);
+  Put16(header + 34, 16);
+  std::memcpy(header + 36, "data", 4);
+  Put32(header + 40, dataBytes);
+  if (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header, sizeof header, 1, file_) != 1 ||
+      std::fseek(file_, 0, SEEK_END) != 0 || std::fflush(file_) != 0) {
+    failed_ = true;
+  }
+}
+
+bool WavWriter::Append(const int16_t* stereo, std::size_t frames) {
+  if (failed_) return false;
+  if ((frames_ + frames) * 4 > kMaxDataBytes) {
+    frames = static_cast<std::size_t>(kMaxDataBytes / 4 - frames_);
+    failed_ = true;
+    std::fprintf(stderr, "MIDAS: WAV output is full (4 GiB); the rest of the sound is dropped\n");
+  }
+  uint8_t bytes[4096 * 4];
+  std::size_t done = 0;
+  while (done < frames) {
+    const std::size_t n = std::min<std::size_t>(frames - done, 4096);
+    for (std::size_t i = 0; i < 2 * n; ++i) Put16(bytes + 2 * i, static_cast<uint16_t>(stereo[2 * done + i]));
+    if (std::fwrite(bytes, 4, n, file_) != n) {
+      failed_ = true;
+      break;
+    }
+    frames_ += n;
+    done += n;
+  }
+  const bool wasFailed = failed_;
+  WriteHeader();
+  if (failed_ && !wasFailed) std::fprintf(stderr, "MIDAS: writing the WAV output failed\n");
+  return !failed_;
+}
+
+}  // namespace midas

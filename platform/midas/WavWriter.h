@@ -1,0 +1,33 @@
+// Writes a 16-bit stereo PCM WAV file incrementally, with sizes in the header patched after
+// every append so the file on disk is always a complete WAV.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace midas {
+
+class WavWriter {
+ public:
+  // Throws Error(kUnableToWriteFile) if the file cannot be created.
+  WavWriter(const std::string& path, int rate);
+  ~WavWriter();
+  WavWriter(const WavWriter&) = delete;
+  WavWriter& operator=(const WavWriter&) = delete;
+
+  // Appends frames and rewrites the header sizes. Returns false once the file is full (a WAV
+  // cannot describe more than 4 GiB of data) or a write failed; later appends are dropped.
+  bool Append(const int16_t* stereo, std::size_t frames);
+  uint64_t frames() const { return frames_; }
+
+ private:
+  void WriteHeader();
+  std::FILE* file_ = nullptr;
+  int rate_;
+  uint64_t frames_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace midas
