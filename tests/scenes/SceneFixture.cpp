@@ -1,0 +1,72 @@
+#include "SceneFixture.h"
+
+#include "app/DebugLog.h"
+#include "gfx/Display.h"
+
+#include <glide.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+void SceneFixture::SetUp() {
+  ::setenv("GLIDE_PRESENT", "none", 1);
+  ::setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
+  dir_ = fs::temp_directory_path() / ("keldrin_scene_" + std::to_string(::getpid()) + "_" +
+                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  fs::remove_all(dir_);
+  fs::create_directories(dir_);
+  const char* data = std::getenv("KELDRIN_DATA");
+  ASSERT_NE(data, nullptr);
+  for (const auto& entry : fs::directory_iterator(data)) fs::create_symlink(entry.path(), dir_ / entry.path().filename());
+  old_ = fs::current_path();
+  fs::current_path(dir_);
+  ResetDebugLog();
+  OpenDisplay();
+  DisplayOpened = true;
+}
+
+void SceneFixture::TearDown() {
+  CloseDisplay();
+  fs::current_path(old_);
+  fs::remove_all(dir_);
+}
+
+void SceneFixture::WriteUniformCel(const std::string& name, int width, int height, uint8_t r, uint8_t g, uint8_t b) {
+  fs::remove(dir_ / name);
+  std::vector<uint8_t> bytes(800 + static_cast<size_t>(width) * height, 0);
+  // Entry 1 holds the colour; every pixel uses it.
+  bytes[32 + 3] = r >> 2;
+  bytes[32 + 4] = g >> 2;
+  bytes[32 + 5] = b >> 2;
+  std::fill(bytes.begin() + 800, bytes.end(), 1);
+  std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                     static_cast<std::streamsize>(bytes.size()));
+}
+
+void SceneFixture::Remove(const std::string& name) { fs::remove(dir_ / name); }
+
+std::string SceneFixture::Log() const {
+  std::ifstream file(dir_ / "debug.log", std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::vector<uint16_t> SceneFixture::ShownFrame() {
+  std::vector<uint16_t> frame(640 * 480);
+  EXPECT_TRUE(grLfbReadRegion(GR_BUFFER_FRONTBUFFER, 0, 0, 640, 480, 1280, frame.data()));
+  return frame;
+}
+
+uint64_t SceneFixture::Hash(const std::vector<uint16_t>& frame) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (uint16_t p : frame) {
+    hash = (hash ^ (p & 0xff)) * 0x100000001b3ull;
+    hash = (hash ^ (p >> 8)) * 0x100000001b3ull;
+  }
+  return hash;
+}

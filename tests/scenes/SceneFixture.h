@@ -1,0 +1,32 @@
+// Scenes run headless through the real stand-ins, in a temporary copy of the generated data
+// directory where a test may replace files with fixtures of its own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+class SceneFixture : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Replaces `name` with a CEL of the given size whose every pixel is one colour (8-bit
+  // components, stored as 6-bit).
+  void WriteUniformCel(const std::string& name, int width, int height, uint8_t r, uint8_t g, uint8_t b);
+  void Remove(const std::string& name);
+  std::string Log() const;
+
+  // The frame now shown (the front buffer), 640 x 480 RGB565.
+  static std::vector<uint16_t> ShownFrame();
+  static uint64_t Hash(const std::vector<uint16_t>& frame);
+  static int Red(uint16_t p) { return (p >> 11) << 3 | (p >> 13); }
+  static int Green(uint16_t p) { return ((p >> 5) & 63) << 2 | ((p >> 9) & 3); }
+  static int Blue(uint16_t p) { return (p & 31) << 3 | ((p >> 2) & 7); }
+  static uint16_t At(const std::vector<uint16_t>& frame, int x, int y) { return frame[static_cast<size_t>(y) * 640 + x]; }
+
+  std::filesystem::path dir_, old_;
+};
