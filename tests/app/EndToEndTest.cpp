@@ -1,6 +1,7 @@
 // The real program, run headless and unpaced in a copy of the generated data directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// The title's done stops EffectPlayHandle, which is 0 when no cartoon started an effect; the
+// sound library refuses to stop handle 0.
+std::string TitleStopLine() { return "Couldn't stop 1'st sample!\n"; }
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
@@ -45,10 +50,48 @@ class EndToEndTest : public ::testing::Test {
   fs::path dir_;
 };
 
-TEST_F(EndToEndTest, StartsAndStopsCleanly) {
+// Lines of the hash log, one per shown frame.
+int CountLines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+// Every scene of this build: title (1241 frames), facemap (1201), enviro (6001), each init
+// showing one black frame first.
+constexpr int kFramesShown = 1 + 1241 + 1 + 1201 + 1 + 6001;
+
+TEST_F(EndToEndTest, PlaysEveryScenePresentInTableOrder) {
   EXPECT_EQ(Run(""), 0) << File("stderr.txt");
   EXPECT_EQ(File("stdout.txt"), "Initializing MIDAS\n");
-  EXPECT_EQ(File("debug.log"), "MIDAS: Loading samples\nMIDAS: starting\n");
+  EXPECT_EQ(File("debug.log"),
+            "MIDAS: Loading samples\nMIDAS: starting\n"
+            "start:title\ntitle:done\n" +
+                TitleStopLine() +
+                "start:facemap\nstart:enviro\nENV DONE\n");
+  EXPECT_EQ(CountLines(File("hashes.txt")), kFramesShown);
+}
+
+TEST_F(EndToEndTest, SkippingScenesStillReleasesTheirSound) {
+  // Enter in each scene, at frames 100 (title), 500 (facemap) and 1500 (enviro): enviro's done stops the
+  // effect the facemap scene started, so nothing fails and shutdown has nothing left.
+  EXPECT_EQ(Run("WIN32_INPUT=100:down:13,100:up:13,500:down:13,500:up:13,1500:down:13,1500:up:13"), 0)
+      << File("stderr.txt");
+  EXPECT_EQ(File("debug.log"),
+            "MIDAS: Loading samples\nMIDAS: starting\n"
+            "start:title\ntitle:done\n" +
+                TitleStopLine() +
+                "start:facemap\nstart:enviro\nENV DONE\n");
+}
+
+TEST_F(EndToEndTest, EscapeDuringFacemapLeavesTheEffectToShutdown) {
+  EXPECT_EQ(Run("WIN32_INPUT=1300:down:27"), 0) << File("stderr.txt");
+  EXPECT_EQ(File("debug.log"),
+            "MIDAS: Loading samples\nMIDAS: starting\n"
+            "start:title\ntitle:done\n" +
+                TitleStopLine() + "start:facemap\n");
+}
+
+TEST_F(EndToEndTest, ClosingTheWindowEndsLikeEscape) {
+  EXPECT_EQ(Run("WIN32_INPUT=50:close"), 0) << File("stderr.txt");
+  EXPECT_EQ(File("debug.log"), "MIDAS: Loading samples\nMIDAS: starting\nstart:title\n");
+  EXPECT_EQ(CountLines(File("hashes.txt")), 51);
 }
 
 TEST_F(EndToEndTest, MissingSampleIsFatalBeforeTheDisplayOpens) {
