@@ -1,0 +1,131 @@
+#include "PresentSdl.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/SdlVideo.h"
+
+namespace glide {
+namespace {
+
+// This many vsync presents in a row returning within half a period mean vsync is not pacing.
+constexpr int kFastPresentLimit = 8;
+
+// The largest whole multiple of the picture that fits comfortably on the desktop.
+int WindowScale(SDL_Window* window, int width, int height) {
+  SDL_Rect usable{};
+  const int display = std::max(0, SDL_GetWindowDisplayIndex(window));
+  if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return 1;
+  const int scale = std::min(usable.w * 9 / 10 / width, usable.h * 9 / 10 / height);
+  return std::max(1, scale);
+}
+
+bool DisplayRefreshMatches(SDL_Window* window, int rateHz) {
+  SDL_DisplayMode mode{};
+  const int display = std::max(0, SDL_GetWindowDisplayIndex(window));
+  if (SDL_GetCurrentDisplayMode(display, &mode) != 0 || mode.refresh_rate == 0) return false;
+  return std::abs(mode.refresh_rate - rateHz) <= 1;
+}
+
+}  // namespace
+
+std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, int height, int rateHz,
+                                                 std::string* error) {
+  std::unique_ptr<SdlPresenter> presenter(new SdlPresenter());
+  presenter->width_ = width;
+  presenter->height_ = height;
+  presenter->period_ = 1.0 / rateHz;
+  presenter->window_ = platform::SharedWindow();
+  if (presenter->window_ == nullptr) {
+    presenter->window_ = SDL_CreateWindow("glide", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                                          SDL_WINDOW_HIDDEN);
+    if (presenter->window_ == nullptr) {
+      *error = std::string("cannot create a window: ") + SDL_GetError();
+      return nullptr;
+    }
+    presenter->ownsWindow_ = true;
+  }
+  SDL_Window* window = presenter->window_;
+  if (kind == PresenterKind::kFullscreen) {
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    SDL_ShowCursor(SDL_DISABLE);
+  } else {
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowBordered(window, SDL_TRUE);
+    SDL_SetWindowResizable(window, SDL_TRUE);
+    const int scale = WindowScale(window, width, height);
+    SDL_SetWindowSize(window, width * scale, height * scale);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  }
+  SDL_ShowWindow(window);
+  SDL_RaiseWindow(window);
+
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  // Vsync only where the display refreshes at the rate swaps are meant to come at.
+  const bool wantVsync = DisplayRefreshMatches(window, rateHz);
+  const Uint32 vsyncFlag = wantVsync ? SDL_RENDERER_PRESENTVSYNC : 0;
+  presenter->renderer_ = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | vsyncFlag);
+  if (presenter->renderer_ == nullptr) presenter->renderer_ = SDL_CreateRenderer(window, -1, vsyncFlag);
+  if (presenter->renderer_ == nullptr) {
+    *error = std::string("cannot create a renderer: ") + SDL_GetError();
+    return nullptr;
+  }
+  SDL_RendererInfo info{};
+  SDL_GetRendererInfo(presenter->renderer_, &info);
+  presenter->vsyncOn_ = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+  presenter->vsyncTrusted_ = presenter->vsyncOn_;
+  SDL_RenderSetLogicalSize(presenter->renderer_, width, height);  // aspect kept, black bars
+  presenter->texture_ =
+      SDL_CreateTexture(presenter->renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+  if (presenter->texture_ == nullptr) {
+    *error = std::string("cannot create a texture: ") + SDL_GetError();
+    return nullptr;
+  }
+  return presenter;
+}
+
+SdlPresenter::~SdlPresenter() {
+  // The program's window outlives the presenter: Win32's DestroyWindow only hides it.
+  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+  if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+  if (ownsWindow_ && window_ != nullptr) SDL_DestroyWindow(window_);
+  SDL_ShowCursor(SDL_ENABLE);
+}
+
+bool SdlPresenter::Show(const uint16_t* front, const DisplayTable& table, bool vsync) {
+  if (!ownsWindow_ && platform::SharedWindow() != window_) return false;
+  if (vsync != vsyncOn_) {
+    vsyncOn_ = SDL_RenderSetVSync(renderer_, vsync ? 1 : 0) == 0 ? vsync : vsyncOn_;
+  }
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
+    for (int y = 0; y < height_; ++y) {
+      table.ToXrgb(front + static_cast<size_t>(y) * width_, width_,
+                   reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + static_cast<size_t>(y) * pitch));
+    }
+    SDL_UnlockTexture(texture_);
+  }
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  SDL_RenderPresent(renderer_);
+
+  const uint64_t now = SDL_GetPerformanceCounter();
+  if (vsync && vsyncOn_ && lastPresentTicks_ != 0) {
+    CheckVsync(static_cast<double>(now - lastPresentTicks_) / static_cast<double>(SDL_GetPerformanceFrequency()));
+  }
+  lastPresentTicks_ = now;
+  return true;
+}
+
+void SdlPresenter::CheckVsync(double secondsSinceLastPresent) {
+  fastPresents_ = secondsSinceLastPresent < period_ / 2 ? fastPresents_ + 1 : 0;
+  if (fastPresents_ >= kFastPresentLimit && vsyncTrusted_) {
+    vsyncTrusted_ = false;
+    std::fprintf(stderr, "glide: presents are not waiting for the display's retrace; pacing by sleeping instead\n");
+  }
+}
+
+}  // namespace glide

@@ -1,0 +1,54 @@
+// The SDL presenter: the shown frame, through the display table, into a streaming texture on
+// the program's window (full screen at the desktop's resolution, or a resizable window),
+// scaled with its aspect kept and black bars around it.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "PresentGamma.h"
+#include "PresentSettings.h"
+
+namespace glide {
+
+class SdlPresenter {
+ public:
+  // `kind` is kFullscreen or kWindow; SDL video must be running (platform::DisplayAvailable).
+  // Uses the program's window (platform::SharedWindow) or, when there is none, a window of its
+  // own. Null with the reason in `error` when no renderer can be made.
+  static std::unique_ptr<SdlPresenter> Open(PresenterKind kind, int width, int height, int rateHz,
+                                            std::string* error);
+  ~SdlPresenter();
+  SdlPresenter(const SdlPresenter&) = delete;
+  SdlPresenter& operator=(const SdlPresenter&) = delete;
+
+  // Shows `front` (width x height RGB565). With `vsync` the call returns after the display's
+  // retrace. False when the program's window has gone: the presenter is then useless.
+  bool Show(const uint16_t* front, const DisplayTable& table, bool vsync);
+
+  // Whether presenting with vsync paces swaps at the requested rate: the display refreshes at
+  // that rate and presents really wait for it (checked on the presents themselves, so a
+  // minimised window or a driver ignoring vsync falls back to sleeping).
+  bool VsyncPaces() const { return vsyncTrusted_; }
+
+ private:
+  SdlPresenter() = default;
+  void CheckVsync(double secondsSinceLastPresent);
+
+  SDL_Window* window_ = nullptr;
+  bool ownsWindow_ = false;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+  double period_ = 1.0 / 60;
+  bool vsyncOn_ = false;       // the renderer's current vsync setting
+  bool vsyncTrusted_ = false;  // pacing may rely on it
+  int fastPresents_ = 0;       // consecutive vsync presents that came back well within a period
+  uint64_t lastPresentTicks_ = 0;
+};
+
+}  // namespace glide

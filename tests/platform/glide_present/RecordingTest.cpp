@@ -1,0 +1,259 @@
+// What PresentFrame leaves behind: the frame hash log, PNG captures with the display gamma,
+// the video pipe, and the presenter choice where no display exists.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "PresentRecord.h"
+#include "PresentVideo.h"
+#include "Presentation.h"
+#include "platform/FrameClock.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWidth = 32;
+constexpr int kHeight = 16;
+
+const char* const kVariables[] = {"GLIDE_PRESENT", "GLIDE_CAPTURE", "GLIDE_CAPTURE_FRAMES", "GLIDE_FRAME_HASHES",
+                                  "GLIDE_VIDEO", "SST_GAMMA", "FX_GLIDE_SWAPINTERVAL"};
+
+class Recording : public testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : kVariables) unsetenv(name);
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
+    platform::ResetFrameClock();
+    dir_ = fs::temp_directory_path() /
+           ("glide_present_" + std::to_string(getpid()) + "_" +
+            testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    glide::ClosePresentation();
+    glide::SetPresentationGamma(1.7f);
+    for (const char* name : kVariables) unsetenv(name);
+    fs::remove_all(dir_);
+  }
+
+  // `count` frames, frame i filled with the value i * 0x0841 (a grey ramp).
+  void ShowFrames(int count) {
+    std::vector<uint16_t> frame(kWidth * kHeight);
+    for (int i = 0; i < count; ++i) {
+      std::fill(frame.begin(), frame.end(), static_cast<uint16_t>(i * 0x0841));
+      glide::PresentFrame(frame.data(), 1);
+    }
+  }
+
+  fs::path dir_;
+};
+
+std::vector<uint8_t> ReadPng(const fs::path& path, int* width, int* height) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+  *width = static_cast<int>(image.width);
+  *height = static_cast<int>(image.height);
+  return pixels;
+}
+
+TEST(FrameHash, IsFnv1aOverTheLittleEndianBytes) {
+  // FNV-1a 64 of "foobar" is a published test vector; the pixels hold those bytes.
+  const uint16_t foobar[3] = {0x6f66, 0x626f, 0x7261};
+  EXPECT_EQ(glide::FrameHash(foobar, 3), 0x85944171f73967e8ull);
+  EXPECT_EQ(glide::FrameHash(foobar, 0), 0xcbf29ce484222325ull);
+  const uint16_t swapped[3] = {0x666f, 0x626f, 0x7261};
+  EXPECT_NE(glide::FrameHash(swapped, 3), glide::FrameHash(foobar, 3));
+}
+
+TEST_F(Recording, HashLogHasOneLinePerShownFrameBeforeGamma) {
+  const std::string log = (dir_ / "hashes.txt").string();
+  setenv("GLIDE_FRAME_HASHES", log.c_str(), 1);
+  setenv("SST_GAMMA", "2.5", 1);  // must not change the hashes
+  ASSERT_TRUE(glide::OpenPresentation(kWidth, kHeight));
+  ShowFrames(3);
+  std::vector<uint16_t> first(kWidth * kHeight, 0);
+  ShowFrames(1);  // frame 3 shows the same picture as frame 0
+  glide::ClosePresentation();
+
+  std::ifstream in(log);
+  std::vector<std::pair<uint64_t, std::string>> lines;
+  uint64_t frame;
+  std::string hash;
+  while (in >> frame >> hash) lines.emplace_back(frame, hash);
+  ASSERT_EQ(lines.size(), 4u);
+  char expected[17];
+  std::snprintf(expected, sizeof expected, "%016llx",
+                static_cast<unsigned long long>(glide::FrameHash(first.data(), first.size())));
+  for (uint64_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(lines[i].first, i);
+    EXPECT_EQ(lines[i].second.size(), 16u);
+  }
+  EXPECT_EQ(lines[0].second, expected);
+  EXPECT_EQ(lines[3].second, expected);
+  EXPECT_NE(lines[1].second, lines[0].second);
+  EXPECT_NE(lines[2].second, lines[1].second);
+}
+
+TEST_F(Recording, CaptureWritesTheListedFramesWithTheDisplayGamma) {
+  const fs::path shots = dir_ / "shots" / "nested";
+  setenv("GLIDE_CAPTURE", shots.c_str(), 1);
+  setenv("GLIDE_CAPTURE_FRAMES", "1,3-4,junk", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(glide::OpenPresentation(kWidth, kHeight)) << "the good entries are captured";
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("junk"), std::string::npos);
+
+  // Column x shows red level x and blue level 31 - x: every five-bit level once.
+  std::vector<uint16_t> frame(kWidth * kHeight);
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) frame[y * kWidth + x] = static_cast<uint16_t>((x << 11) | (31 - x));
+  }
+  for (int i = 0; i < 6; ++i) glide::PresentFrame(frame.data(), 1);
+
+  for (const char* absent : {"000000.png", "000002.png", "000005.png"}) EXPECT_FALSE(fs::exists(shots / absent));
+  // Gamma 1.7: the board's CLUT shows five-bit level v as this.
+  const uint8_t shown[32] = {0,   33,  50,  64,  76,  87,  96,  106, 115, 123, 130, 138, 146, 152, 159, 166,
+                             173, 179, 185, 191, 197, 202, 208, 213, 219, 224, 229, 234, 240, 245, 250, 254};
+  for (const char* present : {"000001.png", "000003.png", "000004.png"}) {
+    int width = 0, height = 0;
+    const std::vector<uint8_t> rgb = ReadPng(shots / present, &width, &height);
+    ASSERT_FALSE(rgb.empty()) << present;
+    ASSERT_EQ(width, kWidth);
+    ASSERT_EQ(height, kHeight);
+    for (int x = 0; x < kWidth; ++x) {
+      const uint8_t* pixel = &rgb[(5 * kWidth + x) * 3];
+      EXPECT_EQ(pixel[0], shown[x]) << present << " x " << x;
+      EXPECT_EQ(pixel[1], 0);
+      EXPECT_EQ(pixel[2], shown[31 - x]);
+    }
+  }
+}
+
+TEST_F(Recording, ApplicationGammaAppliesUnlessSstGammaOverridesIt) {
+  setenv("GLIDE_CAPTURE", dir_.c_str(), 1);
+  setenv("GLIDE_CAPTURE_FRAMES", "0-1", 1);
+  ASSERT_TRUE(glide::OpenPresentation(kWidth, kHeight));
+  std::vector<uint16_t> frame(kWidth * kHeight, static_cast<uint16_t>(16 << 11));
+  glide::SetPresentationGamma(1.0f);
+  glide::PresentFrame(frame.data(), 1);
+  glide::ClosePresentation();
+
+  setenv("SST_GAMMA", "1.7", 1);
+  ASSERT_TRUE(glide::OpenPresentation(kWidth, kHeight));
+  glide::SetPresentationGamma(1.0f);
+  glide::PresentFrame(frame.data(), 1);
+
+  int width = 0, height = 0;
+  EXPECT_EQ(ReadPng(dir_ / "000000.png", &width, &height).at(0), 132) << "gamma 1.0: level 16 is 132, unchanged";
+  EXPECT_EQ(ReadPng(dir_ / "000001.png", &width, &height).at(0), 173) << "SST_GAMMA=1.7 wins";
+}
+
+TEST_F(Recording, CaptureWithoutAFrameListOrIntoAFileIsRefused) {
+  setenv("GLIDE_CAPTURE", dir_.c_str(), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(glide::OpenPresentation(kWidth, kHeight));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("GLIDE_CAPTURE_FRAMES"), std::string::npos);
+  glide::ClosePresentation();
+
+  const fs::path file = dir_ / "plain";
+  std::ofstream(file) << "x";
+  setenv("GLIDE_CAPTURE", file.c_str(), 1);
+  setenv("GLIDE_CAPTURE_FRAMES", "0", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(glide::OpenPresentation(kWidth, kHeight));
+  testing::internal::GetCapturedStderr();
+  ShowFrames(2);  // and the run goes on
+  EXPECT_EQ(platform::FrameCount(), 2u);
+}
+
+TEST_F(Recording, PresenterNoneByDefaultWithoutADisplayAndAnExplicitOneFailsClearly) {
+  ASSERT_TRUE(glide::OpenPresentation(kWidth, kHeight));
+  ShowFrames(2);
+  glide::ClosePresentation();
+
+  for (const char* kind : {"window", "fullscreen"}) {
+    setenv("GLIDE_PRESENT", kind, 1);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(glide::OpenPresentation(kWidth, kHeight)) << kind;
+    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_NE(message.find("needs a display"), std::string::npos) << message;
+    ShowFrames(1);
+    glide::ClosePresentation();
+  }
+  setenv("GLIDE_PRESENT", "sideways", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(glide::OpenPresentation(kWidth, kHeight)) << "an unknown presenter means the default";
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("sideways"), std::string::npos);
+  EXPECT_EQ(platform::FrameCount(), 4u);
+
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(glide::OpenPresentation(0, 480));
+  EXPECT_FALSE(glide::OpenPresentation(640, 100000));
+  testing::internal::GetCapturedStderr();
+}
+
+TEST_F(Recording, HashLogThatCannotBeWrittenIsReported) {
+  setenv("GLIDE_FRAME_HASHES", (dir_ / "missing" / "hashes.txt").c_str(), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(glide::OpenPresentation(kWidth, kHeight));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("hash"), std::string::npos);
+  ShowFrames(1);
+  EXPECT_EQ(platform::FrameCount(), 1u);
+}
+
+TEST_F(Recording, VideoPipeFeedsTheEncoderEveryFrame) {
+  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+  const fs::path video = dir_ / "out.mkv";
+  setenv("GLIDE_VIDEO", video.c_str(), 1);
+  testing::internal::CaptureStderr();  // the encoder's progress line
+  ASSERT_TRUE(glide::OpenPresentation(kWidth, kHeight));
+  ShowFrames(10);
+  glide::ClosePresentation();
+  testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(fs::exists(video));
+  const std::string probe = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                            "stream=nb_read_frames,width,height -of csv=p=0 " + video.string() + " > " +
+                            (dir_ / "probe.txt").string();
+  ASSERT_EQ(std::system(probe.c_str()), 0);
+  std::ifstream in(dir_ / "probe.txt");
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "32,16,10");
+}
+
+TEST_F(Recording, AMissingOrFailingEncoderIsReportedOnceAndTheRunGoesOn) {
+  std::string error;
+  EXPECT_EQ(glide::VideoPipe::Start({"no-such-encoder-keldrin"}, "x.mkv", &error), nullptr);
+  EXPECT_NE(error.find("no-such-encoder-keldrin"), std::string::npos) << error;
+
+  auto pipe = glide::VideoPipe::Start({"sh", "-c", "exit 3"}, "y.mkv", &error);
+  ASSERT_NE(pipe, nullptr);
+  std::vector<uint8_t> frame(1 << 20, 7);  // more than a pipe holds: the writes must fail, not kill us
+  testing::internal::CaptureStderr();
+  for (int i = 0; i < 5; ++i) pipe->Write(frame.data(), frame.size());
+  EXPECT_TRUE(pipe->Failed());
+  EXPECT_FALSE(pipe->Finish());
+  const std::string messages = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), 1) << messages;
+  EXPECT_NE(messages.find("y.mkv"), std::string::npos) << messages;
+
+  auto silent = glide::VideoPipe::Start({"sh", "-c", "cat >/dev/null; exit 2"}, "z.mkv", &error);
+  ASSERT_NE(silent, nullptr);
+  silent->Write(frame.data(), 100);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(silent->Finish()) << "a failing exit status is a failure";
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("exit status 2"), std::string::npos);
+}
+
+}  // namespace
