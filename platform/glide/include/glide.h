@@ -527,8 +527,6 @@ FX_ENTRY void FX_CALL grErrorSetCallback(GrErrorCallbackFnc_t function);
 
 /* ---- SST routines -------------------------------------------------------------------------- */
 FX_ENTRY void FX_CALL grSstIdle(void);
-FX_ENTRY FxU32 FX_CALL grSstVideoLine(void);
-FX_ENTRY FxBool FX_CALL grSstVRetraceOn(void);
 FX_ENTRY FxBool FX_CALL grSstIsBusy(void);
 FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t screen_resolution,
                                      GrScreenRefresh_t refresh_rate, GrColorFormat_t color_format,
@@ -542,9 +540,6 @@ FX_ENTRY void FX_CALL grSstOrigin(GrOriginLocation_t origin);
 FX_ENTRY void FX_CALL grSstSelect(int which_sst);
 FX_ENTRY FxU32 FX_CALL grSstScreenHeight(void);
 FX_ENTRY FxU32 FX_CALL grSstScreenWidth(void);
-FX_ENTRY FxU32 FX_CALL grSstStatus(void);
-FX_ENTRY void FX_CALL grSstPerfStats(GrSstPerfStats_t* pStats);
-FX_ENTRY void FX_CALL grSstResetPerfStats(void);
 FX_ENTRY void FX_CALL grResetTriStats(void);
 FX_ENTRY void FX_CALL grTriStats(FxU32* trisProcessed, FxU32* trisDrawn);
 
@@ -555,7 +550,6 @@ FX_ENTRY void FX_CALL grAlphaBlendFunction(GrAlphaBlendFnc_t rgb_sf, GrAlphaBlen
 FX_ENTRY void FX_CALL grAlphaCombine(GrCombineFunction_t function, GrCombineFactor_t factor,
                                      GrCombineLocal_t local, GrCombineOther_t other,
                                      FxBool invert);
-FX_ENTRY void FX_CALL grAlphaControlsITRGBLighting(FxBool enable);
 FX_ENTRY void FX_CALL grAlphaTestFunction(GrCmpFnc_t function);
 FX_ENTRY void FX_CALL grAlphaTestReferenceValue(GrAlpha_t value);
 FX_ENTRY void FX_CALL grChromakeyMode(GrChromakeyMode_t mode);
@@ -623,8 +617,6 @@ FX_ENTRY FxBool FX_CALL grLfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbWriteMo
                                   GrOriginLocation_t origin, FxBool pixelPipeline,
                                   GrLfbInfo_t* info);
 FX_ENTRY FxBool FX_CALL grLfbUnlock(GrLock_t type, GrBuffer_t buffer);
-FX_ENTRY void FX_CALL grLfbConstantAlpha(GrAlpha_t alpha);
-FX_ENTRY void FX_CALL grLfbConstantDepth(FxU16 depth);
 FX_ENTRY FxBool FX_CALL grLfbReadRegion(GrBuffer_t src_buffer, FxU32 src_x, FxU32 src_y,
                                         FxU32 src_width, FxU32 src_height, FxU32 dst_stride,
                                         void* dst_data);
@@ -646,8 +638,6 @@ FX_ENTRY void FX_CALL guTexCombineFunction(GrChipID_t tmu, GrTextureCombineFnc_t
 FX_ENTRY void FX_CALL guDrawTriangleWithClip(const GrVertex* a, const GrVertex* b,
                                              const GrVertex* c);
 FX_ENTRY void FX_CALL guDrawPolygonVertexListWithClip(int nverts, const GrVertex vlist[]);
-FX_ENTRY FxU32 FX_CALL guTexMemQueryAvail(GrChipID_t tmu);
-FX_ENTRY void FX_CALL guTexMemReset(void);
 
 #ifdef __cplusplus
 }

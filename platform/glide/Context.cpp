@@ -1,0 +1,535 @@
+#include "Context.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "Pipeline.h"
+#include "Presentation.h"
+
+namespace glide {
+
+// ---- Misuse reports ----------------------------------------------------------------------------
+
+namespace {
+constexpr uint64_t kMaxPrinted = 50;
+uint64_t MisuseTotal = 0;
+std::string LastMisuseText;
+GrErrorCallbackFnc_t ErrorCallback = nullptr;
+}  // namespace
+
+void Misuse(const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  ++MisuseTotal;
+  LastMisuseText = text;
+  if (MisuseTotal <= kMaxPrinted) {
+    std::fprintf(stderr, "glide: %s\n", text);
+    if (MisuseTotal == kMaxPrinted) {
+      std::fprintf(stderr, "glide: further misuse reports are counted but not printed\n");
+    }
+  }
+  if (ErrorCallback != nullptr) ErrorCallback(text, FXFALSE);
+}
+
+uint64_t MisuseCount() { return MisuseTotal; }
+std::string LastMisuse() { return LastMisuseText; }
+void ResetMisuse() {
+  MisuseTotal = 0;
+  LastMisuseText.clear();
+}
+void SetErrorCallback(GrErrorCallbackFnc_t callback) { ErrorCallback = callback; }
+
+// ---- Context -----------------------------------------------------------------------------------
+
+Context& TheContext() {
+  static Context* context = new Context();
+  return *context;
+}
+
+Context::Context() : textures_(std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment())) {
+  ResetState();
+}
+
+void Context::Init() {
+  if (open_) WinClose();
+  const char* noSub = std::getenv("FX_GLIDE_NO_DITHER_SUB");
+  noDitherSubtract_ = noSub != nullptr && *noSub != '\0' && std::strcmp(noSub, "0") != 0;
+  textures_ = std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment());
+  ResetState();
+}
+
+void Context::Shutdown() {
+  if (open_) WinClose();
+}
+
+void Context::FillHardwareConfig(GrHwConfiguration& config) const {
+  std::memset(&config, 0, sizeof config);
+  config.num_sst = 1;
+  config.SSTs[0].type = GR_SSTTYPE_VOODOO;
+  GrVoodooConfig_t& v = config.SSTs[0].sstBoard.VoodooConfig;
+  v.fbRam = 2;
+  v.fbiRev = 2;
+  v.nTexelfx = 1;
+  v.sliDetect = FXFALSE;
+  v.tmuConfig[0].tmuRev = 1;
+  v.tmuConfig[0].tmuRam = static_cast<int>(textures_->Size() >> 20);
+}
+
+// The state grSstWinOpen leaves (Glide 2.x gsst.c).
+void Context::ResetState() {
+  state_ = RenderState{};
+  SetColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE,
+                  GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_ITERATED, false);
+  SetAlphaCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE, GR_COMBINE_LOCAL_NONE,
+                  GR_COMBINE_OTHER_CONSTANT, false);
+  SetTexCombine(GR_COMBINE_FUNCTION_ZERO, GR_COMBINE_FACTOR_NONE, GR_COMBINE_FUNCTION_ZERO,
+                GR_COMBINE_FACTOR_NONE, false, false);
+  state_.color0 = state_.color1 = 0xFFFFFFFF;
+  state_.clampS = state_.clampT = 1;
+  state_.bilinear = 0;
+  SetAlphaBlend(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+  state_.alphaTestFunc = GR_CMP_ALWAYS;
+  state_.alphaRef = 0;
+  state_.chromaKey = 0;
+  state_.chromaValue = 0;
+  state_.depthMode = DepthMode::kDisable;
+  state_.depthFunc = GR_CMP_LESS;
+  state_.depthMask = 0;
+  state_.depthBias = 0;
+  state_.rgbMask = 1;
+  state_.alphaMask = 0;
+  SetDitherMode(GR_DITHER_4x4);
+  cullMode_ = GR_CULL_DISABLE;
+  clip_ = {0, 0, kWidth, kHeight};
+  drawToFront_ = false;
+  // A texture source that reads the start of memory until the program selects its own.
+  textures_->Bind(0, GR_MIPMAPLEVELMASK_BOTH, GR_LOD_1, GR_LOD_1, GR_ASPECT_1x1,
+                  GR_TEXFMT_RGB_565, binding_);
+  state_.texFormat = kRgb565;
+  dirty_ = true;
+}
+
+bool Context::WinOpen(GrScreenResolution_t resolution, GrColorFormat_t colorFormat,
+                      GrOriginLocation_t origin, int colorBuffers, int auxBuffers) {
+  if (resolution != GR_RESOLUTION_640x480) {
+    Misuse("grSstWinOpen: only GR_RESOLUTION_640x480 is supported (got %d)", resolution);
+    return false;
+  }
+  if (colorBuffers < 1 || colorBuffers > 2 || auxBuffers < 0 || auxBuffers > 1) {
+    Misuse("grSstWinOpen: %d colour and %d auxiliary buffers are not supported", colorBuffers,
+           auxBuffers);
+    return false;
+  }
+  if (colorFormat < GR_COLORFORMAT_ARGB || colorFormat > GR_COLORFORMAT_BGRA) {
+    Misuse("grSstWinOpen: unknown colour format %d", colorFormat);
+    return false;
+  }
+  if (open_) WinClose();
+  for (auto& buffer : color_) buffer.assign(static_cast<size_t>(kWidth) * kHeight, 0);
+  aux_.assign(static_cast<size_t>(kWidth) * kHeight, 0);
+  front_ = 0;
+  colorFormat_ = colorFormat;
+  originLowerLeft_ = origin == GR_ORIGIN_LOWER_LEFT;
+  textures_->Clear();
+  ResetState();
+  open_ = true;
+  OpenPresentation(kWidth, kHeight);
+  SetPresentationGamma(1.7f);
+  return true;
+}
+
+void Context::WinClose() {
+  if (!open_) return;
+  ClosePresentation();
+  open_ = false;
+}
+
+uint32_t Context::ToArgb(GrColor_t c) const {
+  const uint32_t b0 = c & 0xFF, b1 = (c >> 8) & 0xFF, b2 = (c >> 16) & 0xFF, b3 = c >> 24;
+  switch (colorFormat_) {
+    case GR_COLORFORMAT_ABGR: return b3 << 24 | b0 << 16 | b1 << 8 | b2;
+    case GR_COLORFORMAT_RGBA: return b0 << 24 | b3 << 16 | b2 << 8 | b1;
+    case GR_COLORFORMAT_BGRA: return b0 << 24 | b1 << 16 | b2 << 8 | b3;
+    default: return c;
+  }
+}
+
+// ---- State helpers -------------------------------------------------------------------------
+
+void Context::SetClipWindow(FxU32 minX, FxU32 minY, FxU32 maxX, FxU32 maxY) {
+  // Glide's grClipWindow: max clamped to the screen, min to max; a pixel scissor.
+  const int x1 = static_cast<int>(std::min<FxU32>(maxX, kWidth));
+  const int y1 = static_cast<int>(std::min<FxU32>(maxY, kHeight));
+  clip_ = {static_cast<int>(std::min<FxU32>(minX, static_cast<FxU32>(x1))),
+           static_cast<int>(std::min<FxU32>(minY, static_cast<FxU32>(y1))), x1, y1};
+}
+
+void Context::SetColorCombine(int function, int factor, int local, int other, bool invert) {
+  state_.colorCombine = MakeCombineUnit(function, factor, invert);
+  state_.colorLocal = local == GR_COMBINE_LOCAL_CONSTANT ? LocalSelect::kConstant
+                                                         : LocalSelect::kIterated;
+  state_.colorOther = static_cast<OtherSelect>(other);
+  dirty_ = true;
+}
+
+void Context::SetAlphaCombine(int function, int factor, int local, int other, bool invert) {
+  state_.alphaCombine = MakeCombineUnit(function, factor, invert);
+  state_.alphaLocal = static_cast<LocalSelect>(local);
+  state_.alphaOther = static_cast<OtherSelect>(other);
+  dirty_ = true;
+}
+
+void Context::SetTexCombine(int rgbFunction, int rgbFactor, int alphaFunction, int alphaFactor,
+                            bool rgbInvert, bool alphaInvert) {
+  state_.texColor = MakeCombineUnit(rgbFunction, rgbFactor, rgbInvert);
+  state_.texAlpha = MakeCombineUnit(alphaFunction, alphaFactor, alphaInvert);
+  dirty_ = true;
+}
+
+void Context::SetAlphaBlend(int rgbSrc, int rgbDst, int alphaSrc, int alphaDst) {
+  state_.srcFactor = static_cast<uint8_t>(rgbSrc);
+  state_.dstFactor = static_cast<uint8_t>(rgbDst);
+  // The alpha channel takes only ONE and ZERO (Glide substitutes ONE / ZERO for the rest).
+  state_.srcAlphaFactor = alphaSrc == GR_BLEND_ZERO ? GR_BLEND_ZERO : GR_BLEND_ONE;
+  state_.dstAlphaFactor = alphaDst == GR_BLEND_ONE ? GR_BLEND_ONE : GR_BLEND_ZERO;
+  state_.blendEnabled = !(rgbSrc == GR_BLEND_ONE && rgbDst == GR_BLEND_ZERO &&
+                          alphaSrc == GR_BLEND_ONE && alphaDst == GR_BLEND_ZERO);
+  dirty_ = true;
+}
+
+void Context::SetDitherMode(GrDitherMode_t mode) {
+  state_.dither = static_cast<DitherMode>(mode);
+  state_.ditherSubtract = (mode == GR_DITHER_4x4 && !noDitherSubtract_) ? 1 : 0;
+  dirty_ = true;
+}
+
+namespace {
+struct SavedState {
+  RenderState state;
+  ClipRect clip;
+  int cullMode;
+  TextureBinding binding;
+  bool drawToFront;
+};
+static_assert(sizeof(SavedState) <= sizeof(GrState), "GrState too small for the render state");
+}  // namespace
+
+void Context::SaveState(GrState& out) const {
+  SavedState saved{state_, clip_, cullMode_, binding_, drawToFront_};
+  std::memset(&out, 0, sizeof out);
+  std::memcpy(&out, &saved, sizeof saved);
+}
+
+void Context::RestoreState(const GrState& in) {
+  SavedState saved;
+  std::memcpy(static_cast<void*>(&saved), &in, sizeof saved);
+  state_ = saved.state;
+  clip_ = saved.clip;
+  cullMode_ = saved.cullMode;
+  binding_ = saved.binding;
+  drawToFront_ = saved.drawToFront;
+  dirty_ = true;
+}
+
+// ---- Texture -------------------------------------------------------------------------------
+
+void Context::TexSource(FxU32 start, FxU32 evenOdd, const GrTexInfo& info) {
+  TextureBinding binding;
+  const std::string reason = textures_->Bind(start, evenOdd, info.smallLod, info.largeLod,
+                                             info.aspectRatio, info.format, binding);
+  if (!reason.empty()) {
+    Misuse("grTexSource refused (the previous texture stays selected): %s", reason.c_str());
+    return;
+  }
+  binding_ = binding;
+  state_.texFormat = binding.format;
+  dirty_ = true;
+}
+
+void Context::TexDownloadMipMap(FxU32 start, FxU32 evenOdd, const GrTexInfo& info) {
+  const std::string reason = textures_->DownloadMipMap(
+      start, evenOdd, info.smallLod, info.largeLod, info.aspectRatio, info.format, info.data);
+  if (!reason.empty()) Misuse("grTexDownloadMipMap refused: %s", reason.c_str());
+}
+
+void Context::TexDownloadLevel(FxU32 start, GrLOD_t lod, GrLOD_t largeLod, GrAspectRatio_t aspect,
+                               GrTextureFormat_t format, FxU32 evenOdd, const void* data,
+                               int firstRow, int lastRow) {
+  const std::string reason = textures_->DownloadLevel(start, lod, largeLod, aspect, format,
+                                                      evenOdd, data, firstRow, lastRow);
+  if (!reason.empty()) Misuse("grTexDownloadMipMapLevel refused: %s", reason.c_str());
+}
+
+void Context::TexDownloadPalette(const void* data, int first, int last) {
+  textures_->DownloadPalette(static_cast<const uint32_t*>(data), first, last);
+  dirty_ = true;
+}
+
+// ---- Buffers -------------------------------------------------------------------------------
+
+uint16_t* Context::DrawBufferMutable() {
+  return color_[drawToFront_ ? front_ : 1 - front_].data();
+}
+const uint16_t* Context::DrawBuffer() const {
+  return color_[drawToFront_ ? front_ : 1 - front_].data();
+}
+const uint16_t* Context::FrontBuffer() const { return color_[front_].data(); }
+
+void Context::RenderBuffer(GrBuffer_t buffer) {
+  if (buffer != GR_BUFFER_FRONTBUFFER && buffer != GR_BUFFER_BACKBUFFER) {
+    Misuse("grRenderBuffer: buffer %d cannot be drawn into", buffer);
+    return;
+  }
+  drawToFront_ = buffer == GR_BUFFER_FRONTBUFFER;
+  dirty_ = true;
+}
+
+void Context::BufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth) {
+  if (!open_) {
+    Misuse("grBufferClear before grSstWinOpen");
+    return;
+  }
+  const Tables& tab = GetTables();
+  const Argb c = Unpack(ToArgb(color));
+  // The fast fill writes the clear colour through the dither unit.
+  uint16_t pattern[4][4];
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) pattern[y][x] = DitherPixel(tab, state_.dither, x, y, c);
+  }
+  const bool clearColor = state_.rgbMask != 0;
+  const bool clearDepth = state_.DepthEnabled() && state_.depthMask;
+  const bool clearAlpha = state_.AlphaPlanes();
+  uint16_t* buffer = DrawBufferMutable();
+  for (int y = clip_.minY; y < clip_.maxY; ++y) {
+    uint16_t* row = buffer + static_cast<ptrdiff_t>(y) * kWidth;
+    uint16_t* auxRow = aux_.data() + static_cast<ptrdiff_t>(y) * kWidth;
+    if (clearColor) {
+      for (int x = clip_.minX; x < clip_.maxX; ++x) row[x] = pattern[y & 3][x & 3];
+    }
+    if (clearDepth) std::fill(auxRow + clip_.minX, auxRow + clip_.maxX, depth);
+    if (clearAlpha) std::fill(auxRow + clip_.minX, auxRow + clip_.maxX, alpha);
+  }
+}
+
+void Context::BufferSwap(int interval) {
+  if (!open_) {
+    Misuse("grBufferSwap before grSstWinOpen");
+    return;
+  }
+  front_ = 1 - front_;
+  dirty_ = true;
+  PresentFrame(color_[front_].data(), interval);
+}
+
+bool Context::LfbReadRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, FxU32 width, FxU32 height,
+                            FxU32 strideBytes, void* dst) {
+  if (!open_) {
+    Misuse("grLfbReadRegion before grSstWinOpen");
+    return false;
+  }
+  const uint16_t* src;
+  switch (buffer) {
+    case GR_BUFFER_FRONTBUFFER: src = color_[front_].data(); break;
+    case GR_BUFFER_BACKBUFFER: src = color_[1 - front_].data(); break;
+    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: case GR_BUFFER_ALPHABUFFER:
+      src = aux_.data(); break;
+    default:
+      Misuse("grLfbReadRegion: buffer %d cannot be read", buffer);
+      return false;
+  }
+  if (x > kWidth || y > kHeight || width > kWidth - x || height > kHeight - y) {
+    Misuse("grLfbReadRegion: %ux%u at (%u, %u) lies outside the 640x480 buffer", width, height,
+           x, y);
+    return false;
+  }
+  if (dst == nullptr || strideBytes < width * 2) {
+    Misuse("grLfbReadRegion: no destination, or a stride of %u bytes below the row's %u",
+           strideBytes, width * 2);
+    return false;
+  }
+  auto* out = static_cast<uint8_t*>(dst);
+  for (FxU32 row = 0; row < height; ++row) {
+    std::memcpy(out + static_cast<size_t>(row) * strideBytes,
+                src + static_cast<size_t>(y + row) * kWidth + x, width * 2);
+  }
+  return true;
+}
+
+bool Context::LfbWriteRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, GrLfbSrcFmt_t format,
+                             FxU32 width, FxU32 height, FxI32 strideBytes, const void* src) {
+  if (!open_) {
+    Misuse("grLfbWriteRegion before grSstWinOpen");
+    return false;
+  }
+  uint16_t* dst;
+  switch (buffer) {
+    case GR_BUFFER_FRONTBUFFER: dst = color_[front_].data(); break;
+    case GR_BUFFER_BACKBUFFER: dst = color_[1 - front_].data(); break;
+    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: case GR_BUFFER_ALPHABUFFER:
+      dst = aux_.data(); break;
+    default:
+      Misuse("grLfbWriteRegion: buffer %d cannot be written", buffer);
+      return false;
+  }
+  const bool rawFormat = (dst == aux_.data()) ? format == GR_LFB_SRC_FMT_ZA16
+                                              : format == GR_LFB_SRC_FMT_565;
+  if (!rawFormat) {
+    Misuse("grLfbWriteRegion: source format %d is not supported for buffer %d", format, buffer);
+    return false;
+  }
+  if (x > kWidth || y > kHeight || width > kWidth - x || height > kHeight - y ||
+      src == nullptr || strideBytes < static_cast<FxI32>(width * 2)) {
+    Misuse("grLfbWriteRegion: %ux%u at (%u, %u) with stride %d does not fit", width, height, x,
+           y, strideBytes);
+    return false;
+  }
+  const auto* in = static_cast<const uint8_t*>(src);
+  for (FxU32 row = 0; row < height; ++row) {
+    std::memcpy(dst + static_cast<size_t>(y + row) * kWidth + x,
+                in + static_cast<size_t>(row) * static_cast<size_t>(strideBytes), width * 2);
+  }
+  return true;
+}
+
+bool Context::LfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbInfo_t& info) {
+  if (!open_) {
+    Misuse("grLfbLock before grSstWinOpen");
+    return false;
+  }
+  uint16_t* base;
+  switch (buffer) {
+    case GR_BUFFER_FRONTBUFFER: base = color_[front_].data(); break;
+    case GR_BUFFER_BACKBUFFER: base = color_[1 - front_].data(); break;
+    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: base = aux_.data(); break;
+    default:
+      Misuse("grLfbLock: buffer %d cannot be locked", buffer);
+      return false;
+  }
+  (void)type;
+  info.lfbPtr = base;
+  info.strideInBytes = kWidth * 2;
+  info.writeMode = GR_LFBWRITEMODE_565;
+  info.origin = GR_ORIGIN_UPPER_LEFT;
+  return true;
+}
+
+// ---- Drawing -------------------------------------------------------------------------------
+
+void Context::Validate() {
+  if (!dirty_) return;
+  RenderState normalized = state_;
+  normalized.Normalize();
+  target_.state = normalized;
+  target_.tables = &GetTables();
+  target_.color = DrawBufferMutable();
+  target_.aux = aux_.data();
+  target_.stride = kWidth;
+  target_.binding = binding_;
+  if (normalized.textureEnabled) {
+    const bool paletted = binding_.format == kP8 || binding_.format == kAp88;
+    if (paletted && !textures_->PaletteLoaded() && bindingPaletteWarned_ == 0) {
+      bindingPaletteWarned_ = 1;
+      Misuse("a palette texture is drawn before grTexDownloadTable loaded a palette (black)");
+    }
+    PrepareTexture(target_, textures_->Data(), textures_->Palette());
+  }
+  const size_t hash = normalized.Hash() ^ (genericOnly_ ? 0x5bd1e995u : 0u);
+  auto& bucket = spanCache_[hash];
+  span_ = nullptr;
+  for (const auto& [cached, fn] : bucket) {
+    if (cached == normalized) span_ = fn;
+  }
+  if (span_ == nullptr || genericOnly_) {
+    span_ = SelectSpanFunction(target_, !genericOnly_);
+    if (!genericOnly_) bucket.emplace_back(normalized, span_);
+  }
+  dirty_ = false;
+}
+
+TriangleJob Context::MakeJob() {
+  Validate();
+  TriangleJob job;
+  job.target = &target_;
+  job.span = span_;
+  job.clip = clip_;
+  job.cullMode = cullMode_;
+  job.screenHeight = kHeight;
+  job.originLowerLeft = originLowerLeft_;
+  return job;
+}
+
+void Context::DrawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+  if (!open_) {
+    Misuse("grDrawTriangle before grSstWinOpen");
+    return;
+  }
+  ++trisProcessed_;
+  const SetupResult result = glide::DrawTriangle(MakeJob(), a, b, c, nullptr, nullptr);
+  if (result == SetupResult::kInvalid) {
+    Misuse("grDrawTriangle: a vertex coordinate is NaN or infinite; triangle dropped");
+  } else if (result == SetupResult::kDrawn) {
+    ++trisDrawn_;
+  }
+}
+
+void Context::DrawPolygon(int count, const GrVertex* v, const int* indices, bool planar) {
+  if (!open_) {
+    Misuse("grDrawPolygon before grSstWinOpen");
+    return;
+  }
+  auto at = [&](int i) -> const GrVertex& { return indices ? v[indices[i]] : v[i]; };
+  const TriangleJob job = MakeJob();
+  Slopes slopes;
+  bool haveSlopes = false;
+  for (int i = 1; i + 1 < count; ++i) {
+    ++trisProcessed_;
+    SetupResult result;
+    if (!planar) {
+      result = glide::DrawTriangle(job, at(0), at(i), at(i + 1), nullptr, nullptr);
+    } else if (!haveSlopes) {
+      // The first triangle with area sets the gradients of the whole polygon and decides its
+      // culling; the rest reuse them.
+      result = glide::DrawTriangle(job, at(0), at(i), at(i + 1), nullptr, &slopes);
+      if (result == SetupResult::kCulled) return;
+      haveSlopes = result == SetupResult::kDrawn;
+    } else {
+      result = glide::DrawTriangle(job, at(0), at(i), at(i + 1), &slopes, nullptr);
+    }
+    if (result == SetupResult::kInvalid) {
+      Misuse("grDrawPolygon: a vertex coordinate is NaN or infinite; triangle dropped");
+    } else if (result == SetupResult::kDrawn) {
+      ++trisDrawn_;
+    }
+  }
+}
+
+void Context::DrawPoint(const GrVertex& p) {
+  // Glide's grDrawPoint: snap to 1/16, keep the pixel, and draw the tiny triangle whose
+  // vertex A sits exactly on that pixel's centre.
+  if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+    Misuse("grDrawPoint: NaN or infinite coordinate");
+    return;
+  }
+  const float x = std::floor(std::nearbyint(p.x * 16.0f) / 16.0f);
+  const float y = std::floor(std::nearbyint(p.y * 16.0f) / 16.0f);
+  GrVertex a = p, b = p, c = p;
+  a.x = x + 0.5f; a.y = y + 0.5f;
+  b.x = x + 1.0f; b.y = y + 0.5f;
+  c.x = x + 1.0f; c.y = y + 1.0f;
+  DrawTriangle(a, b, c);
+}
+
+void Context::TriStats(FxU32& processed, FxU32& drawn) const {
+  processed = trisProcessed_;
+  drawn = trisDrawn_;
+}
+
+void Context::ResetTriStats() { trisProcessed_ = trisDrawn_ = 0; }
+
+}  // namespace glide

@@ -1,0 +1,140 @@
+// The one Glide context behind the published functions: the frame and auxiliary buffers, the
+// render state, TMU 0 memory, and the drawing entry points. The C functions in GlideApi.cpp
+// check their arguments and forward here; nothing in here throws across them.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "Raster.h"
+#include "RenderState.h"
+#include "TextureMemory.h"
+#include "Triangle.h"
+#include "glide.h"
+
+namespace glide {
+
+// One line on stderr for a refused or clipped call (the first 50 of a run; then a note that
+// further ones are counted only), also passed to a grErrorSetCallback handler.
+void Misuse(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Number of misuse reports since start or the last reset, and the last text (for tests).
+uint64_t MisuseCount();
+std::string LastMisuse();
+void ResetMisuse();
+void SetErrorCallback(GrErrorCallbackFnc_t callback);
+
+class Context {
+ public:
+  static constexpr int kWidth = 640;
+  static constexpr int kHeight = 480;
+
+  Context();
+
+  // ---- Life cycle ----
+  void Init();
+  void Shutdown();
+  bool WinOpen(GrScreenResolution_t resolution, GrColorFormat_t colorFormat,
+               GrOriginLocation_t origin, int colorBuffers, int auxBuffers);
+  void WinClose();
+  bool IsOpen() const { return open_; }
+  void FillHardwareConfig(GrHwConfiguration& config) const;
+
+  // ---- Buffers ----
+  void BufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth);
+  void BufferSwap(int interval);
+  void RenderBuffer(GrBuffer_t buffer);
+  bool LfbReadRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, FxU32 width, FxU32 height,
+                     FxU32 strideBytes, void* dst);
+  bool LfbWriteRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, GrLfbSrcFmt_t format, FxU32 width,
+                      FxU32 height, FxI32 strideBytes, const void* src);
+  bool LfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbInfo_t& info);
+  // Raw access for tests and the test card: the buffer drawn into, the one shown, the aux.
+  const uint16_t* DrawBuffer() const;
+  const uint16_t* FrontBuffer() const;
+  const uint16_t* AuxBuffer() const { return aux_.data(); }
+
+  // ---- Drawing ----
+  void DrawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c);
+  void DrawPolygon(int count, const GrVertex* vertices, const int* indices, bool planar);
+  void DrawTriangleWithClip(const GrVertex& a, const GrVertex& b, const GrVertex& c);
+  void DrawPolygonWithClip(int count, const GrVertex* vertices);
+  void DrawPoint(const GrVertex& p);
+  void TriStats(FxU32& processed, FxU32& drawn) const;
+  void ResetTriStats();
+
+  // ---- State ----
+  RenderState& State() {
+    dirty_ = true;
+    return state_;
+  }
+  const RenderState& CurrentState() const { return state_; }
+  uint32_t ToArgb(GrColor_t color) const;
+  void SetClipWindow(FxU32 minX, FxU32 minY, FxU32 maxX, FxU32 maxY);
+  ClipRect Clip() const { return clip_; }
+  void SetCullMode(GrCullMode_t mode) { cullMode_ = mode; }
+  void SetColorCombine(int function, int factor, int local, int other, bool invert);
+  void SetAlphaCombine(int function, int factor, int local, int other, bool invert);
+  void SetTexCombine(int rgbFunction, int rgbFactor, int alphaFunction, int alphaFactor,
+                     bool rgbInvert, bool alphaInvert);
+  void SetAlphaBlend(int rgbSrc, int rgbDst, int alphaSrc, int alphaDst);
+  void SetDitherMode(GrDitherMode_t mode);
+  void SetOrigin(GrOriginLocation_t origin) { originLowerLeft_ = origin == GR_ORIGIN_LOWER_LEFT; }
+  // Forces every draw through the generic span path (tests, and the benchmark's baseline).
+  void SetGenericOnly(bool genericOnly) {
+    genericOnly_ = genericOnly;
+    dirty_ = true;
+  }
+  void SaveState(GrState& out) const;
+  void RestoreState(const GrState& in);
+
+  // ---- Texture memory ----
+  TextureMemory& Textures() { return *textures_; }
+  uint32_t TexMaxAddress() const { return textures_->Size() - 8; }
+  void TexSource(FxU32 start, FxU32 evenOdd, const GrTexInfo& info);
+  void TexDownloadMipMap(FxU32 start, FxU32 evenOdd, const GrTexInfo& info);
+  void TexDownloadLevel(FxU32 start, GrLOD_t lod, GrLOD_t largeLod, GrAspectRatio_t aspect,
+                        GrTextureFormat_t format, FxU32 evenOdd, const void* data, int firstRow,
+                        int lastRow);
+  void TexDownloadPalette(const void* data, int first, int last);
+
+ private:
+  void ResetState();
+  void Validate();
+  TriangleJob MakeJob();
+  uint16_t* DrawBufferMutable();
+
+  bool open_ = false;
+  std::vector<uint16_t> color_[2];
+  std::vector<uint16_t> aux_;
+  int front_ = 0;
+  bool drawToFront_ = false;
+  GrColorFormat_t colorFormat_ = GR_COLORFORMAT_ARGB;
+  bool originLowerLeft_ = false;
+
+  RenderState state_;
+  ClipRect clip_;
+  int cullMode_ = GR_CULL_DISABLE;
+  bool genericOnly_ = false;
+  bool noDitherSubtract_ = false;
+
+  std::unique_ptr<TextureMemory> textures_;
+  TextureBinding binding_;
+  uint32_t bindingPaletteWarned_ = 0;
+
+  bool dirty_ = true;
+  SpanTarget target_;
+  SpanFn span_ = nullptr;
+  std::unordered_map<size_t, std::vector<std::pair<RenderState, SpanFn>>> spanCache_;
+
+  FxU32 trisProcessed_ = 0;
+  FxU32 trisDrawn_ = 0;
+};
+
+// The process's context (created on first use).
+Context& TheContext();
+
+}  // namespace glide

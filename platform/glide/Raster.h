@@ -1,0 +1,64 @@
+// The rasterizer's working types: a triangle's plane equations after set-up, the derived state
+// a span function reads (decoded once per state change), and the span function itself.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "RenderState.h"
+#include "Tables.h"
+#include "TextureMemory.h"
+
+namespace glide {
+
+// Plane equations of one triangle, anchored at the centre of the pixel (xa, ya) that holds
+// vertex A (the topmost). A parameter at pixel (x, y) is
+//   integer iterators: base + (x - xa) * dx + (y - ya) * dy
+//   float iterators:   (base + float(y - ya) * dy) + float(x - xa) * dx
+// evaluated in exactly that order by every span function, so all of them agree bit for bit.
+struct Gradients {
+  int xa = 0;
+  int ya = 0;
+  // Iterated colour and alpha, 12.12; iterated Z, 20.12.
+  std::array<int64_t, 4> rgba{};  // r, g, b, a
+  std::array<int64_t, 4> drgbaDx{};
+  std::array<int64_t, 4> drgbaDy{};
+  int64_t z = 0, dzDx = 0, dzDy = 0;
+  // 1/W and the texture's S/W, T/W in float (texture space 0..256 at LOD 0).
+  float w = 0, dwDx = 0, dwDy = 0;
+  float s = 0, dsDx = 0, dsDy = 0;
+  float t = 0, dtDx = 0, dtDy = 0;
+};
+
+// Everything a span function needs besides the triangle: decoded state, the texture, the
+// buffers. Built when the state changes (or a texture, palette or buffer is bound).
+struct SpanTarget {
+  RenderState state;
+  const Tables* tables = nullptr;
+  uint16_t* color = nullptr;  // draw buffer, `stride` pixels per row
+  uint16_t* aux = nullptr;    // depth or alpha
+  int stride = 0;
+
+  // Texture: level data in TMU memory, addressing, and the expansion table for 8-bit texels
+  // (and the palette half of AP_88) as 0xAARRGGBB.
+  const uint8_t* texels = nullptr;
+  TextureBinding binding;
+  int sAnd = -1, tAnd = -1;  // wrap: size - 1; clamp: all ones
+  std::array<uint32_t, 256> lut8{};
+};
+
+// Draws pixels [x0, x1) of row y (0 <= x0 < x1 <= stride, inside the clip window).
+using SpanFn = void (*)(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
+
+// The generic span path: every state, one pixel at a time (SpanGeneric.cpp).
+void SpanGeneric(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
+
+// Picks the fastest span function for the target's state; the generic path when none of the
+// specialised ones applies (SpanFast.cpp).
+SpanFn SelectSpanFunction(const SpanTarget& target, bool allowSpecialised);
+
+// Fills target.lut8 and the addressing fields from the state, the binding and the palette.
+void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory,
+                    const std::array<uint32_t, 256>& palette);
+
+}  // namespace glide

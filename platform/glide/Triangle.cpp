@@ -1,0 +1,202 @@
+#include "Triangle.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace glide {
+
+bool ToFixed12_4(float v, int32_t& out) {
+  if (!std::isfinite(v)) return false;
+  double scaled = std::trunc(static_cast<double>(v) * 16.0);
+  scaled = std::fmod(scaled, 65536.0);  // exact; keeps the low 16 bits' worth
+  const int64_t bits = static_cast<int64_t>(scaled);
+  out = static_cast<int16_t>(static_cast<uint16_t>(bits & 0xFFFF));
+  return true;
+}
+
+namespace {
+
+int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
+  int64_t q = a / b;
+  if ((a % b) != 0 && a < 0) --q;
+  return q;
+}
+int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
+
+// The first pixel column whose centre lies on or right of an edge at successive row centres:
+// x = ceil((X - 8) / 16) with X the edge's 12.4 x at the row's centre, kept exact with an
+// integer quotient and remainder.
+class EdgeWalker {
+ public:
+  EdgeWalker(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t rowCentre) {
+    const int64_t d = y1 - y0;  // > 0
+    m_ = 16 * d;
+    // value V = x0*d + (ys - y0)*(x1 - x0) - 8d; column = ceil(V / (16 d)).
+    const int64_t v = x0 * d + (rowCentre - y0) * (x1 - x0) - 8 * d;
+    q_ = CeilDiv(v, m_);
+    r_ = q_ * m_ - v;  // 0 <= r < m
+    const int64_t delta = 16 * (x1 - x0);  // V's change per row
+    dq_ = FloorDiv(delta, m_);
+    dr_ = delta - dq_ * m_;
+  }
+  int64_t Column() const { return q_; }
+  void Step() {
+    q_ += dq_;
+    r_ -= dr_;
+    if (r_ < 0) {
+      r_ += m_;
+      ++q_;
+    }
+  }
+
+ private:
+  int64_t m_, q_, r_, dq_, dr_;
+};
+
+struct Vert {
+  const GrVertex* v;
+  int32_t x16, y16;
+};
+
+// Float to a 64-bit fixed value, saturating (NaN gives 0).
+int64_t ToFixed(double v, double scale) {
+  const double s = v * scale;
+  if (!(s == s)) return 0;
+  return static_cast<int64_t>(std::clamp(s, -1.0e15, 1.0e15));
+}
+
+constexpr int kParams = 8;  // r, g, b, a, ooz, oow, sow, tow
+float Param(const GrVertex& v, int i) {
+  switch (i) {
+    case 0: return v.r;
+    case 1: return v.g;
+    case 2: return v.b;
+    case 3: return v.a;
+    case 4: return v.ooz;
+    case 5: return v.oow;  // W of the depth buffer and of the perspective divide
+    case 6: return v.tmuvtx[0].sow;
+    default: return v.tmuvtx[0].tow;
+  }
+}
+
+
+// Glide's set-up arithmetic in single precision: gradients from the (unsnapped) float
+// coordinates of the y-sorted vertices.
+void ComputeSlopes(const Vert& a, const Vert& b, const Vert& c, float area, Slopes& out) {
+  const float dxAB = a.v->x - b.v->x, dxBC = b.v->x - c.v->x;
+  const float dyAB = a.v->y - b.v->y, dyBC = b.v->y - c.v->y;
+  const float ooa = 1.0f / area;
+  for (int i = 0; i < kParams; ++i) {
+    const float dpAB = Param(*a.v, i) - Param(*b.v, i);
+    const float dpBC = Param(*b.v, i) - Param(*c.v, i);
+    out.dx[i] = (dpAB * dyBC - dpBC * dyAB) * ooa;
+    out.dy[i] = (dpBC * dxAB - dpAB * dxBC) * ooa;
+  }
+}
+
+// Start values at the centre of the pixel holding vertex A, from A's values and the slopes
+// (the board's "parameter adjust").
+void BuildGradients(const Vert& a, const Slopes& sl, Gradients& g) {
+  g.xa = a.x16 >> 4;
+  g.ya = a.y16 >> 4;
+  const int dxs = 8 - (a.x16 & 15), dys = 8 - (a.y16 & 15);  // 1/16 pixel
+  for (int i = 0; i < 4; ++i) {
+    const int64_t start = ToFixed(Param(*a.v, i), 4096.0);
+    const int64_t dx = ToFixed(sl.dx[i], 4096.0), dy = ToFixed(sl.dy[i], 4096.0);
+    g.rgba[i] = start + ((dxs * dx + dys * dy) >> 4);
+    g.drgbaDx[i] = dx;
+    g.drgbaDy[i] = dy;
+  }
+  {
+    const int64_t start = ToFixed(Param(*a.v, 4), 4096.0);
+    const int64_t dx = ToFixed(sl.dx[4], 4096.0), dy = ToFixed(sl.dy[4], 4096.0);
+    g.z = start + ((dxs * dx + dys * dy) >> 4);
+    g.dzDx = dx;
+    g.dzDy = dy;
+  }
+  const float fdx = static_cast<float>(dxs) / 16.0f, fdy = static_cast<float>(dys) / 16.0f;
+  auto floatStart = [&](int i) { return Param(*a.v, i) + fdx * sl.dx[i] + fdy * sl.dy[i]; };
+  g.w = floatStart(5);
+  g.dwDx = sl.dx[5];
+  g.dwDy = sl.dy[5];
+  g.s = floatStart(6);
+  g.dsDx = sl.dx[6];
+  g.dsDy = sl.dy[6];
+  g.t = floatStart(7);
+  g.dtDx = sl.dx[7];
+  g.dtDy = sl.dy[7];
+}
+
+}  // namespace
+
+SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVertex& vb,
+                         const GrVertex& vc, const Slopes* planar, Slopes* slopesOut) {
+  Vert v[3] = {{&va, 0, 0}, {&vb, 0, 0}, {&vc, 0, 0}};
+  for (Vert& p : v) {
+    if (!ToFixed12_4(p.v->x, p.x16) || !ToFixed12_4(p.v->y, p.y16)) return SetupResult::kInvalid;
+    if (job.originLowerLeft) {
+      p.y16 = static_cast<int16_t>(static_cast<uint16_t>((job.screenHeight * 16 - p.y16) & 0xFFFF));
+    }
+  }
+
+  // Glide's area with the caller's vertex order decides culling; zero area draws nothing.
+  const float area = (va.x - vb.x) * (vb.y - vc.y) - (vb.x - vc.x) * (va.y - vb.y);
+  if (!(area != 0.0f) || !std::isfinite(area)) return SetupResult::kZeroArea;
+  if (planar == nullptr) {
+    const float culled = job.originLowerLeft ? -area : area;
+    if (job.cullMode == GR_CULL_NEGATIVE && culled < 0.0f) return SetupResult::kCulled;
+    if (job.cullMode == GR_CULL_POSITIVE && culled > 0.0f) return SetupResult::kCulled;
+  }
+
+  // Sort by 12.4 y (stable): A topmost, C bottom.
+  if (v[1].y16 < v[0].y16) std::swap(v[0], v[1]);
+  if (v[2].y16 < v[1].y16) std::swap(v[1], v[2]);
+  if (v[1].y16 < v[0].y16) std::swap(v[0], v[1]);
+  const Vert &a = v[0], &b = v[1], &c = v[2];
+
+  Slopes slopes;
+  if (planar != nullptr) {
+    slopes = *planar;
+  } else {
+    const float sortedArea = (a.v->x - b.v->x) * (b.v->y - c.v->y) -
+                             (b.v->x - c.v->x) * (a.v->y - b.v->y);
+    ComputeSlopes(a, b, c, sortedArea, slopes);
+  }
+  Gradients g;
+  BuildGradients(a, slopes, g);
+  if (slopesOut != nullptr) *slopesOut = slopes;
+
+  // Coverage: rows whose centre lies in [A.y, C.y); in each, columns whose centre lies in
+  // [left edge, right edge). The long edge A-C is on the left when B lies right of it.
+  const int64_t cross = static_cast<int64_t>(b.x16 - a.x16) * (c.y16 - a.y16) -
+                        static_cast<int64_t>(b.y16 - a.y16) * (c.x16 - a.x16);
+  if (cross == 0) return SetupResult::kZeroArea;
+  const bool longLeft = cross > 0;
+  const ClipRect& clip = job.clip;
+  const int64_t yBegin = std::max<int64_t>(CeilDiv(a.y16 - 8, 16), clip.minY);
+  const int64_t yMid = CeilDiv(b.y16 - 8, 16);
+  const int64_t yEnd = std::min<int64_t>(CeilDiv(c.y16 - 8, 16), clip.maxY);
+  if (yBegin >= yEnd) return SetupResult::kDrawn;
+
+  EdgeWalker longEdge(a.x16, a.y16, c.x16, c.y16, 16 * yBegin + 8);
+  auto walkHalf = [&](const Vert& top, const Vert& bottom, int64_t from, int64_t to) {
+    if (from >= to) return;
+    EdgeWalker shortEdge(top.x16, top.y16, bottom.x16, bottom.y16, 16 * from + 8);
+    for (int64_t y = from; y < to; ++y) {
+      const int64_t left = longLeft ? longEdge.Column() : shortEdge.Column();
+      const int64_t right = longLeft ? shortEdge.Column() : longEdge.Column();
+      const int64_t x0 = std::max<int64_t>(left, clip.minX);
+      const int64_t x1 = std::min<int64_t>(right, clip.maxX);
+      if (x0 < x1) job.span(*job.target, g, static_cast<int>(y), static_cast<int>(x0),
+                            static_cast<int>(x1));
+      longEdge.Step();
+      shortEdge.Step();
+    }
+  };
+  walkHalf(a, b, yBegin, std::min(yMid, yEnd));
+  walkHalf(b, c, std::max(yMid, yBegin), yEnd);
+  return SetupResult::kDrawn;
+}
+
+}  // namespace glide
