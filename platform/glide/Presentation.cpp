@@ -91,6 +91,7 @@ bool OpenPresenter() {
   std::string error;
   const std::optional<PresenterKind> asked = ParsePresenterKind(Env("GLIDE_PRESENT"), &error);
   if (!error.empty()) Warn(error);
+  if (asked == PresenterKind::kNone) return true;  // no need to look for a display
   const bool display = platform::DisplayAvailable();
   const PresenterKind kind = asked.value_or(display ? PresenterKind::kFullscreen : PresenterKind::kNone);
   if (kind == PresenterKind::kNone) return true;
