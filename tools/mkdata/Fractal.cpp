@@ -21,7 +21,7 @@ namespace {
 // well inside double precision (the last frame's pixel is about 1e-9 wide).
 constexpr double kCentreRe = -0.7756837680090538;
 constexpr double kCentreIm = 0.1364673682946901;
-constexpr double kStartRadius = 0.03;  // half the width of frame 0
+constexpr double kStartRadius = 0.024;  // half the width of frame 0
 constexpr int kMaxIterations = 6000;
 constexpr int kSupersample = 4;        // 4 x 4 samples per pixel
 constexpr double kBailout = 1e6;       // |z|^2 beyond this has escaped (large, for smooth colouring)
