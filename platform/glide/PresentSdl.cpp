@@ -48,6 +48,13 @@ std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, 
   }
   SDL_Window* window = presenter->window_;
   if (kind == PresenterKind::kFullscreen) {
+    // Cover the display first: an X server without a window manager ignores the full-screen
+    // request, and the window would keep its 640 x 480.
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window)), &bounds) == 0) {
+      SDL_SetWindowPosition(window, bounds.x, bounds.y);
+      SDL_SetWindowSize(window, bounds.w, bounds.h);
+    }
     SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     SDL_ShowCursor(SDL_DISABLE);
   } else {
