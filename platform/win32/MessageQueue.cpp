@@ -117,8 +117,9 @@ void TranslateSdlEvent(const SDL_Event& event) {
   }
 }
 
+// Also without video: a process whose sound runs on SDL gets SDL's Ctrl+C as SDL_QUIT.
 void PumpSdl() {
-  if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
+  if (SDL_WasInit(SDL_INIT_EVENTS) == 0) return;
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) TranslateSdlEvent(event);
 }

@@ -163,6 +163,20 @@ TEST(ClosingAndQuitting, AltF4ClosesThroughDefWindowProc) {
   EXPECT_FALSE(IsWindow(window));
 }
 
+TEST(ClosingAndQuitting, SdlQuitWithoutVideoClosesTheHeadlessWindow) {
+  // Sound on SDL starts SDL's events, and with them Ctrl+C arrives as SDL_QUIT.
+  ResetWin32(nullptr);
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+  const HWND window = CreateTestWindow();
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+  bool sawQuit = false;
+  EXPECT_EQ(PumpAll(&sawQuit), (std::vector<UINT>{WM_CLOSE, WM_QUIT}));
+  EXPECT_FALSE(IsWindow(window));
+  SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}
+
 TEST(ClosingAndQuitting, F4WithoutAltAndEscapeDoNotClose) {
   ResetWin32("1:down:115,1:up:115,1:down:27,1:up:27");
   const HWND window = CreateTestWindow();
