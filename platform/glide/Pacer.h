@@ -27,6 +27,10 @@ class SwapPacer {
   // Records a swap shown at `when` without waiting (unpaced swaps, or swaps paced by vsync).
   void NoteSwap(Clock::time_point when) { lastSwap_ = when; haveSwap_ = true; }
 
+  // Whether a swap shown at `now` came within half a retrace period of the previous one, which
+  // a retrace-synchronised present cannot do.
+  bool TooSoon(Clock::time_point now) const { return haveSwap_ && now - lastSwap_ < period_ / 2; }
+
   Clock::duration Period() const { return period_; }
 
  private:

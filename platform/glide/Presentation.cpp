@@ -161,7 +161,16 @@ void Show(const uint16_t* front, int interval) {
   if (State.presenter && !State.presenter->Show(front, Table(), vsync)) {
     State.presenter.reset();  // the program's window has been destroyed
   }
-  if (vsync) State.pacer->NoteSwap(SwapPacer::Clock::now());
+  if (vsync) {
+    // A present that did not wait for the retrace (vsync ignored, window minimised) must not
+    // let the program run ahead: the next frame starts no earlier than the retrace grid allows.
+    const SwapPacer::Clock::time_point now = SwapPacer::Clock::now();
+    if (State.pacer->TooSoon(now)) {
+      State.pacer->WaitForSwap(1);
+    } else {
+      State.pacer->NoteSwap(now);
+    }
+  }
 }
 
 void Record(const uint16_t* front, uint64_t frame) {

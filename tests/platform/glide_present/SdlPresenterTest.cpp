@@ -1,0 +1,99 @@
+// The SDL presenter on SDL's dummy video driver, whose windows have a software frame buffer:
+// the picture scaled with its aspect kept between black bars, shown through the gamma table,
+// and the presenter letting go when the program's window is destroyed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+#include "PresentSdl.h"
+#include "platform/SdlVideo.h"
+
+namespace {
+
+class SdlPresenterTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << SDL_GetError();
+    window_ = SDL_CreateWindow("test", 0, 0, 640, 480, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    if (window_ == nullptr) GTEST_SKIP() << SDL_GetError();
+    platform::SetSharedWindow(window_);
+  }
+  void TearDown() override {
+    presenter_.reset();
+    platform::SetSharedWindow(nullptr);
+    if (window_ != nullptr) SDL_DestroyWindow(window_);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+
+  // The window's pixels as 0x00RRGGBB.
+  std::vector<uint32_t> ReadWindow(int* width, int* height) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (surface == nullptr) return {};
+    *width = surface->w;
+    *height = surface->h;
+    std::vector<uint32_t> pixels(static_cast<size_t>(surface->w) * surface->h);
+    SDL_ConvertPixels(surface->w, surface->h, surface->format->format, surface->pixels, surface->pitch,
+                      SDL_PIXELFORMAT_RGB888, pixels.data(), surface->w * 4);
+    return pixels;
+  }
+
+  SDL_Window* window_ = nullptr;
+  std::unique_ptr<glide::SdlPresenter> presenter_;
+};
+
+TEST_F(SdlPresenterTest, PictureIsScaledWithItsAspectKeptBetweenBlackBars) {
+  std::string error;
+  presenter_ = glide::SdlPresenter::Open(glide::PresenterKind::kWindow, 64, 48, 60, &error);
+  ASSERT_NE(presenter_, nullptr) << error;
+  SDL_SetWindowSize(window_, 200, 48);  // wider than 4:3: bars left and right
+  const glide::DisplayTable table(1.7f);
+  const std::vector<uint16_t> frame(64 * 48, static_cast<uint16_t>(16 << 11));  // red level 16
+  ASSERT_TRUE(presenter_->Show(frame.data(), table, false));
+
+  int width = 0, height = 0;
+  const std::vector<uint32_t> pixels = ReadWindow(&width, &height);
+  if (pixels.empty()) GTEST_SKIP() << "this SDL cannot read its dummy window back";
+  ASSERT_EQ(width, 200);
+  ASSERT_EQ(height, 48);
+  const int middle = 24 * width;
+  EXPECT_EQ(pixels[middle + 2], 0u) << "left bar";
+  EXPECT_EQ(pixels[middle + 197], 0u) << "right bar";
+  EXPECT_EQ(pixels[middle + 100], 173u << 16) << "red level 16 at gamma 1.7";
+  int lit = 0;
+  for (int x = 0; x < width; ++x) lit += pixels[middle + x] != 0;
+  EXPECT_EQ(lit, 64) << "a 64-pixel-wide picture at scale 1, centred";
+}
+
+TEST_F(SdlPresenterTest, LetsGoWhenTheProgramsWindowIsDestroyed) {
+  std::string error;
+  presenter_ = glide::SdlPresenter::Open(glide::PresenterKind::kFullscreen, 64, 48, 60, &error);
+  ASSERT_NE(presenter_, nullptr) << error;
+  const glide::DisplayTable table(1.7f);
+  const std::vector<uint16_t> frame(64 * 48, 0xFFFF);
+  EXPECT_TRUE(presenter_->Show(frame.data(), table, false));
+  platform::SetSharedWindow(nullptr);  // what Win32's DestroyWindow does
+  EXPECT_FALSE(presenter_->Show(frame.data(), table, false));
+}
+
+TEST_F(SdlPresenterTest, VsyncThatDoesNotWaitIsNoLongerTrusted) {
+  std::string error;
+  presenter_ = glide::SdlPresenter::Open(glide::PresenterKind::kFullscreen, 64, 48, 60, &error);
+  ASSERT_NE(presenter_, nullptr) << error;
+  if (!presenter_->VsyncPaces()) GTEST_SKIP() << "no vsync offered here";
+  const glide::DisplayTable table(1.7f);
+  const std::vector<uint16_t> frame(64 * 48, 0);
+  const auto start = std::chrono::steady_clock::now();
+  testing::internal::CaptureStderr();
+  for (int i = 0; i < 12; ++i) presenter_->Show(frame.data(), table, true);
+  const std::string message = testing::internal::GetCapturedStderr();
+  if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(150)) {
+    GTEST_SKIP() << "vsync really waits on this driver";
+  }
+  EXPECT_FALSE(presenter_->VsyncPaces());
+  EXPECT_NE(message.find("retrace"), std::string::npos) << message;
+}
+
+}  // namespace
