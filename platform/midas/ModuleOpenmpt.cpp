@@ -43,15 +43,18 @@ class OpenmptStream final : public ModuleStream {
       : module_(std::move(module)), mixRate_(mixRate) {}
 
   std::size_t Render(float* stereo, std::size_t frames) override {
+    // In short steps, so that every return to an earlier point of the song (a loop) is seen.
+    constexpr std::size_t kStep = 1024;
     std::size_t done = 0;
     while (done < frames) {
-      const std::size_t got = module_->read_interleaved_stereo(mixRate_, frames - done, stereo + 2 * done);
-      if (got == 0) break;
+      const std::size_t want = std::min(frames - done, kStep);
+      const std::size_t got = module_->read_interleaved_stereo(mixRate_, want, stereo + 2 * done);
       done += got;
+      const long place = Place();
+      if (place < lastPlace_) ++songLoops_;
+      lastPlace_ = place;
+      if (got < want) break;
     }
-    const int order = module_->get_current_order();
-    if (order < lastOrder_) ++songLoops_;
-    lastOrder_ = order;
     return done;
   }
 
@@ -67,14 +70,19 @@ class OpenmptStream final : public ModuleStream {
   bool SetOrder(int order) override {
     if (order < 0 || order >= module_->get_num_orders()) return false;
     module_->set_position_order_row(order, 0);
-    lastOrder_ = order;
+    lastPlace_ = Place();
     return true;
   }
 
  private:
+  // Order and row as one number: it only goes down when the song jumps back, i.e. loops.
+  long Place() const {
+    return static_cast<long>(module_->get_current_order()) * 1024 + module_->get_current_row();
+  }
+
   std::unique_ptr<openmpt::module> module_;
   int mixRate_;
-  int lastOrder_ = 0;
+  long lastPlace_ = 0;  // order and row of the last render, see Place
   unsigned songLoops_ = 0;
 };
 

@@ -149,6 +149,7 @@ void System::ResetState() {
   channelSamples_.clear();
   autoChannels_.clear();
   nextAuto_ = 0;
+  handleCounter_ = 0;
   samples_.clear();
   modules_.clear();
   mixer_.reset();

@@ -21,6 +21,14 @@ uint32_t U32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 
+bool LooksLikeId(std::span<const uint8_t> bytes, std::size_t pos) {
+  if (bytes.size() < 4 || pos > bytes.size() - 4) return false;
+  for (std::size_t i = pos; i < pos + 4; ++i) {
+    if (bytes[i] < 0x20 || bytes[i] > 0x7E) return false;
+  }
+  return true;
+}
+
 struct Format {
   int channels;
   int bits;
@@ -91,7 +99,11 @@ PcmData ParseWave(std::span<const uint8_t> bytes) {
     }
     if (truncated) break;
     pos = start + size;
-    if ((size & 1) != 0 && pos < bytes.size()) ++pos;  // pad byte after an odd-sized chunk
+    if ((size & 1) != 0 && pos < bytes.size()) {
+      // Skip the pad byte after an odd-sized chunk, unless the writer left it out: then the
+      // next chunk id starts right here and not one byte later.
+      if (!(LooksLikeId(bytes, pos) && !LooksLikeId(bytes, pos + 1))) ++pos;
+    }
   }
   if (!format || !haveData) throw Error(truncated ? kUnexpectedEof : kBadWave);
 

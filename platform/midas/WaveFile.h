@@ -3,7 +3,8 @@
 //
 // What is accepted beyond the strict format, and what is refused (as MIDAS error codes):
 // - chunks of any kind before, between and after "fmt " and "data" are skipped by their size,
-//   odd sizes followed by their pad byte; the RIFF size field is not trusted;
+//   odd sizes followed by their pad byte (or not, when the writer forgot it and the next chunk
+//   id follows at once); the RIFF size field is not trusted;
 // - a "data" chunk longer than the file is cut to the whole frames present; a file whose data
 //   holds no whole frame, or that ends inside a header, is kUnexpectedEof;
 // - not "RIFF"/"WAVE", a "fmt " chunk shorter than 16 bytes, no "fmt " chunk, or an empty
