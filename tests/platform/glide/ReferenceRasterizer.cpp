@@ -45,12 +45,15 @@ int Wrap(int c, int size, bool clamp) {
 // 1/256 truncation, half-texel offset and 4-bit weights. Sets `ambiguous` when a coordinate is
 // within rounding of a boundary that changes the result.
 Rgba Sample(const State& st, double s, double t, bool& ambiguous) {
+  // How far (in 1/256 texel) the board's single-precision perspective divide may land from the
+  // exact quotient.
+  constexpr double kMargin = 1.0;
   const int size = 256 >> st.lod;  // square textures only
   const double scale = static_cast<double>(1 << st.lod);
   auto quantize = [&](double v, double period, double offset) {
     const double q = v * 256.0;
     const double rel = (q - offset) / period;
-    if (std::fabs(rel - std::round(rel)) * period < 0.25) ambiguous = true;
+    if (std::fabs(rel - std::round(rel)) * period < kMargin) ambiguous = true;
     return std::trunc(q);
   };
   if (!st.bilinear) {
@@ -266,6 +269,11 @@ void DrawTriangle(const State& st, const GrVertex& va, const GrVertex& vb, const
       if (st.chroma && static_cast<uint32_t>(cOther.r << 16 | cOther.g << 8 | cOther.b) ==
                            (st.chromaKey & 0xFFFFFF)) {
         continue;
+      }
+      // Iterated alpha may be one step off, so a combined alpha next to the reference value
+      // may go either way.
+      if (st.alphaTest != GR_CMP_ALWAYS && std::abs(src.a - st.alphaRef) <= 2) {
+        flags[at] |= kAmbiguous;
       }
       if (!CompareOf(st.alphaTest, static_cast<uint32_t>(src.a),
                      static_cast<uint32_t>(st.alphaRef))) {
