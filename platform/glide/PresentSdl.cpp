@@ -9,8 +9,11 @@
 namespace glide {
 namespace {
 
-// This many vsync presents in a row returning within half a period mean vsync is not pacing.
-constexpr int kFastPresentLimit = 8;
+// A vsync present returning within half a period of the previous one scores 2, any other takes
+// 1 off: a score of 16 means vsync is not pacing. A working vsync never returns that early once
+// the first queued frames are out; slow frames on a busy machine do not hide a vsync that
+// doesn't wait.
+constexpr int kFastPresentLimit = 16;
 
 // The largest whole multiple of the picture that fits comfortably on the desktop.
 int WindowScale(SDL_Window* window, int width, int height) {
@@ -128,7 +131,7 @@ bool SdlPresenter::Show(const uint16_t* front, const DisplayTable& table, bool v
 }
 
 void SdlPresenter::CheckVsync(double secondsSinceLastPresent) {
-  fastPresents_ = secondsSinceLastPresent < period_ / 2 ? fastPresents_ + 1 : 0;
+  fastPresents_ = secondsSinceLastPresent < period_ / 2 ? fastPresents_ + 2 : std::max(0, fastPresents_ - 1);
   if (fastPresents_ >= kFastPresentLimit && vsyncTrusted_) {
     vsyncTrusted_ = false;
     std::fprintf(stderr, "glide: presents are not waiting for the display's retrace; pacing by sleeping instead\n");

@@ -47,7 +47,7 @@ class SdlPresenter {
   double period_ = 1.0 / 60;
   bool vsyncOn_ = false;       // the renderer's current vsync setting
   bool vsyncTrusted_ = false;  // pacing may rely on it
-  int fastPresents_ = 0;       // consecutive vsync presents that came back well within a period
+  int fastPresents_ = 0;       // score of vsync presents that came back well within a period
   uint64_t lastPresentTicks_ = 0;
 };
 

@@ -40,7 +40,7 @@ TEST(CaptureFrames, JunkEntriesAreReportedAndTheRestKept) {
   EXPECT_TRUE(FrameList::Parse(" , ", &errors).Empty());
 }
 
-TEST(EnvironmentValues, SwapIntervalPresenterAndRefreshRate) {
+TEST(EnvironmentValues, SwapIntervalAndRefreshRate) {
   std::string error;
   EXPECT_EQ(glide::ParseSwapInterval("0", &error), 0);
   EXPECT_EQ(glide::ParseSwapInterval("2", &error), 2);
@@ -53,15 +53,6 @@ TEST(EnvironmentValues, SwapIntervalPresenterAndRefreshRate) {
   EXPECT_NE(error.find("FX_GLIDE_SWAPINTERVAL"), std::string::npos);
   error.clear();
   EXPECT_FALSE(glide::ParseSwapInterval("1x", &error).has_value());
-  EXPECT_FALSE(error.empty());
-
-  error.clear();
-  EXPECT_EQ(glide::ParsePresenterKind("window", &error), glide::PresenterKind::kWindow);
-  EXPECT_EQ(glide::ParsePresenterKind("none", &error), glide::PresenterKind::kNone);
-  EXPECT_EQ(glide::ParsePresenterKind("fullscreen", &error), glide::PresenterKind::kFullscreen);
-  EXPECT_FALSE(glide::ParsePresenterKind(nullptr, &error).has_value());
-  EXPECT_TRUE(error.empty());
-  EXPECT_FALSE(glide::ParsePresenterKind("Window", &error).has_value());
   EXPECT_FALSE(error.empty());
 
   EXPECT_EQ(glide::RetraceRateHz(nullptr), 60);

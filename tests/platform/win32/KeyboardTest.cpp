@@ -92,16 +92,6 @@ TEST(KeyboardMessages, AltTurnsKeysIntoSystemKeysUnlessCtrlIsHeld) {
   EXPECT_EQ(fresh.Key(VK_F10, true, false).message, static_cast<UINT>(WM_SYSKEYDOWN)) << "F10 alone is a system key";
 }
 
-TEST(KeyboardMessages, CharactersOfTranslatedKeys) {
-  EXPECT_EQ(win32::CharacterForKey(VK_RETURN, false), '\r');
-  EXPECT_EQ(win32::CharacterForKey(VK_ESCAPE, false), 27);
-  EXPECT_EQ(win32::CharacterForKey('A', false), 'a');
-  EXPECT_EQ(win32::CharacterForKey('A', true), 'A');
-  EXPECT_EQ(win32::CharacterForKey('7', false), '7');
-  EXPECT_EQ(win32::CharacterForKey(VK_F4, false), 0);
-  EXPECT_EQ(win32::CharacterForKey(VK_LEFT, false), 0);
-}
-
 TEST(ScriptFormat, EntriesAreOrderedByFrameKeepingListOrderWithinAFrame) {
   std::vector<std::string> errors;
   const auto events = win32::ParseScript(" 120:down:13, 5:close ,120:up:0x0D,0:down:27", &errors);

@@ -101,15 +101,4 @@ TEST_F(SdlWindow, AltF4FromTheKeyboardCloses) {
   EXPECT_FALSE(IsWindow(window_));
 }
 
-TEST_F(SdlWindow, FocusChangesAreSentToTheWindowProcedure) {
-  win32test::Log.clear();
-  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
-  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
-  MSG msg;
-  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "sent, not queued";
-  ASSERT_EQ(win32test::Log.size(), 2u);
-  EXPECT_EQ(win32test::Log[0].message, static_cast<UINT>(WM_KILLFOCUS));
-  EXPECT_EQ(win32test::Log[1].message, static_cast<UINT>(WM_SETFOCUS));
-}
-
 }  // namespace
