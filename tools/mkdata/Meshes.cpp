@@ -135,6 +135,8 @@ Mesh MakeVexol() {
   add(Tube(Spline(tail, 4), [](double t) { return 2.2 - 1.6 * t; }, 8, 2, 1.0), kBody);
   add(Sphere({4.3, 15.3, 0.6}, 1.2, 5, 8), kAccent);
 
+  // Modelled about 50 units tall; shown a quarter larger so it fills the screen in the crypt.
+  TransformVertices(figure, [](Vec3 p) { return p * 1.25; });
   figure.textures = {"vexol.cel"};
   figure.SetTexture(0);
   return figure;
@@ -374,8 +376,8 @@ Mesh MakePlane() {
   for (int i = static_cast<int>(right.size()) - 1; i >= 1; --i) outline.push_back({-right[i][0], right[i][1]});
 
   Mesh plane;
-  for (const auto& p : outline) plane.AddVertex({p[0], 0, p[1]});
-  auto uvOf = [](const Vec3& p) { return Uv{0.5 + p.x / 100.0, 0.5 + p.z / 100.0}; };
+  for (const auto& p : outline) plane.AddVertex({p[0] * 1.4, 0, p[1] * 1.4});
+  auto uvOf = [](const Vec3& p) { return Uv{0.5 + p.x / 140.0, 0.5 + p.z / 140.0}; };
   std::vector<int> left;
   for (int i = 0; i < static_cast<int>(outline.size()); ++i) left.push_back(i);
   auto cross2 = [&](int a, int b, int c) {
@@ -450,7 +452,7 @@ void ShadeTempleFaces(Mesh& temple, int firstRoofFace) {
       } else {
         a = p.x, b = p.z;
       }
-      f.uv[k] = {(a + 64.0) / 128.0, (b + 64.0) / 128.0};
+      f.uv[k] = {(a + 80.0) / 160.0, (b + 80.0) / 160.0};  // the temple lies within +-80
     }
   }
 }
@@ -507,6 +509,9 @@ Mesh MakeTemple() {
   roof.AddFace(a, e, b);
   TransformVertices(roof, [](Vec3 p) { return p; });  // orients it outward
   temple.Append(roof);
+  // Sized so that the scene's lights circle just above the roof and the balls' trails start
+  // beside the eaves; the scene turns it about its origin, below the middle of the columns.
+  TransformVertices(temple, [](Vec3 p) { return Vec3{p.x, p.y, p.z - 6.0} * 1.2; });
   ShadeTempleFaces(temple, firstRoofFace + 2);  // the prism's first two faces, the pediments, are stone
   for (int k = 0; k < kTempleShades; ++k) temple.textures.push_back("stone" + std::to_string(k) + ".cel");
   for (int k = 0; k < kTempleRoofShades; ++k) temple.textures.push_back("roof" + std::to_string(k) + ".cel");
