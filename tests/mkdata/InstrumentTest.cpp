@@ -1,0 +1,159 @@
+// The synthesised instruments: normalised, free of DC, one-shots ending in silence, loops that
+// join as smoothly as the wave runs elsewhere, tonal loops holding their intended pitch, and
+// samples the MOD can store. Then one instrument through an independent player, in tune.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <functional>
+#include <libopenmpt/libopenmpt.hpp>
+#include <sstream>
+
+#include "Dsp.h"
+#include "Instruments.h"
+#include "ModuleWriters.h"
+
+namespace mkdata::music {
+namespace {
+
+struct Case {
+  std::string name;
+  std::function<Instrument(RenderRate)> make;
+  int pitch;  // MIDI pitch of a tonal loop; 0 = not checked
+};
+
+std::vector<Case> Cases() {
+  PadSpec pad;
+  PadSpec drone;
+  drone.midi = 28, drone.voices = 3, drone.cycles = 64, drone.fifth = 0.5;
+  return {
+      {"kick", Kick, 0},
+      {"snare", Snare, 0},
+      {"closed hat", ClosedHat, 0},
+      {"open hat", OpenHat, 0},
+      {"bass", [](RenderRate r) { return Bass(r, 38, false, 4.0, 14.0, 3.0); }, 38},
+      {"square bass", [](RenderRate r) { return Bass(r, 33, true, 6.0, 18.0, 2.0); }, 33},
+      {"pad", [pad](RenderRate r) { return Pad("pad", r, pad); }, 48},
+      {"drone", [drone](RenderRate r) { return Pad("drone", r, drone); }, 28},
+      {"lead", [](RenderRate r) { return Lead(r, 69, 0.5); }, 69},
+      {"pulse lead", [](RenderRate r) { return Lead(r, 57, 0.25); }, 57},
+      {"pluck", [](RenderRate r) { return Pluck("pluck", r, 62, 0.4, 0.5, 3); }, 0},
+      {"bell", [](RenderRate r) { return Bell(r, 76, 3.5, 1.5); }, 0},
+  };
+}
+
+double Mean(const std::vector<int8_t>& data, size_t from, size_t to) {
+  double sum = 0.0;
+  for (size_t i = from; i < to; ++i) sum += data[i];
+  return sum / static_cast<double>(to - from);
+}
+
+// Magnitude of DFT bin k over [from, from + n).
+double Bin(const std::vector<int8_t>& data, size_t from, size_t n, size_t k) {
+  std::complex<double> sum = 0.0;
+  for (size_t i = 0; i < n; ++i)
+    sum += static_cast<double>(data[from + i]) * std::polar(1.0, -2.0 * M_PI * static_cast<double>(k * i % n) / static_cast<double>(n));
+  return std::abs(sum);
+}
+
+void CheckInstrument(const Case& c, RenderRate rate, bool mod) {
+  SCOPED_TRACE(c.name + (mod ? " (MOD)" : " (S3M)"));
+  const Instrument inst = c.make(rate);
+  const Sample& s = inst.sample;
+  ASSERT_GT(s.data.size(), 16u);
+  EXPECT_LE(s.data.size(), 64000u);
+  int peak = 0;
+  for (int8_t v : s.data) peak = std::max(peak, std::abs(int{v}));
+  EXPECT_GE(peak, 120) << "not normalised";
+  if (s.loopLength == 0) {
+    EXPECT_LE(std::abs(Mean(s.data, 0, s.data.size())), 0.03 * peak) << "DC offset";
+    EXPECT_LE(std::abs(int{s.data.back()}), 1) << "a one-shot must end in silence";
+    return;
+  }
+  const size_t start = s.loopStart, end = s.loopStart + s.loopLength;
+  ASSERT_LE(end, s.data.size());
+  EXPECT_EQ(end, s.data.size()) << "data after the loop is never heard";
+  if (mod) {
+    EXPECT_TRUE(start % 2 == 0 && s.loopLength % 2 == 0) << "MOD loops are whole words";
+  }
+  EXPECT_LE(std::abs(Mean(s.data, start, end)), 0.01 * peak) << "DC offset in the loop";
+  // The seam: the step from the loop's last sample to its first, and the change of slope there,
+  // are no larger than anywhere inside the loop (one count of rounding allowed).
+  int largestStep = 0, largestBend = 0;
+  for (size_t i = start + 1; i + 1 < end; ++i) {
+    largestStep = std::max(largestStep, std::abs(s.data[i] - s.data[i - 1]));
+    largestBend = std::max(largestBend, std::abs(s.data[i + 1] - 2 * s.data[i] + s.data[i - 1]));
+  }
+  const int seamStep = std::abs(s.data[start] - s.data[end - 1]);
+  const int seamBend = std::abs(s.data[start] - 2 * s.data[end - 1] + s.data[end - 2]);
+  EXPECT_LE(seamStep, largestStep + 1);
+  EXPECT_LE(seamBend, largestBend + 2);
+  // The attack flows into the loop as well.
+  if (start > 0) {
+    EXPECT_LE(std::abs(s.data[start] - s.data[start - 1]), largestStep + 1);
+  }
+  if (c.pitch > 0) {
+    // The strongest component between half and one and a half times the expected fundamental is
+    // the fundamental itself (whole cycles per loop, so it falls on a DFT bin).
+    const double cycles = dsp::MidiHz(c.pitch) * s.loopLength / rate.Hz();
+    size_t best = 0;
+    double bestLevel = 0.0;
+    for (size_t k = static_cast<size_t>(cycles * 0.5); k <= static_cast<size_t>(cycles * 1.5); ++k) {
+      const double level = Bin(s.data, start, s.loopLength, k);
+      if (level > bestLevel) bestLevel = level, best = k;
+    }
+    EXPECT_NEAR(static_cast<double>(best), cycles, std::max(2.5, cycles * 0.02)) << "fundamental out of tune";
+  }
+  // Played at the note for its own pitch (drums: 60), a sample runs at its rendering rate.
+  EXPECT_EQ(TrackerNote(inst, c.pitch > 0 ? c.pitch : 60), kNoteMiddleC + 12 * rate.octave);
+}
+
+TEST(Instruments, CleanNormalisedAndLoopedOnWholeCycles) {
+  for (const Case& c : Cases()) {
+    CheckInstrument(c, {kModBaseRate, 0}, true);
+    CheckInstrument(c, {16000.0, 0}, false);
+  }
+  CheckInstrument(Cases()[2], {kModBaseRate, 1}, true);  // cymbals an octave up in a MOD
+}
+
+TEST(Instruments, SameBytesEveryTime) {
+  for (const Case& c : Cases()) EXPECT_EQ(c.make({16000.0, 0}).sample, c.make({16000.0, 0}).sample) << c.name;
+}
+
+// The lead rendered for A4 and played through libopenmpt at the note the composer writes for
+// A4 and A5 sounds 440 and 880 Hz, in a MOD (PAL periods) and in an S3M (C2Spd).
+TEST(Instruments, InTuneThroughAPlayer) {
+  constexpr int kRate = 48000;
+  for (bool mod : {true, false}) {
+    const Instrument lead = Lead({mod ? kModBaseRate : 22050.0, 0}, 69, 0.5);
+    for (int pitch : {69, 81}) {
+      Song song;
+      song.orders = {0};
+      song.patterns = {Pattern(4)};
+      song.samples = {lead.sample};
+      song.patterns[0].At(0, 0).note = static_cast<int8_t>(TrackerNote(lead, pitch));
+      song.patterns[0].At(0, 0).instrument = 1;
+      const WriteResult written = mod ? WriteMod(song) : WriteS3m(song);
+      ASSERT_TRUE(written.Ok()) << written.error;
+      std::ostringstream log;
+      openmpt::module player(written.bytes.data(), written.bytes.size(), log);
+      std::vector<float> audio(2 * kRate);
+      player.read_interleaved_stereo(kRate, kRate, audio.data());
+      // Strongest frequency by a coarse-to-fine scan of the left channel (0.2 s .. 1 s).
+      auto level = [&](double hz) {
+        std::complex<double> sum = 0.0;
+        for (int i = kRate / 5; i < kRate; ++i) sum += static_cast<double>(audio[2 * i]) * std::polar(1.0, -2.0 * M_PI * hz * i / kRate);
+        return std::abs(sum);
+      };
+      const double expected = dsp::MidiHz(pitch);
+      double best = 0.0, bestLevel = 0.0;
+      for (double hz = expected * 0.95; hz <= expected * 1.05; hz += expected * 0.001)
+        if (double l = level(hz); l > bestLevel) bestLevel = l, best = hz;
+      // Within 10 cents; the MOD's period table itself is off by up to a few cents.
+      EXPECT_NEAR(1200.0 * std::log2(best / expected), 0.0, 10.0) << (mod ? "MOD " : "S3M ") << pitch;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace mkdata::music

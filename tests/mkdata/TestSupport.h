@@ -1,0 +1,29 @@
+// Shared helpers of the data generator's tests: running a generator into a scratch directory,
+// rendering modules with libopenmpt, and level measurements on rendered audio.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace mkdata::test {
+
+// Runs the generator called `name` into a fresh directory and returns its files by name.
+// Fails the calling test (ADD_FAILURE) when the generator is missing or fails.
+std::map<std::string, std::vector<uint8_t>> RunGenerator(const std::string& name);
+
+// Interleaved stereo float from libopenmpt, the song repeating, `seconds` long.
+std::vector<float> RenderWithOpenmpt(std::span<const uint8_t> module, int rateHz, double seconds);
+
+double ToDb(double amplitude);
+// Peak and RMS in dBFS of stereo frames [from, from + count).
+double PeakDb(std::span<const float> stereo, size_t from, size_t count);
+double RmsDb(std::span<const float> stereo, size_t from, size_t count);
+// The quietest `windowFrames`-long window (stepped by half a window) in [from, to), in dBFS.
+double QuietestWindowDb(std::span<const float> stereo, size_t from, size_t to, size_t windowFrames);
+// Largest sample-to-sample step of either channel in frames [from, to).
+double LargestStep(std::span<const float> stereo, size_t from, size_t to);
+
+}  // namespace mkdata::test
