@@ -1,10 +1,8 @@
 // The WAV output: paced by the frame clock, always a valid file, the same bytes on every run,
 // and a looping effect with clean levels and no clicks.
-#include "Errors.h"
 #include "FileData.h"
 #include "Fixtures.h"
 #include "WaveFile.h"
-#include "WavWriter.h"
 
 #include "midasdll.h"
 #include "platform/FrameClock.h"
@@ -129,21 +127,6 @@ TEST_F(WavOutput, LoopingEffectPlaysAtFullLevelWithoutClicks) {
   const float amplitude = 29000.0f / 32768.0f;
   EXPECT_NEAR(peak, amplitude, 2e-3f);
   EXPECT_LE(steepest, amplitude * 2.0f * static_cast<float>(M_PI) * 400.0f / 44100.0f * 1.01f);
-}
-
-TEST(WavWriter, HeaderIsCompleteAfterEveryAppend) {
-  const std::string path = midas_test::TempDir() + "/writer.wav";
-  midas::WavWriter writer(path, 32000);
-  EXPECT_EQ(CheckedFrames(path, 32000), 0u);
-  const int16_t frames[6] = {1, -1, 2, -2, 3, -3};
-  ASSERT_TRUE(writer.Append(frames, 3));
-  EXPECT_EQ(CheckedFrames(path, 32000), 3u);
-  ASSERT_TRUE(writer.Append(frames, 1));
-  const midas::PcmData pcm = midas::ParseWave(midas::ReadWholeFile(path.c_str()));
-  EXPECT_EQ(pcm.channels, 2);
-  EXPECT_EQ(pcm.frames(), 4u);
-  EXPECT_EQ(pcm.interleaved[5], -3.0f / 32768.0f);
-  EXPECT_THROW(midas::WavWriter(midas_test::TempDir() + "/missing/dir.wav", 44100), midas::Error);
 }
 
 }  // namespace
