@@ -53,7 +53,10 @@ void System::Startup() {
 
 void System::SetOption(int option, DWORD value) {
   Guard lock(mutex_);
-  options_[option] = value;  // MIDAS accepted unknown options too; they have no effect
+  // Stored and read back; MIXRATE, FORCE_NO_SOUND and DEFAULT_STEREO_SEPARATION act at the next
+  // MIDASinit or module play. The mixer always interpolates and ramps, whatever MIXING_MODE and
+  // FILTER_MODE say; DirectSound options mean nothing here. MIDAS accepted unknown options too.
+  options_[option] = value;
 }
 
 DWORD System::GetOption(int option) const {
