@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -303,6 +305,23 @@ TEST_F(MidasApi, FreeingAPlayingSampleStopsItsSound) {
   EXPECT_FALSE(MIDASfreeSample(sample));
   EXPECT_EQ(LastMessage(), "Invalid sample handle");
   EXPECT_EQ(MIDASplaySample(sample, MIDAS_CHANNEL_AUTO, 0, 16000, 64, 0), 0u);
+}
+
+TEST_F(MidasApi, SilentOutputKeepsTimeOnceBackgroundPlayStarts) {
+  // A 0.3 s one-shot: held while background play is off, over soon after it starts.
+  ASSERT_TRUE(MIDASopenChannels(1));
+  ASSERT_TRUE(MIDASallocAutoEffectChannels(1));
+  std::string shot = midas_test::WriteTemp("shot.wav", midas_test::PcmWav(1, 16, std::vector<int>(4800, 1000)));
+  const MIDASsample sample = MIDASloadWaveSample(shot.data(), MIDAS_LOOP_NO);
+  const MIDASsamplePlayHandle handle = MIDASplaySample(sample, MIDAS_CHANNEL_AUTO, 0, 16000, 64, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(MIDASgetSamplePlayStatus(handle), static_cast<DWORD>(MIDAS_SAMPLE_PLAYING));
+  ASSERT_TRUE(MIDASstartBackgroundPlay(100));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (MIDASgetSamplePlayStatus(handle) == MIDAS_SAMPLE_PLAYING && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(MIDASgetSamplePlayStatus(handle), static_cast<DWORD>(MIDAS_SAMPLE_STOPPED));
 }
 
 TEST_F(MidasApi, SetUpAnswersComeFromTheEnvironment) {
