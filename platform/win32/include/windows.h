@@ -4,6 +4,7 @@
 #ifndef KELDRIN_WIN32_WINDOWS_H
 #define KELDRIN_WIN32_WINDOWS_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -20,13 +21,6 @@ extern "C" {
 #endif
 #ifndef TRUE
 #define TRUE 1
-#endif
-#ifndef NULL
-#ifdef __cplusplus
-#define NULL nullptr
-#else
-#define NULL ((void*)0)
-#endif
 #endif
 
 typedef int BOOL;
