@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   data += 2;
   size -= 2;
   const size_t base = kSizes[choice % (sizeof kSizes / sizeof kSizes[0])];
-  const size_t fileSize = static_cast<size_t>(static_cast<long>(base) + (data[0 % (size ? size : 1)] & 1 ? delta : 0));
+  const bool offSize = size > 0 && (data[0] & 1) != 0;
+  const size_t fileSize = static_cast<size_t>(static_cast<long>(base) + (offSize ? delta : 0));
   TextureCount = (choice & 0x80) ? kTextureTableRows - 1 : 0;
   TextureArenaNext = TextureArenaBase;
   const int32_t countBefore = TextureCount;
