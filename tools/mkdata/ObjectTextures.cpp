@@ -153,10 +153,10 @@ Image PlanetTexture() {
         const double wet = moisture.Fbm(d * 3.0, 4);
         Colour lowland = Mix({150, 128, 72}, {40, 112, 38}, 0.5 + 1.6 * wet - 0.6 * (1 - latitude));
         Colour high = Mix(lowland, {112, 94, 78}, Smooth(0.12, 0.3, e));
-        c = Mix(high, {236, 236, 242}, Smooth(0.34, 0.42, e));
+        c = Mix(high, {236, 236, 242}, Smooth(0.42, 0.5, e));
         c = Mix({214, 200, 140}, c, Smooth(0.0, 0.025, e));  // beaches
       }
-      const double capEdge = 0.86 + 0.06 * detail.Fbm(d * 5.0 + Vec3{5, 5, 5}, 3);
+      const double capEdge = 0.93 + 0.04 * detail.Fbm(d * 5.0 + Vec3{5, 5, 5}, 3);
       c = Mix(c, {228, 238, 250}, Smooth(capEdge - 0.02, capEdge + 0.02, latitude));
       image.At(x, y) = ToRgba(c);
     }
@@ -170,11 +170,13 @@ Image CloudTexture() {
   for (int y = 0; y < 256; ++y) {
     for (int x = 0; x < 256; ++x) {
       const Vec3 d = SphereDirection(x, y, 256, 256);
-      // Swirls: the noise is read through a displacement that itself turns with latitude.
-      const Vec3 w{warp.Fbm(d * 2.0, 4), warp.Fbm(d * 2.0 + Vec3{9, 1, 4}, 4), warp.Fbm(d * 2.0 + Vec3{3, 7, 2}, 4)};
-      const double band = 0.12 * std::cos(d.z * 7.0);
-      const double c = base.Fbm(d * 3.2 + w * 1.8, 6) + band;
-      const double v = 255.0 * Smooth(0.02, 0.38, c);
+      // Swirls: the noise is read through a displacement field, and stretched along the
+      // parallels so that the weather forms bands.
+      const Vec3 q{d.x, d.y, d.z * 2.2};
+      const Vec3 w{warp.Fbm(q * 1.4, 3), warp.Fbm(q * 1.4 + Vec3{9, 1, 4}, 3), warp.Fbm(q * 1.4 + Vec3{3, 7, 2}, 3)};
+      const double band = 0.1 * std::cos(d.z * 7.0);
+      const double c = base.Fbm(q * 1.9 + w * 1.7, 5) + band;
+      const double v = 255.0 * Smooth(0.05, 0.4, c);
       image.At(x, y) = ToRgba({v, v, v * 1.02});
     }
   }
