@@ -439,15 +439,22 @@ void Context::Validate() {
     }
     PrepareTexture(target_, textures_->Data(), textures_->Palette());
   }
-  const size_t hash = normalized.Hash() ^ (genericOnly_ ? 0x5bd1e995u : 0u);
-  auto& bucket = spanCache_[hash];
+  // Span functions are cached by the normalized state (the choice is the same for equal states).
   span_ = nullptr;
-  for (const auto& [cached, fn] : bucket) {
-    if (cached == normalized) span_ = fn;
-  }
-  if (span_ == nullptr || genericOnly_) {
-    span_ = SelectSpanFunction(target_, !genericOnly_);
-    if (!genericOnly_) bucket.emplace_back(normalized, span_);
+  if (genericOnly_) {
+    span_ = SelectSpanFunction(target_, false);
+  } else {
+    auto& bucket = spanCache_[normalized.Hash()];
+    for (const CachedSpan& cached : bucket) {
+      if (cached.state == normalized) {
+        span_ = cached.span;
+        target_.writeStage = cached.writeStage;
+      }
+    }
+    if (span_ == nullptr) {
+      span_ = SelectSpanFunction(target_, true);
+      bucket.push_back({normalized, span_, target_.writeStage});
+    }
   }
   dirty_ = false;
 }

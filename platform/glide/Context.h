@@ -128,7 +128,12 @@ class Context {
   bool dirty_ = true;
   SpanTarget target_;
   SpanFn span_ = nullptr;
-  std::unordered_map<size_t, std::vector<std::pair<RenderState, SpanFn>>> spanCache_;
+  struct CachedSpan {
+    RenderState state;
+    SpanFn span;
+    void (*writeStage)();
+  };
+  std::unordered_map<size_t, std::vector<CachedSpan>> spanCache_;
 
   FxU32 trisProcessed_ = 0;
   FxU32 trisDrawn_ = 0;

@@ -122,15 +122,14 @@ inline uint32_t SamplePoint(const SpanTarget& t, int32_t sFix, int32_t tFix) {
   return DecodeTexel(t, s, tt);
 }
 
-// One bilinear step per channel, u = weight 0..240: c0 + (c1 - c0) * u / 256, written with
-// non-negative terms (identical result) so that 16-bit SIMD lanes can hold it.
+// One bilinear step on all four channels, u = weight 0..240: per channel
+// c0 + (c1 - c0) * u / 256, written as (c0 * (256 - u) + c1 * u) >> 8 (the same value, since
+// 256 * c0 is a multiple of 256), two channels at a time in 16-bit fields of a 32-bit word.
 inline uint32_t Lerp(uint32_t c0, uint32_t c1, int u) {
-  uint32_t out = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    const uint32_t a = (c0 >> shift) & 0xFF, b = (c1 >> shift) & 0xFF;
-    out |= ((a * static_cast<uint32_t>(256 - u) + b * static_cast<uint32_t>(u)) >> 8) << shift;
-  }
-  return out;
+  const uint32_t iu = static_cast<uint32_t>(256 - u), uu = static_cast<uint32_t>(u);
+  const uint32_t rb = (((c0 & 0x00FF00FFu) * iu + (c1 & 0x00FF00FFu) * uu) >> 8) & 0x00FF00FFu;
+  const uint32_t ag = (((c0 >> 8) & 0x00FF00FFu) * iu + ((c1 >> 8) & 0x00FF00FFu) * uu) & 0xFF00FF00u;
+  return rb | ag;
 }
 
 // Bilinear on Voodoo Graphics: half a texel subtracted, 4-bit weights, top row, bottom row, then

@@ -45,6 +45,9 @@ struct SpanTarget {
   TextureBinding binding;
   int sAnd = -1, tAnd = -1;  // wrap: size - 1; clamp: all ones
   std::array<uint32_t, 256> lut8{};
+
+  // The specialised paths' blend-and-write stage, chosen with the span function.
+  void (*writeStage)() = nullptr;
 };
 
 // Draws pixels [x0, x1) of row y (0 <= x0 < x1 <= stride, inside the clip window).
@@ -53,9 +56,9 @@ using SpanFn = void (*)(const SpanTarget& target, const Gradients& g, int y, int
 // The generic span path: every state, one pixel at a time (SpanGeneric.cpp).
 void SpanGeneric(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
 
-// Picks the fastest span function for the target's state; the generic path when none of the
-// specialised ones applies (SpanFast.cpp).
-SpanFn SelectSpanFunction(const SpanTarget& target, bool allowSpecialised);
+// Picks the fastest span function for the target's state (and sets target.writeStage); the
+// generic path when none of the specialised ones applies (SpanFast.cpp).
+SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised);
 
 // Fills target.lut8 and the addressing fields from the state, the binding and the palette.
 void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory,

@@ -1,5 +1,24 @@
-// Span function selection and texture preparation.
+// The specialised span paths. A span is cut into chunks of up to 64 pixels that pass through
+// three stages:
+//   1. perspective: 1/W, S/W and T/W for the whole chunk with SIMD (AVX2 or SSE2, picked at run
+//      time; plain C++ elsewhere),
+//   2. per pixel, a template specialised on the texture format, filter, combine mode and depth
+//      compare: depth test, texel fetch, combine, chroma key, alpha test, into channel arrays,
+//   3. blending, dither subtraction, dithering and the write with SSE2, eight pixels at a time,
+//      for the blend modes the scenes use.
+// Every stage computes exactly what the generic path computes (same inline stage functions, the
+// same float operations in the same order), and the tests hold them to it bit for bit.
+#include <cstring>
+
 #include "Pipeline.h"
+#include "glide.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define GLIDE_X86 1
+#else
+#define GLIDE_X86 0
+#endif
 
 namespace glide {
 
@@ -24,10 +43,515 @@ void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory,
   }
 }
 
-SpanFn SelectSpanFunction(const SpanTarget& target, bool allowSpecialised) {
-  (void)target;
-  (void)allowSpecialised;
-  return SpanGeneric;
+namespace {
+
+constexpr int kChunk = 64;
+
+struct alignas(32) Chunk {
+  float w[kChunk];
+  int32_t s[kChunk];
+  int32_t t[kChunk];
+  uint16_t r[kChunk], g[kChunk], b[kChunk], a[kChunk];
+  uint16_t live[kChunk];  // 0xFFFF: write this pixel
+  uint16_t depth[kChunk];
+};
+
+// ---- Stage 1: perspective ------------------------------------------------------------------
+
+struct RowStart {
+  float w, s, t;
+};
+
+using PerspectiveFn = void (*)(const Gradients& g, const RowStart& row, int ix0, int n,
+                               bool textured, Chunk& c);
+
+void PerspectiveScalar(const Gradients& g, const RowStart& row, int ix0, int n, bool textured,
+                       Chunk& c) {
+  for (int i = 0; i < n; ++i) {
+    const float fx = static_cast<float>(ix0 + i);
+    c.w[i] = row.w + fx * g.dwDx;
+    if (textured) TexelCoordinates(row.s + fx * g.dsDx, row.t + fx * g.dtDx, c.w[i], c.s[i], c.t[i]);
+  }
+}
+
+#if GLIDE_X86
+// SafeTrunc on four lanes: max/min pick the second operand for NaN exactly as SafeTrunc does.
+inline __m128i SafeTrunc4(__m128 v) {
+  const __m128 limit = _mm_set1_ps(1073741824.0f);
+  v = _mm_max_ps(v, _mm_sub_ps(_mm_setzero_ps(), limit));
+  v = _mm_min_ps(v, limit);
+  return _mm_cvttps_epi32(v);
+}
+
+void PerspectiveSse2(const Gradients& g, const RowStart& row, int ix0, int n, bool textured,
+                     Chunk& c) {
+  const int whole = n & ~3;
+  const __m128 dw = _mm_set1_ps(g.dwDx), ds = _mm_set1_ps(g.dsDx), dt = _mm_set1_ps(g.dtDx);
+  const __m128 w0 = _mm_set1_ps(row.w), s0 = _mm_set1_ps(row.s), t0 = _mm_set1_ps(row.t);
+  const __m128 one = _mm_set1_ps(1.0f), scale = _mm_set1_ps(256.0f);
+  for (int i = 0; i < whole; i += 4) {
+    const __m128 fx = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(ix0 + i), _mm_setr_epi32(0, 1, 2, 3)));
+    const __m128 w = _mm_add_ps(w0, _mm_mul_ps(fx, dw));
+    _mm_store_ps(c.w + i, w);
+    if (!textured) continue;
+    const __m128 inv = _mm_div_ps(one, w);
+    const __m128 s = _mm_mul_ps(_mm_mul_ps(_mm_add_ps(s0, _mm_mul_ps(fx, ds)), inv), scale);
+    const __m128 t = _mm_mul_ps(_mm_mul_ps(_mm_add_ps(t0, _mm_mul_ps(fx, dt)), inv), scale);
+    const __m128i positive = _mm_castps_si128(_mm_cmpgt_ps(w, _mm_setzero_ps()));
+    _mm_store_si128(reinterpret_cast<__m128i*>(c.s + i), _mm_and_si128(SafeTrunc4(s), positive));
+    _mm_store_si128(reinterpret_cast<__m128i*>(c.t + i), _mm_and_si128(SafeTrunc4(t), positive));
+  }
+  if (whole < n) {
+    Chunk tail;
+    PerspectiveScalar(g, row, ix0 + whole, n - whole, textured, tail);
+    for (int i = whole; i < n; ++i) {
+      c.w[i] = tail.w[i - whole];
+      c.s[i] = tail.s[i - whole];
+      c.t[i] = tail.t[i - whole];
+    }
+  }
+}
+
+__attribute__((target("avx2"))) inline __m256i SafeTrunc8(__m256 v) {
+  const __m256 limit = _mm256_set1_ps(1073741824.0f);
+  v = _mm256_max_ps(v, _mm256_sub_ps(_mm256_setzero_ps(), limit));
+  v = _mm256_min_ps(v, limit);
+  return _mm256_cvttps_epi32(v);
+}
+
+__attribute__((target("avx2"))) void PerspectiveAvx2(const Gradients& g, const RowStart& row,
+                                                     int ix0, int n, bool textured, Chunk& c) {
+  const int whole = n & ~7;
+  const __m256 dw = _mm256_set1_ps(g.dwDx), ds = _mm256_set1_ps(g.dsDx), dt = _mm256_set1_ps(g.dtDx);
+  const __m256 w0 = _mm256_set1_ps(row.w), s0 = _mm256_set1_ps(row.s), t0 = _mm256_set1_ps(row.t);
+  const __m256 one = _mm256_set1_ps(1.0f), scale = _mm256_set1_ps(256.0f);
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  for (int i = 0; i < whole; i += 8) {
+    const __m256 fx = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(ix0 + i), lanes));
+    const __m256 w = _mm256_add_ps(w0, _mm256_mul_ps(fx, dw));
+    _mm256_store_ps(c.w + i, w);
+    if (!textured) continue;
+    const __m256 inv = _mm256_div_ps(one, w);
+    const __m256 s = _mm256_mul_ps(_mm256_mul_ps(_mm256_add_ps(s0, _mm256_mul_ps(fx, ds)), inv), scale);
+    const __m256 t = _mm256_mul_ps(_mm256_mul_ps(_mm256_add_ps(t0, _mm256_mul_ps(fx, dt)), inv), scale);
+    const __m256i positive = _mm256_castps_si256(_mm256_cmp_ps(w, _mm256_setzero_ps(), _CMP_GT_OQ));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(c.s + i), _mm256_and_si256(SafeTrunc8(s), positive));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(c.t + i), _mm256_and_si256(SafeTrunc8(t), positive));
+  }
+  if (whole < n) {
+    Chunk tail;
+    PerspectiveScalar(g, row, ix0 + whole, n - whole, textured, tail);
+    for (int i = whole; i < n; ++i) {
+      c.w[i] = tail.w[i - whole];
+      c.s[i] = tail.s[i - whole];
+      c.t[i] = tail.t[i - whole];
+    }
+  }
+}
+#endif
+
+PerspectiveFn ChoosePerspective() {
+#if GLIDE_X86
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return PerspectiveAvx2;
+  return PerspectiveSse2;
+#else
+  return PerspectiveScalar;
+#endif
+}
+
+const PerspectiveFn Perspective = ChoosePerspective();
+
+// ---- Stage 2: per pixel, specialised ---------------------------------------------------------
+
+enum class Tex { kNone, kLut8, k565, k4444 };
+enum class Combine { kGeneric, kTexAddItrgbIterAlpha, kTexAddItrgbTexTimesIterAlpha, kDisplayDefault, kItrgb };
+// Depth: -1 none, otherwise the GR_CMP_* function of a W-buffer with bias 0.
+
+template <Tex kTex>
+inline uint32_t Fetch(const SpanTarget& t, int s, int tt) {
+  const uint32_t index = static_cast<uint32_t>((tt << t.binding.widthLog2) + s);
+  if constexpr (kTex == Tex::kLut8) {
+    return t.lut8[t.texels[index]];
+  } else {
+    uint16_t raw;
+    std::memcpy(&raw, t.texels + index * 2, 2);
+    if constexpr (kTex == Tex::k565) return 0xFF000000u | t.tables->rgb565To888[raw];
+    return t.tables->argb4444[raw];
+  }
+}
+
+template <Tex kTex, bool kBilinear>
+inline uint32_t Sample(const SpanTarget& t, int32_t sFix, int32_t tFix) {
+  const TextureBinding& b = t.binding;
+  if constexpr (!kBilinear) {
+    return Fetch<kTex>(t, Address(sFix >> b.sShift, t.sAnd, b.widthMask),
+                       Address(tFix >> b.tShift, t.tAnd, b.heightMask));
+  } else {
+    const int lod = b.sShift - 8;
+    const int32_t sh = sFix - (128 << lod);
+    const int32_t th = tFix - (128 << lod);
+    const int s0 = sh >> b.sShift, t0 = th >> b.tShift;
+    const int u = (sh >> lod) & 0xF0, v = (th >> lod) & 0xF0;
+    const int sa = Address(s0, t.sAnd, b.widthMask), sb = Address(s0 + 1, t.sAnd, b.widthMask);
+    const int ta = Address(t0, t.tAnd, b.heightMask), tb = Address(t0 + 1, t.tAnd, b.heightMask);
+    const uint32_t top = Lerp(Fetch<kTex>(t, sa, ta), Fetch<kTex>(t, sb, ta), u);
+    const uint32_t bottom = Lerp(Fetch<kTex>(t, sa, tb), Fetch<kTex>(t, sb, tb), u);
+    return Lerp(top, bottom, v);
+  }
+}
+
+// A combine unit as RenderState::Normalize leaves it.
+CombineUnit NormalizedUnit(int function, int factor) {
+  CombineUnit u = MakeCombineUnit(function, factor, false);
+  if (u.zeroOther && !u.subLocal) {
+    u.mselect = 0;
+    u.reverse = 0;
+  }
+  return u;
+}
+
+const CombineUnit& DecalUnit() {
+  static const CombineUnit unit = NormalizedUnit(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE);
+  return unit;
+}
+
+inline int AddSat(int a, int b) { return std::min(a + b, 255); }
+
+template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
+void PixelStage(const SpanTarget& target, const Gradients& g, int y, int x0, int n, Chunk& c) {
+  const RenderState& st = target.state;
+  const uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride;
+  const int iy = y - g.ya;
+  const bool decal = st.texColor == DecalUnit() && st.texAlpha == DecalUnit();
+  for (int i = 0; i < n; ++i) {
+    const int x = x0 + i;
+    const int ix = x - g.xa;
+    c.live[i] = 0;
+    uint32_t depth = 0;
+    if constexpr (kDepth >= 0) {
+      depth = WDepth(c.w[i]);
+      if (!Compare(kDepth, depth, auxRow[x])) continue;
+      c.depth[i] = static_cast<uint16_t>(depth);
+    }
+    Argb it;
+    it.r = IteratedChannel(g.rgba[0] + ix * g.drgbaDx[0] + iy * g.drgbaDy[0]);
+    it.g = IteratedChannel(g.rgba[1] + ix * g.drgbaDx[1] + iy * g.drgbaDy[1]);
+    it.b = IteratedChannel(g.rgba[2] + ix * g.drgbaDx[2] + iy * g.drgbaDy[2]);
+    it.a = IteratedChannel(g.rgba[3] + ix * g.drgbaDx[3] + iy * g.drgbaDy[3]);
+    uint32_t texel = 0;
+    if constexpr (kTex != Tex::kNone) {
+      texel = Sample<kTex, kBilinear>(target, c.s[i], c.t[i]);
+      // DECAL passes the texel through; other texture combines go the long way.
+      if (!decal) texel = TextureCombine(st, texel);
+    }
+    Argb out;
+    uint32_t colorOther;
+    if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha ||
+                  kCombine == Combine::kTexAddItrgbTexTimesIterAlpha) {
+      const Argb tx = Unpack(texel);
+      colorOther = texel & 0xFFFFFF;
+      out.r = AddSat(tx.r, it.r);
+      out.g = AddSat(tx.g, it.g);
+      out.b = AddSat(tx.b, it.b);
+      if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
+        out.a = it.a;
+      } else {
+        out.a = (tx.a * (it.a + 1)) >> 8;
+      }
+    } else if constexpr (kCombine == Combine::kDisplayDefault) {
+      const Argb tx = Unpack(texel);
+      colorOther = texel & 0xFFFFFF;
+      const int f = it.a + 1;
+      out.r = AddSat((tx.r * f) >> 8, it.r);
+      out.g = AddSat((tx.g * f) >> 8, it.g);
+      out.b = AddSat((tx.b * f) >> 8, it.b);
+      out.a = it.a;
+    } else if constexpr (kCombine == Combine::kItrgb) {
+      colorOther = 0;
+      out = it;
+    } else {
+      CombineInputs in;
+      in.iterated = it;
+      in.texture = texel;
+      in.depthAlpha = static_cast<int>(ZDepth(g.z + ix * g.dzDx + iy * g.dzDy) >> 8);
+      out = Unpack(ColorAlphaCombine(st, in, colorOther));
+    }
+    if (st.chromaKey && colorOther == st.chromaValue) continue;
+    if (!Compare(st.alphaTestFunc, static_cast<uint32_t>(out.a), st.alphaRef)) continue;
+    c.r[i] = static_cast<uint16_t>(out.r);
+    c.g[i] = static_cast<uint16_t>(out.g);
+    c.b[i] = static_cast<uint16_t>(out.b);
+    c.a[i] = static_cast<uint16_t>(out.a);
+    c.live[i] = 0xFFFF;
+  }
+}
+
+// ---- Stage 3: blend, dither, write -----------------------------------------------------------
+
+enum class BlendKind { kNone, kAlpha, kAdd, kDarken, kScale, kGeneric };
+
+BlendKind ClassifyBlend(const RenderState& st) {
+  if (!st.blendEnabled) return BlendKind::kNone;
+  const int s = st.srcFactor, d = st.dstFactor;
+  if (s == 1 && d == 5) return BlendKind::kAlpha;   // SRC_ALPHA, ONE_MINUS_SRC_ALPHA
+  if (s == 1 && d == 4) return BlendKind::kAdd;     // SRC_ALPHA, ONE
+  if (s == 0 && d == 5) return BlendKind::kDarken;  // ZERO, ONE_MINUS_SRC_ALPHA
+  if (s == 1 && d == 0) return BlendKind::kScale;   // SRC_ALPHA, ZERO
+  return BlendKind::kGeneric;
+}
+
+// The generic stage 3 for pixel i: exactly the generic path's tail.
+inline void WritePixel(const SpanTarget& target, int x, int y, uint16_t* colorRow,
+                       const Chunk& c, int i) {
+  const RenderState& st = target.state;
+  const Argb src{c.a[i], c.r[i], c.g[i], c.b[i]};
+  Argb out = src;
+  if (st.blendEnabled) {
+    const int pos = ((y & 3) << 2) | (x & 3);
+    out = Blend(st, src, ReadDestination(target, colorRow[x], pos), 0xFF);
+  }
+  colorRow[x] = DitherPixel(*target.tables, st.dither, x, y, out);
+}
+
+#if GLIDE_X86
+template <BlendKind kBlend>
+inline __m128i BlendChannel8(__m128i s, __m128i d, __m128i sf, __m128i invA) {
+  // sf = a + 1, invA = 256 - a; every product and sum fits an unsigned 16-bit lane.
+  if constexpr (kBlend == BlendKind::kAlpha) {
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(s, sf), _mm_mullo_epi16(d, invA)), 8);
+  } else if constexpr (kBlend == BlendKind::kAdd) {
+    return _mm_min_epi16(_mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(s, sf), 8), d), _mm_set1_epi16(255));
+  } else if constexpr (kBlend == BlendKind::kDarken) {
+    return _mm_srli_epi16(_mm_mullo_epi16(d, invA), 8);
+  } else if constexpr (kBlend == BlendKind::kScale) {
+    return _mm_srli_epi16(_mm_mullo_epi16(s, sf), 8);
+  } else {
+    return s;
+  }
+}
+
+// v < minimum ? v : min(v + offset, 255), the dither subtraction of the destination.
+inline __m128i Subtract8(__m128i v, __m128i offset, int minimum) {
+  const __m128i low = _mm_cmplt_epi16(v, _mm_set1_epi16(static_cast<short>(minimum)));
+  const __m128i raised = _mm_min_epi16(_mm_add_epi16(v, offset), _mm_set1_epi16(255));
+  return _mm_or_si128(_mm_and_si128(low, v), _mm_andnot_si128(low, raised));
+}
+
+template <BlendKind kBlend, bool kDither, bool kSubtract>
+void WriteStageSse2(const SpanTarget& target, int y, int x0, int n, const Chunk& c) {
+  uint16_t* colorRow = target.color + static_cast<ptrdiff_t>(y) * target.stride;
+  const uint8_t* matrixRow = kDither4x4[y & 3];
+  const int whole = n & ~7;
+  for (int i = 0; i < whole; i += 8) {
+    const int x = x0 + i;
+    alignas(16) int16_t d[8], subRb[8], subG[8];
+    for (int k = 0; k < 8; ++k) {
+      d[k] = matrixRow[(x + k) & 3];
+      subRb[k] = static_cast<int16_t>((10 - d[k]) >> 1);
+      subG[k] = static_cast<int16_t>((12 - d[k]) >> 2);
+    }
+    const __m128i live = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.live + i));
+    if (_mm_movemask_epi8(live) == 0) continue;
+    __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.r + i));
+    __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.g + i));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.b + i));
+    const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(colorRow + x));
+    if constexpr (kBlend != BlendKind::kNone) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.a + i));
+      const __m128i sf = _mm_add_epi16(a, _mm_set1_epi16(1));
+      const __m128i invA = _mm_sub_epi16(_mm_set1_epi16(256), a);
+      const __m128i r5 = _mm_srli_epi16(old, 11);
+      const __m128i g6 = _mm_and_si128(_mm_srli_epi16(old, 5), _mm_set1_epi16(63));
+      const __m128i b5 = _mm_and_si128(old, _mm_set1_epi16(31));
+      __m128i dr = _mm_or_si128(_mm_slli_epi16(r5, 3), _mm_srli_epi16(r5, 2));
+      __m128i dg = _mm_or_si128(_mm_slli_epi16(g6, 2), _mm_srli_epi16(g6, 4));
+      __m128i db = _mm_or_si128(_mm_slli_epi16(b5, 3), _mm_srli_epi16(b5, 2));
+      if constexpr (kSubtract) {
+        const __m128i offRb = _mm_load_si128(reinterpret_cast<const __m128i*>(subRb));
+        const __m128i offG = _mm_load_si128(reinterpret_cast<const __m128i*>(subG));
+        dr = Subtract8(dr, offRb, 4);
+        dg = Subtract8(dg, offG, 2);
+        db = Subtract8(db, offRb, 4);
+      }
+      r = BlendChannel8<kBlend>(r, dr, sf, invA);
+      g = BlendChannel8<kBlend>(g, dg, sf, invA);
+      b = BlendChannel8<kBlend>(b, db, sf, invA);
+    }
+    __m128i r5, g6, b5;
+    if constexpr (kDither) {
+      const __m128i dv = _mm_load_si128(reinterpret_cast<const __m128i*>(d));
+      // (2v - (v >> 4) + (v >> 7) + d) >> 4 and (4v - (v >> 4) + (v >> 6) + d) >> 4.
+      const auto rb = [&](__m128i v) {
+        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_sub_epi16(_mm_slli_epi16(v, 1), _mm_srli_epi16(v, 4)),
+                                                          _mm_srli_epi16(v, 7)), dv), 4);
+      };
+      r5 = rb(r);
+      b5 = rb(b);
+      g6 = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_sub_epi16(_mm_slli_epi16(g, 2), _mm_srli_epi16(g, 4)),
+                                                      _mm_srli_epi16(g, 6)), dv), 4);
+    } else {
+      r5 = _mm_srli_epi16(r, 3);
+      g6 = _mm_srli_epi16(g, 2);
+      b5 = _mm_srli_epi16(b, 3);
+    }
+    const __m128i pixel = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r5, 11), _mm_slli_epi16(g6, 5)), b5);
+    const __m128i merged = _mm_or_si128(_mm_and_si128(live, pixel), _mm_andnot_si128(live, old));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(colorRow + x), merged);
+  }
+  for (int i = whole; i < n; ++i) {
+    if (c.live[i]) WritePixel(target, x0 + i, y, colorRow, c, i);
+  }
+}
+#endif
+
+void WriteStageScalar(const SpanTarget& target, int y, int x0, int n, const Chunk& c) {
+  uint16_t* colorRow = target.color + static_cast<ptrdiff_t>(y) * target.stride;
+  for (int i = 0; i < n; ++i) {
+    if (c.live[i]) WritePixel(target, x0 + i, y, colorRow, c, i);
+  }
+}
+
+using WriteFn = void (*)(const SpanTarget& target, int y, int x0, int n, const Chunk& c);
+
+#if GLIDE_X86
+template <BlendKind kBlend>
+WriteFn PickWrite(bool dither, bool subtract) {
+  if (dither) {
+    return subtract ? WriteStageSse2<kBlend, true, true> : WriteStageSse2<kBlend, true, false>;
+  }
+  return WriteStageSse2<kBlend, false, false>;
+}
+#endif
+
+WriteFn ChooseWrite(const RenderState& st) {
+#if GLIDE_X86
+  if (st.dither == DitherMode::k2x2) return WriteStageScalar;
+  const bool dither = st.dither == DitherMode::k4x4;
+  switch (ClassifyBlend(st)) {
+    case BlendKind::kNone: return PickWrite<BlendKind::kNone>(dither, false);
+    case BlendKind::kAlpha: return PickWrite<BlendKind::kAlpha>(dither, st.ditherSubtract);
+    case BlendKind::kAdd: return PickWrite<BlendKind::kAdd>(dither, st.ditherSubtract);
+    case BlendKind::kDarken: return PickWrite<BlendKind::kDarken>(dither, st.ditherSubtract);
+    case BlendKind::kScale: return PickWrite<BlendKind::kScale>(dither, st.ditherSubtract);
+    default: return WriteStageScalar;
+  }
+#else
+  (void)st;
+  return WriteStageScalar;
+#endif
+}
+
+// ---- The span ----------------------------------------------------------------------------------
+
+template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
+void SpanFast(const SpanTarget& target, const Gradients& g, int y, int x0, int x1) {
+  alignas(32) Chunk c;
+  const int iy = y - g.ya;
+  const RowStart row{g.w + static_cast<float>(iy) * g.dwDy, g.s + static_cast<float>(iy) * g.dsDy,
+                     g.t + static_cast<float>(iy) * g.dtDy};
+  const WriteFn write = reinterpret_cast<WriteFn>(target.writeStage);
+  const bool depthWrite = kDepth >= 0 && target.state.depthMask;
+  uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride;
+  for (int x = x0; x < x1; x += kChunk) {
+    const int n = std::min(kChunk, x1 - x);
+    if (kTex != Tex::kNone || kDepth >= 0) Perspective(g, row, x - g.xa, n, kTex != Tex::kNone, c);
+    PixelStage<kTex, kBilinear, kCombine, kDepth>(target, g, y, x, n, c);
+    write(target, y, x, n, c);
+    if (depthWrite) {
+      for (int i = 0; i < n; ++i) {
+        if (c.live[i]) auxRow[x + i] = c.depth[i];
+      }
+    }
+  }
+}
+
+// ---- Selection -------------------------------------------------------------------------------
+
+template <Tex kTex, bool kBilinear, Combine kCombine>
+SpanFn PickDepth(int depth) {
+  switch (depth) {
+    case -1: return SpanFast<kTex, kBilinear, kCombine, -1>;
+    case GR_CMP_LESS: return SpanFast<kTex, kBilinear, kCombine, GR_CMP_LESS>;
+    case GR_CMP_LEQUAL: return SpanFast<kTex, kBilinear, kCombine, GR_CMP_LEQUAL>;
+    case GR_CMP_ALWAYS: return SpanFast<kTex, kBilinear, kCombine, GR_CMP_ALWAYS>;
+    default: return nullptr;
+  }
+}
+
+template <Tex kTex, bool kBilinear>
+SpanFn PickCombine(Combine combine, int depth) {
+  switch (combine) {
+    case Combine::kTexAddItrgbIterAlpha: return PickDepth<kTex, kBilinear, Combine::kTexAddItrgbIterAlpha>(depth);
+    case Combine::kTexAddItrgbTexTimesIterAlpha: return PickDepth<kTex, kBilinear, Combine::kTexAddItrgbTexTimesIterAlpha>(depth);
+    case Combine::kDisplayDefault: return PickDepth<kTex, kBilinear, Combine::kDisplayDefault>(depth);
+    default: return PickDepth<kTex, kBilinear, Combine::kGeneric>(depth);
+  }
+}
+
+Combine ClassifyCombine(const RenderState& st) {
+  const CombineUnit addLocal = MakeCombineUnit(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_ONE, false);
+  const CombineUnit addScaled = MakeCombineUnit(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_LOCAL_ALPHA, false);
+  const CombineUnit alphaLocal = DecalUnit();
+  const CombineUnit alphaTimes = MakeCombineUnit(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL, false);
+  const bool iterLocal = st.colorLocal == LocalSelect::kIterated;
+  const bool texOther = st.colorOther == OtherSelect::kTexture;
+  const bool alphaIterLocal = st.alphaLocal == LocalSelect::kIterated;
+  const bool alphaIsIterated = st.alphaCombine == alphaLocal && alphaIterLocal;
+  const bool alphaIsTexTimesIter = st.alphaCombine == alphaTimes && alphaIterLocal &&
+                                   st.alphaOther == OtherSelect::kTexture;
+  if (iterLocal && texOther && st.colorCombine == addLocal) {
+    if (alphaIsIterated) return Combine::kTexAddItrgbIterAlpha;
+    if (alphaIsTexTimesIter) return Combine::kTexAddItrgbTexTimesIterAlpha;
+  }
+  if (iterLocal && texOther && st.colorCombine == addScaled && alphaIsIterated) {
+    return Combine::kDisplayDefault;
+  }
+  // Flat iterated colour; the chroma key would need c_other, which this path does not select.
+  if (iterLocal && st.colorCombine == DecalUnit() && alphaIsIterated && !st.chromaKey) {
+    return Combine::kItrgb;
+  }
+  return Combine::kGeneric;
+}
+
+SpanFn SelectFast(const RenderState& st) {
+  // Only what the specialised stages cover: no alpha planes, colour writes on, W-buffer with
+  // no bias, and for textures one of the formats the scenes load.
+  if (!st.rgbMask || st.AlphaPlanes()) return nullptr;
+  int depth = -1;
+  if (st.DepthEnabled()) {
+    if (st.depthMode != DepthMode::kW || st.depthBias != 0) return nullptr;
+    depth = st.depthFunc;
+  }
+  const Combine combine = ClassifyCombine(st);
+  if (!st.textureEnabled) {
+    if (combine == Combine::kItrgb) return PickDepth<Tex::kNone, false, Combine::kItrgb>(depth);
+    return PickDepth<Tex::kNone, false, Combine::kGeneric>(depth);
+  }
+  if (combine == Combine::kItrgb) return nullptr;
+  switch (st.texFormat) {
+    case kP8: case kRgb332: case kAlpha8: case kIntensity8: case kAlphaIntensity44:
+      return st.bilinear ? PickCombine<Tex::kLut8, true>(combine, depth)
+                         : PickCombine<Tex::kLut8, false>(combine, depth);
+    case kRgb565:
+      return st.bilinear ? PickCombine<Tex::k565, true>(combine, depth)
+                         : PickCombine<Tex::k565, false>(combine, depth);
+    case kArgb4444:
+      return st.bilinear ? PickCombine<Tex::k4444, true>(combine, depth)
+                         : PickCombine<Tex::k4444, false>(combine, depth);
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised) {
+  if (!allowSpecialised) return SpanGeneric;
+  const SpanFn fast = SelectFast(target.state);
+  if (fast == nullptr) return SpanGeneric;
+  target.writeStage = reinterpret_cast<void (*)()>(ChooseWrite(target.state));
+  return fast;
 }
 
 }  // namespace glide
