@@ -43,7 +43,9 @@ TEST_F(ReflectionScenesTest, FacemapFadesInAndOut) {
       const Peak peak = PeakOf(ShownFrame());
       // Dithering moves a value by up to one RGB565 step.
       EXPECT_NEAR(peak.g, it->second, 8) << "F = " << f;
-      if (it->second == 0) EXPECT_EQ(peak.lit, 0) << "F = " << f;
+      if (it->second == 0) {
+        EXPECT_EQ(peak.lit, 0) << "F = " << f;
+      }
     }
     if (result != 0) break;
   }

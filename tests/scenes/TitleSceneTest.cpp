@@ -31,7 +31,9 @@ TEST_F(TitleSceneTest, TimelineFromPauseToBackdrop) {
   for (int frame = 0; frame < 1241; ++frame) {
     const int32_t result = TitleFrame();
     const auto shown = ShownFrame();
-    if (frame < 35) EXPECT_TRUE(IsBlack(shown)) << "frame " << frame;
+    if (frame < 35) {
+      EXPECT_TRUE(IsBlack(shown)) << "frame " << frame;
+    }
     hashes.push_back(Hash(shown));
     for (int k : kKept)
       if (k == frame) kept[frame] = shown;
