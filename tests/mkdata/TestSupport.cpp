@@ -37,6 +37,11 @@ std::map<std::string, std::vector<uint8_t>> RunGenerator(const std::string& name
   return files;
 }
 
+double SongLengthSeconds(std::span<const uint8_t> module) {
+  std::ostringstream log;
+  return openmpt::module(module.data(), module.size(), log).get_duration_seconds();
+}
+
 std::vector<float> RenderWithOpenmpt(std::span<const uint8_t> module, int rateHz, double seconds) {
   std::ostringstream log;
   openmpt::module mod(module.data(), module.size(), log);

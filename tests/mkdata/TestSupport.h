@@ -14,6 +14,9 @@ namespace mkdata::test {
 // Fails the calling test (ADD_FAILURE) when the generator is missing or fails.
 std::map<std::string, std::vector<uint8_t>> RunGenerator(const std::string& name);
 
+// One pass of a module before it loops, as libopenmpt reckons it.
+double SongLengthSeconds(std::span<const uint8_t> module);
+
 // Interleaved stereo float from libopenmpt, the song repeating, `seconds` long.
 std::vector<float> RenderWithOpenmpt(std::span<const uint8_t> module, int rateHz, double seconds);
 

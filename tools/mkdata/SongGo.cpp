@@ -1,6 +1,6 @@
 // "go.s3m": energetic and driving. Four channels: drums, a pumping octave bass, arpeggiated chords
 // and a square lead. Sections (one 4-bar pattern each, 7.06 s):
-//   0 intro   drums and bass, the bass settling from quarters into eighths, a distant arpeggio
+//   0 intro   drums and bass, the bass settling from quarters into eighths, the arpeggio
 //             growing under them, a fill at the end
 //   1 A       Am F C G; the arpeggio enters, the lead states its motif
 //   2 A'      the motif answers itself
@@ -131,8 +131,8 @@ Song ComposeGo() {
   int p = b.NewPattern();
   DrumPattern(b, p, kit, true);
   for (int bar = 0; bar < 4; ++bar)
-    BassBar(b, p, bar * 16, bass, kA[bar], bar < 3 ? kA[bar + 1] : kAm, bar < 2);
-  for (int bar = 0; bar < 4; ++bar) ArpBar(b, p, bar * 16, arp, kA[bar], 8, 24 + 4 * bar);
+    BassBar(b, p, bar * 16, bass, kA[bar], bar < 3 ? kA[bar + 1] : kAm, bar == 0);
+  for (int bar = 0; bar < 4; ++bar) ArpBar(b, p, bar * 16, arp, kA[bar], 4, 28 + 3 * bar);
   // 1, 2: A and its answer
   for (const auto* line : {&motif, &answer}) {
     p = b.NewPattern();
