@@ -168,8 +168,9 @@ void Mixer::SetPanning(int channel, int panning) {
 }
 
 bool Mixer::Playing(int channel) const {
+  // A sound held at rate 0 counts as stopped, as MIDAS read the channel's rate.
   const Voice* voice = VoiceOn(channel);
-  return voice != nullptr && voice->active;
+  return voice != nullptr && voice->active && voice->step != 0;
 }
 
 void Mixer::SetAmplification(unsigned percent) {

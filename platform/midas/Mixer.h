@@ -58,7 +58,7 @@ class Mixer {
   void SetRate(int channel, unsigned rate);
   void SetVolume(int channel, unsigned volume);
   void SetPanning(int channel, int panning);
-  // True while the channel's sound plays (a one-shot sample ends by itself).
+  // True while the channel's sound plays (a one-shot sample ends by itself; rate 0 holds it).
   bool Playing(int channel) const;
 
   // 100 = the MIDAS default level.

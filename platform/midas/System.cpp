@@ -395,11 +395,11 @@ int System::ChannelOf(MIDASsamplePlayHandle handle) {
 }
 
 // A handle whose channel has since been taken by another sound is stale: calls on it do
-// nothing and succeed, as in MIDAS.
+// nothing and succeed, as in MIDAS. So do calls on handle 0 (a play that failed), which MIDAS
+// looked up as a handle that no channel holds.
 void System::StopSample(MIDASsamplePlayHandle handle) {
   Guard lock(mutex_);
   RequireInit();
-  if (handle == 0) throw Error(kInvalidArguments);
   const int ch = FindHandle(handle);
   if (ch < 0) return;
   mixer_->Stop(ch);
@@ -410,29 +410,25 @@ void System::StopSample(MIDASsamplePlayHandle handle) {
 void System::SetSampleRate(MIDASsamplePlayHandle handle, unsigned rate) {
   Guard lock(mutex_);
   RequireInit();
-  if (handle == 0) throw Error(kInvalidArguments);
   if (const int ch = FindHandle(handle); ch >= 0) mixer_->SetRate(ch, rate);
 }
 
 void System::SetSampleVolume(MIDASsamplePlayHandle handle, unsigned volume) {
   Guard lock(mutex_);
   RequireInit();
-  if (handle == 0) throw Error(kInvalidArguments);
   if (const int ch = FindHandle(handle); ch >= 0) mixer_->SetVolume(ch, volume);
 }
 
 void System::SetSamplePanning(MIDASsamplePlayHandle handle, int panning) {
   Guard lock(mutex_);
   RequireInit();
-  if (handle == 0) throw Error(kInvalidArguments);
   if (const int ch = FindHandle(handle); ch >= 0) mixer_->SetPanning(ch, panning);
 }
 
 void System::SetSamplePriority(MIDASsamplePlayHandle handle, int priority) {
-  (void)priority;
+  (void)handle, (void)priority;  // stored by MIDAS 1.1 but never used to choose a channel
   Guard lock(mutex_);
   RequireInit();
-  if (handle == 0) throw Error(kInvalidArguments);
 }
 
 DWORD System::SamplePlayStatus(MIDASsamplePlayHandle handle) {

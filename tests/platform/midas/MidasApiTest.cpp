@@ -168,8 +168,10 @@ TEST_F(MidasApi, AutomaticChannelsRotateAndStaleHandlesAreIgnored) {
   EXPECT_TRUE(MIDASstopSample(third));
   EXPECT_EQ(MIDASgetSamplePlayStatus(third), static_cast<DWORD>(MIDAS_SAMPLE_STOPPED));
   EXPECT_EQ(MIDASgetSamplePlayStatus(second), static_cast<DWORD>(MIDAS_SAMPLE_PLAYING));
-  EXPECT_FALSE(MIDASstopSample(0));
-  EXPECT_EQ(LastMessage(), "Invalid function arguments");
+  EXPECT_TRUE(MIDASstopSample(0)) << "0, a play that failed, names no sound";
+  EXPECT_EQ(MIDASgetSamplePlayStatus(second), static_cast<DWORD>(MIDAS_SAMPLE_PLAYING));
+  EXPECT_TRUE(MIDASsetSampleRate(second, 0));
+  EXPECT_EQ(MIDASgetSamplePlayStatus(second), static_cast<DWORD>(MIDAS_SAMPLE_STOPPED)) << "rate 0 holds the sound";
 }
 
 TEST_F(MidasApi, ExplicitChannelsComeFromAllocateChannel) {
