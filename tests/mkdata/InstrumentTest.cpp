@@ -1,13 +1,11 @@
 // The synthesised instruments: normalised, free of DC, one-shots ending in silence, loops that
-// join as smoothly as the wave runs elsewhere, tonal loops holding their intended pitch, and
-// samples the MOD can store. Then one instrument through an independent player, in tune.
+// join as smoothly as the wave runs elsewhere, tonal loops holding their intended pitch, samples
+// the MOD can store, and the tracker note that plays each at its own pitch.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <complex>
 #include <functional>
-#include <libopenmpt/libopenmpt.hpp>
-#include <sstream>
 
 #include "Dsp.h"
 #include "Instruments.h"
@@ -114,45 +112,6 @@ TEST(Instruments, CleanNormalisedAndLoopedOnWholeCycles) {
     CheckInstrument(c, {16000.0, 0}, false);
   }
   CheckInstrument(Cases()[2], {kModBaseRate, 1}, true);  // cymbals an octave up in a MOD
-}
-
-TEST(Instruments, SameBytesEveryTime) {
-  for (const Case& c : Cases()) EXPECT_EQ(c.make({16000.0, 0}).sample, c.make({16000.0, 0}).sample) << c.name;
-}
-
-// The lead rendered for A4 and played through libopenmpt at the note the composer writes for
-// A4 and A5 sounds 440 and 880 Hz, in a MOD (PAL periods) and in an S3M (C2Spd).
-TEST(Instruments, InTuneThroughAPlayer) {
-  constexpr int kRate = 48000;
-  for (bool mod : {true, false}) {
-    const Instrument lead = Lead({mod ? kModBaseRate : 22050.0, 0}, 69, 0.5);
-    for (int pitch : {69, 81}) {
-      Song song;
-      song.orders = {0};
-      song.patterns = {Pattern(4)};
-      song.samples = {lead.sample};
-      song.patterns[0].At(0, 0).note = static_cast<int8_t>(TrackerNote(lead, pitch));
-      song.patterns[0].At(0, 0).instrument = 1;
-      const WriteResult written = mod ? WriteMod(song) : WriteS3m(song);
-      ASSERT_TRUE(written.Ok()) << written.error;
-      std::ostringstream log;
-      openmpt::module player(written.bytes.data(), written.bytes.size(), log);
-      std::vector<float> audio(2 * kRate);
-      player.read_interleaved_stereo(kRate, kRate, audio.data());
-      // Strongest frequency by a coarse-to-fine scan of the left channel (0.2 s .. 1 s).
-      auto level = [&](double hz) {
-        std::complex<double> sum = 0.0;
-        for (int i = kRate / 5; i < kRate; ++i) sum += static_cast<double>(audio[2 * i]) * std::polar(1.0, -2.0 * M_PI * hz * i / kRate);
-        return std::abs(sum);
-      };
-      const double expected = dsp::MidiHz(pitch);
-      double best = 0.0, bestLevel = 0.0;
-      for (double hz = expected * 0.95; hz <= expected * 1.05; hz += expected * 0.001)
-        if (double l = level(hz); l > bestLevel) bestLevel = l, best = hz;
-      // Within 10 cents; the MOD's period table itself is off by up to a few cents.
-      EXPECT_NEAR(1200.0 * std::log2(best / expected), 0.0, 10.0) << (mod ? "MOD " : "S3M ") << pitch;
-    }
-  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The three generated modules, as the presentation will get them: each loads in libopenmpt and
-// in libxmp with the expected type, channels, orders and length; rendered, it never falls
-// silent, never clips, and its loop point does not stand out; and it is the same every run.
+// in libxmp with the expected type, channels, orders and length, and is the same every run.
+// (How they sound, rendered through the MIDAS stand-in, is checked in MusicMidasTest.)
 #include <gtest/gtest.h>
 #include <xmp.h>
 
@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "Composer.h"
-#include "ModuleReader.h"
+#include "Songs.h"
 #include "TestSupport.h"
 
 namespace mkdata {
@@ -23,12 +23,13 @@ struct Expected {
   int xmpLength;  // libxmp counts an S3M's stored order list: the end marker, padded to even
   int patterns;
   int sceneFrames;  // the song must last at least this long (60 Hz) before it loops
+  music::Song (*compose)();
 };
 
 constexpr Expected kModules[] = {
-    {"go.s3m", "s3m", "Scream Tracker 3", 4, 8, 10, 8, 2479},
-    {"ohyea.mod", "mod", "Protracker", 4, 8, 8, 8, 3505},
-    {"creature.s3m", "s3m", "Scream Tracker 3", 14, 6, 8, 6, 3112},
+    {"go.s3m", "s3m", "Scream Tracker 3", 4, 8, 10, 8, 2479, music::ComposeGo},
+    {"ohyea.mod", "mod", "Protracker", 4, 8, 8, 8, 3505, music::ComposeOhYea},
+    {"creature.s3m", "s3m", "Scream Tracker 3", 14, 6, 8, 6, 3112, music::ComposeCreature},
 };
 
 const std::map<std::string, std::vector<uint8_t>>& Music() {
@@ -42,12 +43,8 @@ const std::vector<uint8_t>& File(const char* name) {
   return it == Music().end() ? none : it->second;
 }
 
-TEST(Music, WritesExactlyTheThreeModules) {
-  ASSERT_EQ(Music().size(), 3u);
-  for (const Expected& e : kModules) EXPECT_FALSE(File(e.file).empty()) << e.file;
-}
-
 TEST(Music, LoadsInLibopenmpt) {
+  EXPECT_EQ(Music().size(), 3u);
   for (const Expected& e : kModules) {
     SCOPED_TRACE(e.file);
     const auto& bytes = File(e.file);
@@ -60,12 +57,9 @@ TEST(Music, LoadsInLibopenmpt) {
     EXPECT_EQ(mod.get_num_patterns(), e.patterns);
     EXPECT_EQ(mod.get_metadata("warnings"), "");
     EXPECT_GE(mod.get_duration_seconds() * 60.0, e.sceneFrames);
-    // Our own reading of the song's pace agrees with the player's.
-    std::string error;
-    const auto song = std::string(e.openmptType) == "mod" ? test::ReadMod(bytes, error) : test::ReadS3m(bytes, error);
-    ASSERT_TRUE(song) << error;
-    EXPECT_NEAR(music::SongSeconds(*song), mod.get_duration_seconds(), 0.1);
-    EXPECT_EQ(song->channels, e.channels);
+    // The generator's own reckoning of the length (which it checks against the scenes) agrees
+    // with the player's.
+    EXPECT_NEAR(music::SongSeconds(e.compose()), mod.get_duration_seconds(), 0.1);
   }
 }
 
@@ -95,30 +89,6 @@ TEST(Music, LoadsInLibxmp) {
     xmp_end_player(ctx);
     xmp_release_module(ctx);
     xmp_free_context(ctx);
-  }
-}
-
-// Rendered through one loop and three seconds beyond: no 100 ms of near-silence, no clipping,
-// and the half second after the loop point sounds like the half second before it (level within
-// 6 dB, no click larger than the song's own steepest edges).
-TEST(Music, PlaysWithoutGapsClipsOrSeams) {
-  constexpr int kRate = 44100;
-  for (const Expected& e : kModules) {
-    SCOPED_TRACE(e.file);
-    const auto& bytes = File(e.file);
-    ASSERT_FALSE(bytes.empty());
-    std::ostringstream log;
-    const double loop = openmpt::module(bytes.data(), bytes.size(), log).get_duration_seconds();
-    const auto audio = test::RenderWithOpenmpt(bytes, kRate, loop + 3.0);
-    const size_t frames = audio.size() / 2, loopFrame = static_cast<size_t>(loop * kRate);
-    ASSERT_GE(frames, loopFrame + 2 * kRate);
-    EXPECT_GT(test::QuietestWindowDb(audio, 0, frames, kRate / 10), -40.0);
-    EXPECT_LT(test::PeakDb(audio, 0, frames), -0.5);
-    const double before = test::RmsDb(audio, loopFrame - kRate / 2, kRate / 2);
-    const double after = test::RmsDb(audio, loopFrame, kRate / 2);
-    EXPECT_NEAR(before, after, 6.0);
-    EXPECT_LE(test::LargestStep(audio, loopFrame - kRate / 50, loopFrame + kRate / 50),
-              test::LargestStep(audio, 0, loopFrame - kRate / 50));
   }
 }
 

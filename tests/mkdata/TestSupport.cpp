@@ -42,21 +42,6 @@ double SongLengthSeconds(std::span<const uint8_t> module) {
   return openmpt::module(module.data(), module.size(), log).get_duration_seconds();
 }
 
-std::vector<float> RenderWithOpenmpt(std::span<const uint8_t> module, int rateHz, double seconds) {
-  std::ostringstream log;
-  openmpt::module mod(module.data(), module.size(), log);
-  mod.set_repeat_count(-1);
-  std::vector<float> out(2 * static_cast<size_t>(seconds * rateHz));
-  size_t done = 0;
-  while (done < out.size() / 2) {
-    const size_t got = mod.read_interleaved_stereo(rateHz, out.size() / 2 - done, out.data() + 2 * done);
-    if (got == 0) break;
-    done += got;
-  }
-  out.resize(2 * done);
-  return out;
-}
-
 double ToDb(double amplitude) { return amplitude > 0.0 ? 20.0 * std::log10(amplitude) : -200.0; }
 
 double PeakDb(std::span<const float> stereo, size_t from, size_t count) {

@@ -1,5 +1,5 @@
 // Shared helpers of the data generator's tests: running a generator into a scratch directory,
-// rendering modules with libopenmpt, and level measurements on rendered audio.
+// a module's length in libopenmpt, and level measurements on rendered audio.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +16,6 @@ std::map<std::string, std::vector<uint8_t>> RunGenerator(const std::string& name
 
 // One pass of a module before it loops, as libopenmpt reckons it.
 double SongLengthSeconds(std::span<const uint8_t> module);
-
-// Interleaved stereo float from libopenmpt, the song repeating, `seconds` long.
-std::vector<float> RenderWithOpenmpt(std::span<const uint8_t> module, int rateHz, double seconds);
 
 double ToDb(double amplitude);
 // Peak and RMS in dBFS of stereo frames [from, from + count).

@@ -152,6 +152,9 @@ Song ComposeGo() {
   // 5 break: the arpeggio alone, long strikes; bass and kick return for the build.
   p = b.NewPattern();
   for (int bar = 0; bar < 4; ++bar) ArpBar(b, p, bar * 16, arp, kBreak[bar], bar < 2 ? 8 : 4, bar < 2 ? 52 : 46);
+  // The bass holds a low A that dies away under the first two bars, then drives again.
+  b.Note(p, 0, kBass, bass, kAm.Low(), 44);
+  for (int row = 8; row < 32; ++row) b.Fx(p, row, kBass, Effect::kVolumeSlide, 0x01);
   for (int bar = 2; bar < 4; ++bar) BassBar(b, p, bar * 16, bass, kBreak[bar], bar < 3 ? kBreak[bar + 1] : kAm, bar == 2);
   for (int beat = 0; beat < 4; ++beat) b.Note(p, 32 + 4 * beat, kDrums, kit.kick, 60, 48 + 4 * beat);
   for (int i = 0; i < 16; ++i) b.Note(p, 48 + i, kDrums, kit.snare, 60, 19 + 3 * i);
