@@ -51,6 +51,46 @@ struct LiqDeleter {
   void operator()(liq_result* p) const { liq_result_destroy(p); }
 };
 
+std::vector<std::array<float, 3>> ExpandPalette(const Palette6& palette, int count) {
+  std::vector<std::array<float, 3>> expanded;
+  for (int k = 0; k < count; ++k) {
+    const Rgb6 c = palette[static_cast<size_t>(k)];
+    expanded.push_back({float(Expand6(c.r)), float(Expand6(c.g)), float(Expand6(c.b))});
+  }
+  return expanded;
+}
+
+// libimagequant's palette (8-bit, posterised to 6 bits) and its dithered indices into it.
+struct LiqQuantized {
+  std::vector<liq_color> palette;
+  std::vector<uint8_t> indices;
+};
+
+std::optional<LiqQuantized> RunLibImageQuant(std::vector<Rgba8>& input, int width, int height, int maxColors,
+                                             const QuantizeOptions& options) {
+  std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
+  liq_set_max_colors(attr.get(), maxColors);
+  liq_set_min_posterization(attr.get(), 2);  // 6-bit components: the low two bits are dropped
+  liq_set_speed(attr.get(), std::clamp(options.speed, 1, 10));
+  std::unique_ptr<liq_image, LiqDeleter> image(liq_image_create_rgba(attr.get(), input.data(), width, height, 0));
+  liq_result* rawResult = nullptr;
+  if (!image || liq_image_quantize(image.get(), attr.get(), &rawResult) != LIQ_OK) {
+    std::fprintf(stderr, "mkdata: libimagequant cannot quantise a %dx%d picture\n", width, height);
+    return std::nullopt;
+  }
+  std::unique_ptr<liq_result, LiqDeleter> result(rawResult);
+  liq_set_dithering_level(result.get(), std::clamp(options.dither, 0.0f, 1.0f));
+  LiqQuantized out;
+  out.indices.resize(input.size());
+  if (liq_write_remapped_image(result.get(), image.get(), out.indices.data(), out.indices.size()) != LIQ_OK) {
+    std::fprintf(stderr, "mkdata: libimagequant cannot map a %dx%d picture\n", width, height);
+    return std::nullopt;
+  }
+  const liq_palette* palette = liq_get_palette(result.get());
+  out.palette.assign(palette->entries, palette->entries + palette->count);
+  return out;
+}
+
 }  // namespace
 
 std::optional<IndexedImage> Quantize(const Image& image, const QuantizeOptions& options) {
@@ -67,37 +107,19 @@ std::optional<IndexedImage> Quantize(const Image& image, const QuantizeOptions& 
       p.a = 255;
     }
   }
-  const int slots = reserving ? 255 : 256;
-  const int opaqueColors = std::clamp(options.maxColors - (reserving ? 1 : 0), 2, slots);
+  const int opaqueColors = std::clamp(options.maxColors - (reserving ? 1 : 0), 2, reserving ? 255 : 256);
+  auto liq = RunLibImageQuant(input, image.width, image.height, opaqueColors + (anyTransparent ? 1 : 0), options);
+  if (!liq) return std::nullopt;
 
-  std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
-  liq_set_max_colors(attr.get(), opaqueColors + (anyTransparent ? 1 : 0));
-  liq_set_min_posterization(attr.get(), 2);  // 6-bit components: the low two bits are dropped
-  liq_set_speed(attr.get(), std::clamp(options.speed, 1, 10));
-  std::unique_ptr<liq_image, LiqDeleter> liqImage(
-      liq_image_create_rgba(attr.get(), input.data(), image.width, image.height, 0));
-  liq_result* rawResult = nullptr;
-  if (!liqImage || liq_image_quantize(liqImage.get(), attr.get(), &rawResult) != LIQ_OK) {
-    std::fprintf(stderr, "mkdata: libimagequant cannot quantise a %dx%d picture\n", image.width, image.height);
-    return std::nullopt;
-  }
-  std::unique_ptr<liq_result, LiqDeleter> result(rawResult);
-  liq_set_dithering_level(result.get(), std::clamp(options.dither, 0.0f, 1.0f));
-  std::vector<uint8_t> raw(input.size());
-  if (liq_write_remapped_image(result.get(), liqImage.get(), raw.data(), raw.size()) != LIQ_OK) {
-    std::fprintf(stderr, "mkdata: libimagequant cannot map a %dx%d picture\n", image.width, image.height);
-    return std::nullopt;
-  }
-
+  // Opaque entries fill the slots around the reserved one, in libimagequant's order.
   IndexedImage indexed;
   indexed.width = image.width;
   indexed.height = image.height;
   const int reserved = reserving ? ReservedIndex(options.reserve) : -1;
   int next = options.reserve == Reserve::kKeyBlack0 ? 1 : 0;
-  const liq_palette* palette = liq_get_palette(result.get());
   std::array<int, 256> slotOf{};
-  for (unsigned i = 0; i < palette->count; ++i) {
-    const liq_color c = palette->entries[i];
+  for (size_t i = 0; i < liq->palette.size(); ++i) {
+    const liq_color c = liq->palette[i];
     if (reserving && c.a < 128) {
       slotOf[i] = reserved;
       continue;
@@ -117,17 +139,12 @@ std::optional<IndexedImage> Quantize(const Image& image, const QuantizeOptions& 
   std::vector<std::array<float, 3>> expanded;
   indexed.indices.resize(input.size());
   for (size_t i = 0; i < input.size(); ++i) {
-    int slot = slotOf[raw[i]];
+    int slot = slotOf[liq->indices[i]];
     if (IsReservedPixel(image.pixels[i], options)) {
       slot = reserved;
     } else if (slot == reserved) {
       // An opaque pixel that landed on the transparent entry: take the nearest opaque colour.
-      if (expanded.empty()) {
-        for (int k = 0; k < indexed.colors; ++k) {
-          const Rgb6 c = indexed.palette[static_cast<size_t>(k)];
-          expanded.push_back({float(Expand6(c.r)), float(Expand6(c.g)), float(Expand6(c.b))});
-        }
-      }
+      if (expanded.empty()) expanded = ExpandPalette(indexed.palette, indexed.colors);
       const Rgba8 p = image.pixels[i];
       const float rgb[3] = {float(p.r), float(p.g), float(p.b)};
       slot = Nearest(rgb, expanded, reserved);
@@ -140,11 +157,7 @@ std::optional<IndexedImage> Quantize(const Image& image, const QuantizeOptions& 
 IndexedImage Remap(const Image& image, const Palette6& palette, int paletteSize, const QuantizeOptions& options) {
   const int size = std::clamp(paletteSize, 1, 256);
   const int reserved = options.reserve == Reserve::kNone ? -1 : ReservedIndex(options.reserve);
-  std::vector<std::array<float, 3>> expanded;
-  for (int k = 0; k < size; ++k) {
-    const Rgb6 c = palette[static_cast<size_t>(k)];
-    expanded.push_back({float(Expand6(c.r)), float(Expand6(c.g)), float(Expand6(c.b))});
-  }
+  const std::vector<std::array<float, 3>> expanded = ExpandPalette(palette, size);
   IndexedImage indexed;
   indexed.width = image.width;
   indexed.height = image.height;
