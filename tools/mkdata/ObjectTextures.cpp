@@ -201,7 +201,8 @@ Image StoneTexture(double shade) {
       c = Scale(c, 1.0 + 0.16 * g);
       c = Mix(c, {96, 92, 80}, Smooth(0.05, 0.35, streak) * 0.45);      // weathering
       c = Mix(c, {150, 150, 120}, Smooth(0.25, 0.45, g + 0.6 * streak) * 0.3);  // lichen
-      c = Scale(c, joint * (crack < 0.02 ? 0.55 : 1.0));
+      const bool cracked = crack < 0.012 && tint.At(x * 0.04, y * 0.04, 7.7) > 0.15;  // a few, in places
+      c = Scale(c, joint * (cracked ? 0.6 : 1.0));
       image.At(x, y) = ToRgba(Scale(c, shade));
     }
   }
