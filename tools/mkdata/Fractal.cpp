@@ -10,6 +10,8 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 namespace mkdata {
 
@@ -106,6 +108,31 @@ int NearestEntry(const Palette8& palette, double r, double g, double b) {
   return best;
 }
 
+// Frame k: every pixel averages the colours of its samples (inside counts as black), then takes
+// the nearest palette entry.
+void RenderFrame(FractalZoom& zoom, int k) {
+  const double radius = std::ldexp(kStartRadius, -k);
+  const double pixel = 2.0 * radius / kFractalSide;
+  for (int y = 0; y < kFractalSide; ++y) {
+    for (int x = 0; x < kFractalSide; ++x) {
+      double sum[3] = {0.0, 0.0, 0.0};
+      for (int sy = 0; sy < kSupersample; ++sy) {
+        for (int sx = 0; sx < kSupersample; ++sx) {
+          const double re = kCentreRe - radius + (x + (sx + 0.5) / kSupersample) * pixel;
+          const double im = kCentreIm - radius + (y + (sy + 0.5) / kSupersample) * pixel;
+          const double mu = EscapeValue(re, im);
+          if (mu < 0.0) continue;
+          const auto c = CycleColour(CyclePosition(mu));
+          for (int ch = 0; ch < 3; ++ch) sum[ch] += c[static_cast<size_t>(ch)];
+        }
+      }
+      constexpr double kSamples = kSupersample * kSupersample;
+      zoom.frames[static_cast<size_t>(k) * kFractalFrameBytes + static_cast<size_t>(y) * kFractalSide + x] =
+          static_cast<uint8_t>(NearestEntry(zoom.palette, sum[0] / kSamples, sum[1] / kSamples, sum[2] / kSamples));
+    }
+  }
+}
+
 bool WriteFractal(Output& out) {
   const FractalZoom zoom = MakeFractalZoom();
   return out.Write("fractal.dat", zoom.frames) && out.Write("fractal.pal", EncodePal8(zoom.palette));
@@ -123,29 +150,16 @@ FractalZoom MakeFractalZoom() {
                                                 static_cast<uint8_t>(std::lround(c[2]))};
   }
   zoom.frames.resize(kFractalFrames * kFractalFrameBytes);
-  for (int k = 0; k < kFractalFrames; ++k) {
-    const double radius = std::ldexp(kStartRadius, -k);
-    const double pixel = 2.0 * radius / kFractalSide;
-    for (int y = 0; y < kFractalSide; ++y) {
-      for (int x = 0; x < kFractalSide; ++x) {
-        // Average the samples' colours (inside counts as black), then take the nearest entry.
-        double sum[3] = {0.0, 0.0, 0.0};
-        for (int sy = 0; sy < kSupersample; ++sy) {
-          for (int sx = 0; sx < kSupersample; ++sx) {
-            const double re = kCentreRe - radius + (x + (sx + 0.5) / kSupersample) * pixel;
-            const double im = kCentreIm - radius + (y + (sy + 0.5) / kSupersample) * pixel;
-            const double mu = EscapeValue(re, im);
-            if (mu < 0.0) continue;
-            const auto c = CycleColour(CyclePosition(mu));
-            for (int ch = 0; ch < 3; ++ch) sum[ch] += c[static_cast<size_t>(ch)];
-          }
-        }
-        constexpr double kSamples = kSupersample * kSupersample;
-        zoom.frames[static_cast<size_t>(k) * kFractalFrameBytes + static_cast<size_t>(y) * kFractalSide + x] =
-            static_cast<uint8_t>(NearestEntry(zoom.palette, sum[0] / kSamples, sum[1] / kSamples, sum[2] / kSamples));
-      }
-    }
+  // Frames are independent: threads take every n-th frame. Each pixel is computed the same way
+  // whichever thread computes it, so the bytes do not depend on the thread count.
+  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  std::vector<std::thread> workers;
+  for (unsigned t = 0; t < threads; ++t) {
+    workers.emplace_back([&zoom, t, threads] {
+      for (int k = static_cast<int>(t); k < kFractalFrames; k += static_cast<int>(threads)) RenderFrame(zoom, k);
+    });
   }
+  for (auto& worker : workers) worker.join();
   return zoom;
 }
 
