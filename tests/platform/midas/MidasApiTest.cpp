@@ -326,6 +326,43 @@ TEST_F(MidasApi, SilentOutputKeepsTimeOnceBackgroundPlayStarts) {
   EXPECT_EQ(MIDASgetSamplePlayStatus(handle), static_cast<DWORD>(MIDAS_SAMPLE_STOPPED));
 }
 
+TEST_F(MidasApi, CallsRaceSafelyWithTheDeviceThread) {
+  // SDL's dummy driver pulls the mix on its own thread while the calls below change what is
+  // mixed; run under ThreadSanitizer this shows any access outside the lock.
+  MIDASclose();
+  setenv("MIDAS_OUTPUT", "device", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  ASSERT_TRUE(MIDASstartup());
+  ASSERT_TRUE(MIDASinit());
+  ASSERT_EQ(midas::TheSystem().OutputName(), "device");
+  ASSERT_TRUE(MIDASopenChannels(8));
+  ASSERT_TRUE(MIDASallocAutoEffectChannels(2));
+  ASSERT_TRUE(MIDASstartBackgroundPlay(100));
+  const MIDASsample sample = LoadSample();
+  const MIDASmodule module = LoadModule();
+  for (int round = 0; round < 40; ++round) {
+    const MIDASsamplePlayHandle effect = MIDASplaySample(sample, MIDAS_CHANNEL_AUTO, 0, 16000 + 100 * round, 64, 0);
+    ASSERT_NE(effect, 0u);
+    const MIDASmodulePlayHandle music = MIDASplayModule(module, TRUE);
+    ASSERT_NE(music, 0u) << LastMessage();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(MIDASsetSampleVolume(effect, static_cast<unsigned>(round)));
+    EXPECT_TRUE(MIDASsetMusicVolume(music, 32));
+    MIDASplayStatus status{};
+    EXPECT_TRUE(MIDASgetPlayStatus(music, &status));
+    EXPECT_TRUE(MIDASstopModule(music));
+    if (round % 2 == 0) {
+      EXPECT_TRUE(MIDASstopSample(effect));
+    }
+  }
+  EXPECT_TRUE(MIDASfreeModule(module));
+  EXPECT_TRUE(MIDASfreeSample(sample));
+  EXPECT_TRUE(MIDASclose());
+  setenv("MIDAS_OUTPUT", "silent", 1);
+  ASSERT_TRUE(MIDASstartup());
+  ASSERT_TRUE(MIDASinit());
+}
+
 TEST_F(MidasApi, SetUpAnswersComeFromTheEnvironment) {
   ASSERT_TRUE(MIDASclose());
   ASSERT_TRUE(MIDASstartup());
