@@ -31,6 +31,7 @@ class Context {
  public:
   static constexpr int kWidth = 640;
   static constexpr int kHeight = 480;
+  static constexpr int kPadPixels = 16;
 
   Context();
 

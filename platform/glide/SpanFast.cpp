@@ -121,7 +121,8 @@ __attribute__((target("avx2"))) inline __m256i SafeTrunc8(__m256 v) {
 
 __attribute__((target("avx2"))) void PerspectiveAvx2(const Gradients& g, const RowStart& row,
                                                      int ix0, int n, bool textured, Chunk& c) {
-  const int whole = n & ~7;
+  // Whole blocks of eight: lanes past n land inside the chunk's arrays and are never used.
+  const int whole = (n + 7) & ~7;
   const __m256 dw = _mm256_set1_ps(g.dwDx), ds = _mm256_set1_ps(g.dsDx), dt = _mm256_set1_ps(g.dtDx);
   const __m256 w0 = _mm256_set1_ps(row.w), s0 = _mm256_set1_ps(row.s), t0 = _mm256_set1_ps(row.t);
   const __m256 one = _mm256_set1_ps(1.0f), scale = _mm256_set1_ps(256.0f);
@@ -137,15 +138,6 @@ __attribute__((target("avx2"))) void PerspectiveAvx2(const Gradients& g, const R
     const __m256i positive = _mm256_castps_si256(_mm256_cmp_ps(w, _mm256_setzero_ps(), _CMP_GT_OQ));
     _mm256_store_si256(reinterpret_cast<__m256i*>(c.s + i), _mm256_and_si256(SafeTrunc8(s), positive));
     _mm256_store_si256(reinterpret_cast<__m256i*>(c.t + i), _mm256_and_si256(SafeTrunc8(t), positive));
-  }
-  if (whole < n) {
-    Chunk tail;
-    PerspectiveScalar(g, row, ix0 + whole, n - whole, textured, tail);
-    for (int i = whole; i < n; ++i) {
-      c.w[i] = tail.w[i - whole];
-      c.s[i] = tail.s[i - whole];
-      c.t[i] = tail.t[i - whole];
-    }
   }
 }
 #endif
@@ -287,6 +279,210 @@ void PixelStage(const SpanTarget& target, const Gradients& g, int y, int x0, int
   }
 }
 
+#if GLIDE_X86
+// ---- Stage 2 with AVX2: the same pixels eight at a time --------------------------------------
+//
+// For the textured states the scenes use (DECAL texture combine, texture + iterated colour),
+// texel addresses, fetches (gathers), expansion, bilinear weights and the combine run on eight
+// lanes. Depth stays scalar; iterated colour falls back to scalar for a chunk whose 12.12 values
+// could leave 32 bits.
+
+const bool HasAvx2 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}();
+
+struct Taps {
+  __m256i r, g, b, a;
+};
+
+template <Tex kTex>
+__attribute__((target("avx2"))) inline Taps Gather8(const SpanTarget& t, __m256i index) {
+  const __m256i byteMask = _mm256_set1_epi32(0xFF);
+  Taps out;
+  if constexpr (kTex == Tex::kLut8) {
+    const __m256i raw = _mm256_and_si256(
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.texels), index, 1), byteMask);
+    const __m256i argb =
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.lut8.data()), raw, 4);
+    out.a = _mm256_srli_epi32(argb, 24);
+    out.r = _mm256_and_si256(_mm256_srli_epi32(argb, 16), byteMask);
+    out.g = _mm256_and_si256(_mm256_srli_epi32(argb, 8), byteMask);
+    out.b = _mm256_and_si256(argb, byteMask);
+  } else {
+    const __m256i raw = _mm256_and_si256(
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.texels), index, 2),
+        _mm256_set1_epi32(0xFFFF));
+    if constexpr (kTex == Tex::k565) {
+      const __m256i r5 = _mm256_srli_epi32(raw, 11);
+      const __m256i g6 = _mm256_and_si256(_mm256_srli_epi32(raw, 5), _mm256_set1_epi32(63));
+      const __m256i b5 = _mm256_and_si256(raw, _mm256_set1_epi32(31));
+      out.r = _mm256_or_si256(_mm256_slli_epi32(r5, 3), _mm256_srli_epi32(r5, 2));
+      out.g = _mm256_or_si256(_mm256_slli_epi32(g6, 2), _mm256_srli_epi32(g6, 4));
+      out.b = _mm256_or_si256(_mm256_slli_epi32(b5, 3), _mm256_srli_epi32(b5, 2));
+      out.a = byteMask;
+    } else {  // 4444: each nibble times 17
+      const __m256i nib = _mm256_set1_epi32(15), x17 = _mm256_set1_epi32(17);
+      out.a = _mm256_mullo_epi16(_mm256_srli_epi32(raw, 12), x17);
+      out.r = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(raw, 8), nib), x17);
+      out.g = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(raw, 4), nib), x17);
+      out.b = _mm256_mullo_epi16(_mm256_and_si256(raw, nib), x17);
+    }
+  }
+  return out;
+}
+
+// (c0 * (256 - u) + c1 * u) >> 8 per 32-bit lane holding 0..255 (products fit the low 16 bits).
+__attribute__((target("avx2"))) inline __m256i Lerp8(__m256i c0, __m256i c1, __m256i u,
+                                                     __m256i iu) {
+  return _mm256_srli_epi32(
+      _mm256_add_epi32(_mm256_mullo_epi16(c0, iu), _mm256_mullo_epi16(c1, u)), 8);
+}
+
+__attribute__((target("avx2"))) inline __m256i Address8(__m256i c, __m256i andMask,
+                                                        __m256i sizeMask) {
+  return _mm256_min_epi32(_mm256_max_epi32(_mm256_and_si256(c, andMask), _mm256_setzero_si256()),
+                          sizeMask);
+}
+
+template <Tex kTex, bool kBilinear>
+__attribute__((target("avx2"))) inline Taps Sample8(const SpanTarget& t, __m256i s, __m256i tt) {
+  const TextureBinding& b = t.binding;
+  const __m128i sShift = _mm_cvtsi32_si128(b.sShift), tShift = _mm_cvtsi32_si128(b.tShift);
+  const __m128i widthLog2 = _mm_cvtsi32_si128(b.widthLog2);
+  const __m256i sAnd = _mm256_set1_epi32(t.sAnd), tAnd = _mm256_set1_epi32(t.tAnd);
+  const __m256i wMask = _mm256_set1_epi32(b.widthMask), hMask = _mm256_set1_epi32(b.heightMask);
+  if constexpr (!kBilinear) {
+    const __m256i si = Address8(_mm256_sra_epi32(s, sShift), sAnd, wMask);
+    const __m256i ti = Address8(_mm256_sra_epi32(tt, tShift), tAnd, hMask);
+    return Gather8<kTex>(t, _mm256_add_epi32(_mm256_sll_epi32(ti, widthLog2), si));
+  } else {
+    const int lod = b.sShift - 8;
+    const __m128i lodShift = _mm_cvtsi32_si128(lod);
+    const __m256i half = _mm256_set1_epi32(128 << lod);
+    const __m256i sh = _mm256_sub_epi32(s, half), th = _mm256_sub_epi32(tt, half);
+    const __m256i s0 = _mm256_sra_epi32(sh, sShift), t0 = _mm256_sra_epi32(th, tShift);
+    const __m256i weightMask = _mm256_set1_epi32(0xF0), one = _mm256_set1_epi32(1);
+    const __m256i u = _mm256_and_si256(_mm256_sra_epi32(sh, lodShift), weightMask);
+    const __m256i v = _mm256_and_si256(_mm256_sra_epi32(th, lodShift), weightMask);
+    const __m256i full = _mm256_set1_epi32(256);
+    const __m256i iu = _mm256_sub_epi32(full, u), iv = _mm256_sub_epi32(full, v);
+    const __m256i sa = Address8(s0, sAnd, wMask), sb = Address8(_mm256_add_epi32(s0, one), sAnd, wMask);
+    const __m256i rowA = _mm256_sll_epi32(Address8(t0, tAnd, hMask), widthLog2);
+    const __m256i rowB = _mm256_sll_epi32(Address8(_mm256_add_epi32(t0, one), tAnd, hMask), widthLog2);
+    const Taps c00 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sa));
+    const Taps c01 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sb));
+    const Taps c10 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sa));
+    const Taps c11 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sb));
+    Taps out;
+    out.r = Lerp8(Lerp8(c00.r, c01.r, u, iu), Lerp8(c10.r, c11.r, u, iu), v, iv);
+    out.g = Lerp8(Lerp8(c00.g, c01.g, u, iu), Lerp8(c10.g, c11.g, u, iu), v, iv);
+    out.b = Lerp8(Lerp8(c00.b, c01.b, u, iu), Lerp8(c10.b, c11.b, u, iu), v, iv);
+    out.a = Lerp8(Lerp8(c00.a, c01.a, u, iu), Lerp8(c10.a, c11.a, u, iu), v, iv);
+    return out;
+  }
+}
+
+// Eight 32-bit lanes (0..255) to eight uint16 in order.
+__attribute__((target("avx2"))) inline void Store16(uint16_t* out, __m256i v) {
+  const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
+}
+
+// Iterated channel i of the chunk into `out` (0..255 per pixel).
+__attribute__((target("avx2"))) inline void Iterate8(int64_t start, int64_t step, int n,
+                                                     uint16_t* out) {
+  constexpr int64_t kLimit = int64_t{1} << 30;
+  if (start <= -kLimit || start >= kLimit || step <= -(int64_t{1} << 23) ||
+      step >= (int64_t{1} << 23)) {
+    for (int i = 0; i < n; ++i) out[i] = static_cast<uint16_t>(IteratedChannel(start + i * step));
+    return;
+  }
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i v = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(start)),
+                               _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int32_t>(step))));
+  const __m256i advance = _mm256_set1_epi32(static_cast<int32_t>(step * 8));
+  const __m256i top = _mm256_set1_epi32(255);
+  for (int i = 0; i < n; i += 8) {
+    const __m256i ch = _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(v, 12), _mm256_setzero_si256()), top);
+    Store16(out + i, ch);
+    v = _mm256_add_epi32(v, advance);
+  }
+}
+
+__attribute__((target("avx2"))) inline __m256i Load16(const uint16_t* in) {
+  return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
+}
+
+template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
+__attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const Gradients& g,
+                                               int y, int x0, int n, Chunk& c) {
+  const RenderState& st = target.state;
+  const int iy = y - g.ya;
+  const int ix0 = x0 - g.xa;
+  // Depth first (scalar); every other pixel stays live.
+  if constexpr (kDepth >= 0) {
+    const uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride;
+    for (int i = 0; i < n; ++i) {
+      const uint32_t depth = WDepth(c.w[i]);
+      c.depth[i] = static_cast<uint16_t>(depth);
+      c.live[i] = Compare(kDepth, depth, auxRow[x0 + i]) ? 0xFFFF : 0;
+    }
+  } else {
+    std::memset(c.live, 0xFF, sizeof c.live);
+  }
+  // Iterated colour into the channel arrays (r, g, b, a).
+  uint16_t* channels[4] = {c.r, c.g, c.b, c.a};
+  for (int k = 0; k < 4; ++k) {
+    Iterate8(g.rgba[k] + ix0 * g.drgbaDx[k] + iy * g.drgbaDy[k], g.drgbaDx[k], n, channels[k]);
+  }
+  for (int i = n; i < ((n + 7) & ~7); ++i) c.s[i] = c.t[i] = 0;  // lanes past the span
+  const __m256i top = _mm256_set1_epi32(255), one = _mm256_set1_epi32(1);
+  const __m256i key = _mm256_set1_epi32(static_cast<int>(st.chromaValue));
+  for (int i = 0; i < n; i += 8) {
+    const __m256i s = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.s + i));
+    const __m256i t = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.t + i));
+    const Taps tex = Sample8<kTex, kBilinear>(target, s, t);
+    const __m256i ir = Load16(c.r + i), ig = Load16(c.g + i), ib = Load16(c.b + i), ia = Load16(c.a + i);
+    __m256i r, gg, b, a;
+    if constexpr (kCombine == Combine::kDisplayDefault) {
+      const __m256i f = _mm256_add_epi32(ia, one);
+      r = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.r, f), 8), ir), top);
+      gg = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.g, f), 8), ig), top);
+      b = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.b, f), 8), ib), top);
+      a = ia;
+    } else {
+      r = _mm256_min_epi32(_mm256_add_epi32(tex.r, ir), top);
+      gg = _mm256_min_epi32(_mm256_add_epi32(tex.g, ig), top);
+      b = _mm256_min_epi32(_mm256_add_epi32(tex.b, ib), top);
+      if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
+        a = ia;
+      } else {
+        a = _mm256_srli_epi32(_mm256_mullo_epi16(tex.a, _mm256_add_epi32(ia, one)), 8);
+      }
+    }
+    Store16(c.r + i, r);
+    Store16(c.g + i, gg);
+    Store16(c.b + i, b);
+    Store16(c.a + i, a);
+    if (st.chromaKey) {
+      const __m256i other = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(tex.r, 16), _mm256_slli_epi32(tex.g, 8)), tex.b);
+      const __m256i keyed = _mm256_cmpeq_epi32(other, key);
+      alignas(32) int32_t mask[8];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(mask), keyed);
+      for (int k = 0; k < 8 && i + k < n; ++k) {
+        if (mask[k]) c.live[i + k] = 0;
+      }
+    }
+  }
+  if (st.alphaTestFunc != GR_CMP_ALWAYS) {
+    for (int i = 0; i < n; ++i) {
+      if (!Compare(st.alphaTestFunc, c.a[i], st.alphaRef)) c.live[i] = 0;
+    }
+  }
+}
+#endif
+
 // ---- Stage 3: blend, dither, write -----------------------------------------------------------
 
 enum class BlendKind { kNone, kAlpha, kAdd, kDarken, kScale, kGeneric };
@@ -338,11 +534,13 @@ inline __m128i Subtract8(__m128i v, __m128i offset, int minimum) {
   return _mm_or_si128(_mm_and_si128(low, v), _mm_andnot_si128(low, raised));
 }
 
+// Works in whole blocks of eight: lanes past n must be dead (live = 0); they read and write back
+// the pixels after the span, which the buffers' padding keeps inside memory.
 template <BlendKind kBlend, bool kDither, bool kSubtract>
 void WriteStageSse2(const SpanTarget& target, int y, int x0, int n, const Chunk& c) {
   uint16_t* colorRow = target.color + static_cast<ptrdiff_t>(y) * target.stride;
   const uint8_t* matrixRow = kDither4x4[y & 3];
-  const int whole = n & ~7;
+  const int whole = (n + 7) & ~7;
   for (int i = 0; i < whole; i += 8) {
     const int x = x0 + i;
     alignas(16) int16_t d[8], subRb[8], subG[8];
@@ -399,9 +597,6 @@ void WriteStageSse2(const SpanTarget& target, int y, int x0, int n, const Chunk&
     const __m128i merged = _mm_or_si128(_mm_and_si128(live, pixel), _mm_andnot_si128(live, old));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(colorRow + x), merged);
   }
-  for (int i = whole; i < n; ++i) {
-    if (c.live[i]) WritePixel(target, x0 + i, y, colorRow, c, i);
-  }
 }
 #endif
 
@@ -453,10 +648,27 @@ void SpanFast(const SpanTarget& target, const Gradients& g, int y, int x0, int x
   const WriteFn write = reinterpret_cast<WriteFn>(target.writeStage);
   const bool depthWrite = kDepth >= 0 && target.state.depthMask;
   uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride;
+#if GLIDE_X86
+  const bool simdShade = HasAvx2 && target.state.texColor == DecalUnit() &&
+                         target.state.texAlpha == DecalUnit();
+#endif
   for (int x = x0; x < x1; x += kChunk) {
     const int n = std::min(kChunk, x1 - x);
     if (kTex != Tex::kNone || kDepth >= 0) Perspective(g, row, x - g.xa, n, kTex != Tex::kNone, c);
+#if GLIDE_X86
+    if constexpr (kTex != Tex::kNone && kCombine != Combine::kGeneric && kCombine != Combine::kItrgb) {
+      if (simdShade) {
+        ShadeAvx2<kTex, kBilinear, kCombine, kDepth>(target, g, y, x, n, c);
+      } else {
+        PixelStage<kTex, kBilinear, kCombine, kDepth>(target, g, y, x, n, c);
+      }
+    } else {
+      PixelStage<kTex, kBilinear, kCombine, kDepth>(target, g, y, x, n, c);
+    }
+#else
     PixelStage<kTex, kBilinear, kCombine, kDepth>(target, g, y, x, n, c);
+#endif
+    for (int i = n; i < ((n + 7) & ~7); ++i) c.live[i] = 0;
     write(target, y, x, n, c);
     if (depthWrite) {
       for (int i = 0; i < n; ++i) {
