@@ -50,17 +50,21 @@ double PeakDb(std::span<const float> stereo, size_t from, size_t count) {
   return ToDb(peak);
 }
 
-double RmsDb(std::span<const float> stereo, size_t from, size_t count) {
+double RmsDb(std::span<const float> stereo, size_t from, size_t count, int channel) {
   double sum = 0.0;
   size_t n = 0;
-  for (size_t i = 2 * from; i < 2 * (from + count) && i < stereo.size(); ++i, ++n) sum += double{stereo[i]} * stereo[i];
+  for (size_t i = 2 * from; i < 2 * (from + count) && i < stereo.size(); ++i) {
+    if (channel >= 0 && static_cast<int>(i % 2) != channel) continue;
+    sum += double{stereo[i]} * stereo[i];
+    ++n;
+  }
   return n ? ToDb(std::sqrt(sum / static_cast<double>(n))) : -200.0;
 }
 
 double QuietestWindowDb(std::span<const float> stereo, size_t from, size_t to, size_t windowFrames) {
   double quietest = 1000.0;
   for (size_t at = from; at + windowFrames <= to; at += windowFrames / 2)
-    quietest = std::min(quietest, RmsDb(stereo, at, windowFrames));
+    for (int channel = 0; channel < 2; ++channel) quietest = std::min(quietest, RmsDb(stereo, at, windowFrames, channel));
   return quietest;
 }
 

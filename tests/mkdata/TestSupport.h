@@ -18,10 +18,12 @@ std::map<std::string, std::vector<uint8_t>> RunGenerator(const std::string& name
 double SongLengthSeconds(std::span<const uint8_t> module);
 
 double ToDb(double amplitude);
-// Peak and RMS in dBFS of stereo frames [from, from + count).
+// Peak and RMS in dBFS of stereo frames [from, from + count); `channel` 0 or 1 for one side,
+// -1 for both together.
 double PeakDb(std::span<const float> stereo, size_t from, size_t count);
-double RmsDb(std::span<const float> stereo, size_t from, size_t count);
-// The quietest `windowFrames`-long window (stepped by half a window) in [from, to), in dBFS.
+double RmsDb(std::span<const float> stereo, size_t from, size_t count, int channel = -1);
+// The quietest `windowFrames`-long window (stepped by half a window) of either channel in
+// [from, to), in dBFS: a side falling silent counts as a gap.
 double QuietestWindowDb(std::span<const float> stereo, size_t from, size_t to, size_t windowFrames);
 // Largest sample-to-sample step of either channel in frames [from, to).
 double LargestStep(std::span<const float> stereo, size_t from, size_t to);

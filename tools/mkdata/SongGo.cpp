@@ -108,7 +108,7 @@ Song ComposeGo() {
   const int arp = b.Add(Lead({22050.0, 0}, 57, 0.25), 40);
   const int lead = b.Add(Lead({22050.0, 0}, 69, 0.5), 46);
   Song& song = b.song();
-  song.pan = {0, -1, -6, 5};
+  song.pan = {-2, -1, -4, 2};
 
   const Chord kA[4] = {kAm, kF, kC, kG};
   const Chord kB1[4] = {kC, kG, kF, kG};
