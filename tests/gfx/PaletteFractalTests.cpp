@@ -153,14 +153,6 @@ TEST_F(FractalTest, FailuresReportTheirStageAndUnregisterTheFrames) {
   }
 }
 
-TEST_F(FractalTest, LongerFileUsesTheFirstTwentyFrames) {
-  WriteFile("fractal.dat", FractalBytes(21));
-  TextureId ids[kFractalFrameCount];
-  EXPECT_EQ(LoadFractalFrames(ids), 20);
-  EXPECT_EQ(TextureCount, 20);
-  EXPECT_EQ(FractalLoadStage, 10);
-}
-
 using SceneResetTest = LoaderTest;
 
 TEST_F(SceneResetTest, TwoScenesInARowBothStartAtIdZero) {

@@ -179,11 +179,4 @@ TEST(TextureBudgetTest, EverySceneFitsTextureMemory) {
   }
 }
 
-// The cartoon's eleven soft sprites alone take 11 x 131072 bytes whatever their content.
-TEST(TextureBudgetTest, SoftSpritesTakeAFull256SquareEach) {
-  SceneBudget sprites = Scenes().front();
-  sprites.files.pop_back();  // white.cel
-  EXPECT_EQ(CountScene(sprites).bytes, 1441792u);
-}
-
 }  // namespace
