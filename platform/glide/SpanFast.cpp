@@ -600,6 +600,113 @@ void WriteStageSse2(const SpanTarget& target, int y, int x0, int n, const Chunk&
 }
 #endif
 
+#if GLIDE_X86
+// Dither vectors for 16 pixels: [y & 3][x & 3] gives, for pixels x .. x + 15 of row y, the
+// matrix entry and the dither-subtraction offsets of red/blue and of green.
+struct DitherRows {
+  alignas(32) int16_t d[4][4][16];
+  alignas(32) int16_t subRb[4][4][16];
+  alignas(32) int16_t subG[4][4][16];
+};
+
+const DitherRows& GetDitherRows() {
+  static const DitherRows rows = [] {
+    DitherRows r{};
+    for (int y = 0; y < 4; ++y) {
+      for (int phase = 0; phase < 4; ++phase) {
+        for (int k = 0; k < 16; ++k) {
+          const int d = kDither4x4[y][(phase + k) & 3];
+          r.d[y][phase][k] = static_cast<int16_t>(d);
+          r.subRb[y][phase][k] = static_cast<int16_t>((10 - d) >> 1);
+          r.subG[y][phase][k] = static_cast<int16_t>((12 - d) >> 2);
+        }
+      }
+    }
+    return r;
+  }();
+  return rows;
+}
+
+__attribute__((target("avx2"))) inline __m256i Load256(const uint16_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+template <BlendKind kBlend>
+__attribute__((target("avx2"))) inline __m256i BlendChannel16(__m256i s, __m256i d, __m256i sf,
+                                                              __m256i invA) {
+  if constexpr (kBlend == BlendKind::kAlpha) {
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, sf), _mm256_mullo_epi16(d, invA)), 8);
+  } else if constexpr (kBlend == BlendKind::kAdd) {
+    return _mm256_min_epi16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(s, sf), 8), d),
+                            _mm256_set1_epi16(255));
+  } else if constexpr (kBlend == BlendKind::kDarken) {
+    return _mm256_srli_epi16(_mm256_mullo_epi16(d, invA), 8);
+  } else if constexpr (kBlend == BlendKind::kScale) {
+    return _mm256_srli_epi16(_mm256_mullo_epi16(s, sf), 8);
+  } else {
+    return s;
+  }
+}
+
+__attribute__((target("avx2"))) inline __m256i Subtract16(__m256i v, __m256i offset, int minimum) {
+  const __m256i low = _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(minimum)), v);
+  const __m256i raised = _mm256_min_epi16(_mm256_add_epi16(v, offset), _mm256_set1_epi16(255));
+  return _mm256_blendv_epi8(raised, v, low);
+}
+
+// The SSE2 stage on sixteen lanes; lanes past n must be dead and may reach 15 pixels past the
+// span (inside the buffers' padding).
+template <BlendKind kBlend, bool kDither, bool kSubtract>
+__attribute__((target("avx2"))) void WriteStageAvx2(const SpanTarget& target, int y, int x0,
+                                                    int n, const Chunk& c) {
+  uint16_t* colorRow = target.color + static_cast<ptrdiff_t>(y) * target.stride;
+  const DitherRows& rows = GetDitherRows();
+  const int whole = (n + 15) & ~15;
+  for (int i = 0; i < whole; i += 16) {
+    const int x = x0 + i;
+    const __m256i live = Load256(c.live + i);
+    if (_mm256_testz_si256(live, live)) continue;
+    __m256i r = Load256(c.r + i), g = Load256(c.g + i), b = Load256(c.b + i);
+    const __m256i old = Load256(colorRow + x);
+    if constexpr (kBlend != BlendKind::kNone) {
+      const __m256i a = Load256(c.a + i);
+      const __m256i sf = _mm256_add_epi16(a, _mm256_set1_epi16(1));
+      const __m256i invA = _mm256_sub_epi16(_mm256_set1_epi16(256), a);
+      const __m256i r5 = _mm256_srli_epi16(old, 11);
+      const __m256i g6 = _mm256_and_si256(_mm256_srli_epi16(old, 5), _mm256_set1_epi16(63));
+      const __m256i b5 = _mm256_and_si256(old, _mm256_set1_epi16(31));
+      __m256i dr = _mm256_or_si256(_mm256_slli_epi16(r5, 3), _mm256_srli_epi16(r5, 2));
+      __m256i dg = _mm256_or_si256(_mm256_slli_epi16(g6, 2), _mm256_srli_epi16(g6, 4));
+      __m256i db = _mm256_or_si256(_mm256_slli_epi16(b5, 3), _mm256_srli_epi16(b5, 2));
+      if constexpr (kSubtract) {
+        const __m256i offRb = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.subRb[y & 3][x & 3]));
+        const __m256i offG = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.subG[y & 3][x & 3]));
+        dr = Subtract16(dr, offRb, 4);
+        dg = Subtract16(dg, offG, 2);
+        db = Subtract16(db, offRb, 4);
+      }
+      r = BlendChannel16<kBlend>(r, dr, sf, invA);
+      g = BlendChannel16<kBlend>(g, dg, sf, invA);
+      b = BlendChannel16<kBlend>(b, db, sf, invA);
+    }
+    __m256i r5, g6, b5;
+    if constexpr (kDither) {
+      const __m256i dv = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.d[y & 3][x & 3]));
+      r5 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(r, 1), _mm256_srli_epi16(r, 4)), _mm256_srli_epi16(r, 7)), dv), 4);
+      b5 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(b, 1), _mm256_srli_epi16(b, 4)), _mm256_srli_epi16(b, 7)), dv), 4);
+      g6 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(g, 2), _mm256_srli_epi16(g, 4)), _mm256_srli_epi16(g, 6)), dv), 4);
+    } else {
+      r5 = _mm256_srli_epi16(r, 3);
+      g6 = _mm256_srli_epi16(g, 2);
+      b5 = _mm256_srli_epi16(b, 3);
+    }
+    const __m256i pixel = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(r5, 11), _mm256_slli_epi16(g6, 5)), b5);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(colorRow + x), _mm256_blendv_epi8(old, pixel, live));
+  }
+}
+
+#endif
+
 void WriteStageScalar(const SpanTarget& target, int y, int x0, int n, const Chunk& c) {
   uint16_t* colorRow = target.color + static_cast<ptrdiff_t>(y) * target.stride;
   for (int i = 0; i < n; ++i) {
@@ -612,6 +719,12 @@ using WriteFn = void (*)(const SpanTarget& target, int y, int x0, int n, const C
 #if GLIDE_X86
 template <BlendKind kBlend>
 WriteFn PickWrite(bool dither, bool subtract) {
+  if (HasAvx2) {
+    if (dither) {
+      return subtract ? WriteStageAvx2<kBlend, true, true> : WriteStageAvx2<kBlend, true, false>;
+    }
+    return WriteStageAvx2<kBlend, false, false>;
+  }
   if (dither) {
     return subtract ? WriteStageSse2<kBlend, true, true> : WriteStageSse2<kBlend, true, false>;
   }
@@ -668,7 +781,7 @@ void SpanFast(const SpanTarget& target, const Gradients& g, int y, int x0, int x
 #else
     PixelStage<kTex, kBilinear, kCombine, kDepth>(target, g, y, x, n, c);
 #endif
-    for (int i = n; i < ((n + 7) & ~7); ++i) c.live[i] = 0;
+    for (int i = n; i < ((n + 15) & ~15); ++i) c.live[i] = 0;
     write(target, y, x, n, c);
     if (depthWrite) {
       for (int i = 0; i < n; ++i) {
