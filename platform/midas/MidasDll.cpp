@@ -2,6 +2,7 @@
 // Error into the published failure value (FALSE, 0 or NULL) with the code recorded for
 // MIDASgetLastError. No exception leaves this file.
 #include "Errors.h"
+#include "Output.h"
 #include "System.h"
 
 #include "midasdll.h"
@@ -46,6 +47,10 @@ BOOL MIDASCALL MIDASstartup(void) {
   return CallBool([] { TheSystem().Startup(); });
 }
 
+BOOL MIDASCALL MIDASdetectSoundCard(void) {
+  return Call<BOOL>(FALSE, [] { return midas::DeviceAvailable() ? TRUE : FALSE; });
+}
+
 BOOL MIDASCALL MIDASconfig(void) {
   LastError = midas::kOk;  // FALSE with error 0: the user cancelled
   return Call<BOOL>(FALSE, [] { return TheSystem().Config() ? TRUE : FALSE; });
@@ -66,6 +71,11 @@ int MIDASCALL MIDASgetLastError(void) { return LastError; }
 
 char* MIDASCALL MIDASgetErrorMessage(int errorCode) {
   return const_cast<char*>(midas::ErrorMessage(errorCode));
+}
+
+char* MIDASCALL MIDASgetVersionString(void) {
+  static char version[] = "1.1.2";
+  return version;
 }
 
 BOOL MIDASCALL MIDASstartBackgroundPlay(DWORD pollRate) {

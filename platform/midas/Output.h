@@ -28,6 +28,9 @@ std::unique_ptr<Output> OpenSilentOutput(int rate, RenderFunction render);
 // MIDASclose. Throws Error(kUnableToWriteFile) when the file cannot be created.
 std::unique_ptr<Output> OpenWavOutput(const std::string& path, int rate, RenderFunction render);
 
+// True when SDL finds an audio output device to open (OutputSdl.cpp).
+bool DeviceAvailable();
+
 // The SDL audio device (OutputSdl.cpp). Returns null and sets `failure` if no device opens.
 std::unique_ptr<Output> OpenDeviceOutput(int rate, RenderFunction render, std::string& failure);
 

@@ -53,6 +53,13 @@ class DeviceOutput final : public Output {
 
 }  // namespace
 
+bool DeviceAvailable() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  const bool found = SDL_GetNumAudioDevices(0) > 0;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return found;
+}
+
 std::unique_ptr<Output> OpenDeviceOutput(int rate, RenderFunction render, std::string& failure) {
   auto output = std::make_unique<DeviceOutput>(std::move(render));
   if (!output->Open(rate, failure)) return nullptr;

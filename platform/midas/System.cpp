@@ -547,7 +547,7 @@ MIDASplayStatus System::PlayStatus(MIDASmodulePlayHandle handle) {
   status.position = static_cast<unsigned>(position.order);
   status.pattern = static_cast<unsigned>(position.pattern);
   status.row = static_cast<unsigned>(position.row);
-  status.syncInfo = 0;
+  status.syncInfo = -1;  // no synchronisation command seen: they are not read from the module
   status.songLoopCount = position.songLoops;
   return status;
 }

@@ -83,15 +83,20 @@ enum MIDASmixingModes {
     MIDAS_MIX_HIGH_QUALITY = 1
 };
 
-/* Sample looping for MIDASloadWaveSample / MIDASloadRawSample. */
+/* Sample data types for MIDASloadRawSample (ADPCM and u-law are refused). */
 enum MIDASsampleTypes {
     MIDAS_SAMPLE_NONE = 0,
     MIDAS_SAMPLE_8BIT_MONO = 1,
     MIDAS_SAMPLE_16BIT_MONO = 2,
     MIDAS_SAMPLE_8BIT_STEREO = 3,
-    MIDAS_SAMPLE_16BIT_STEREO = 4
+    MIDAS_SAMPLE_16BIT_STEREO = 4,
+    MIDAS_SAMPLE_ADPCM_MONO = 5,
+    MIDAS_SAMPLE_ADPCM_STEREO = 6,
+    MIDAS_SAMPLE_ULAW_MONO = 7,
+    MIDAS_SAMPLE_ULAW_STEREO = 8
 };
 
+/* Sample looping for MIDASloadWaveSample / MIDASloadRawSample. */
 enum MIDASloop {
     MIDAS_LOOP_NO = 0,
     MIDAS_LOOP_YES
@@ -109,6 +114,10 @@ enum MIDASpanning {
 enum MIDASchannels {
     MIDAS_CHANNEL_AUTO = 0xFFFF,
     MIDAS_ILLEGAL_CHANNEL = 0xFFFF
+};
+
+enum MIDASpositions {
+    MIDAS_POSITION_DEFAULT = 0xFFFFFFFF
 };
 
 /* Sample playing status from MIDASgetSamplePlayStatus. */
@@ -141,6 +150,7 @@ typedef DWORD MIDASmodulePlayHandle;
 
 /* Start-up, configuration and shut-down. */
 BOOL MIDASCALL MIDASstartup(void);
+BOOL MIDASCALL MIDASdetectSoundCard(void);
 BOOL MIDASCALL MIDASconfig(void);
 BOOL MIDASCALL MIDASinit(void);
 BOOL MIDASCALL MIDASclose(void);
@@ -148,6 +158,7 @@ BOOL MIDASCALL MIDASsetOption(int option, DWORD value);
 DWORD MIDASCALL MIDASgetOption(int option);
 int MIDASCALL MIDASgetLastError(void);
 char *MIDASCALL MIDASgetErrorMessage(int errorCode);
+char *MIDASCALL MIDASgetVersionString(void);
 
 /* Playback driving. */
 BOOL MIDASCALL MIDASstartBackgroundPlay(DWORD pollRate);
