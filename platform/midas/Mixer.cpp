@@ -49,11 +49,9 @@ uint64_t StepFor(unsigned rate, int mixRate) {
   return (static_cast<uint64_t>(rate) << 32) / static_cast<uint64_t>(mixRate);
 }
 
-}  // namespace
-
 // Mixes one voice into `out`; returns false when a one-shot sample ran out.
 template <int kChannels>
-bool MixVoiceImpl(Mixer::Voice& v, float* out, std::size_t frames) {
+bool MixVoice(Mixer::Voice& v, float* out, std::size_t frames) {
   const Sample& sample = *v.sample;
   const float* left = sample.plane(0);
   const float* right = sample.plane(kChannels - 1);
@@ -82,6 +80,8 @@ bool MixVoiceImpl(Mixer::Voice& v, float* out, std::size_t frames) {
   }
   return true;
 }
+
+}  // namespace
 
 Mixer::Mixer(int mixRate) : mixRate_(mixRate) { assert(mixRate > 0); }
 Mixer::~Mixer() = default;
@@ -228,8 +228,8 @@ void Mixer::Render(float* stereo, std::size_t frames) {
   std::fill(stereo, stereo + 2 * frames, 0.0f);
 
   auto mix = [&](Voice& voice) {
-    const bool more = voice.sample->channels() == 2 ? MixVoiceImpl<2>(voice, stereo, frames)
-                                                    : MixVoiceImpl<1>(voice, stereo, frames);
+    const bool more = voice.sample->channels() == 2 ? MixVoice<2>(voice, stereo, frames)
+                                                    : MixVoice<1>(voice, stereo, frames);
     if (!more) voice.active = false;
   };
   for (auto& voice : channels_) {

@@ -291,12 +291,12 @@ void System::FreeChannel(DWORD channel) {
   ReleaseChannels({static_cast<int>(channel)});
 }
 
+// Allowed before MIDASinit too: the level is kept and applied when the mixer exists.
 void System::SetAmplification(DWORD percent) {
   Guard lock(mutex_);
-  RequireInit();
   if (percent > 10000) throw Error(kInvalidArguments);
   amplification_ = percent;
-  mixer_->SetAmplification(percent);
+  if (mixer_) mixer_->SetAmplification(percent);
 }
 
 // ---- samples -----------------------------------------------------------------------------
