@@ -36,13 +36,14 @@ constexpr int kVoicings[4][4] = {
 };
 constexpr int kBassRoots[4] = {40, 36, 33, 35};  // E2 C2 A1 B1
 
-// Pads: each bar's chord, swelling in from `from` to `to` over the first eight rows.
+// Pads: each bar's chord, swelling in from `from` to `to` at the start of the bar.
 void Pads(SongBuilder& b, int p, int pad, int from, int to, bool fadeAtEnd) {
   for (int bar = 0; bar < 4; ++bar) {
     for (int v = 0; v < 4; ++v) {
       const int row = bar * 16;
       b.Note(p, row, kPad0 + v, pad, kVoicings[bar][v], from);
-      if (to > from) b.Fx(p, row + 1, kPad0 + v, Effect::kVolumeSlide, static_cast<uint8_t>(std::min(14, (to - from + 39) / 40) << 4));
+      // D10 raises the volume by 5 a row (1 on each of the row's 5 later ticks).
+      for (int r = 1; r <= (to - from + 4) / 5; ++r) b.Fx(p, row + r, kPad0 + v, Effect::kVolumeSlide, 0x10);
     }
   }
   // Bsus4 resolves: the fourth (E4) falls to the third (D#4).
