@@ -51,7 +51,8 @@ Instrument Drum(const char* name, RenderRate rate, const DrumSpec& spec);
 Instrument Bass(RenderRate rate, int midi, bool square, double cutoff, double attackCutoff, double resonance);
 // Pad: `voices` saws detuned by whole loop cycles (slow beating), softened above `cutoff`
 // harmonics; `fifth` mixes in a voice a fifth up (for drones). `cycles` sets the loop length in
-// fundamental cycles, and so the detune (one cycle = 1200 / cycles * log2(e) cents, roughly).
+// fundamental cycles, and so the detune step: one cycle more per loop is about 1731 / cycles
+// cents (128 cycles: 13.5 cents, beating about once a second per step).
 struct PadSpec {
   int midi = 48;
   int voices = 5;

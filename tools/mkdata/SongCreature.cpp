@@ -104,10 +104,9 @@ void Bass(SongBuilder& b, int p, int bass) {
   }
 }
 
-}  // namespace
-
-Song ComposeCreature() {
-  SongBuilder b("keldrin creature", kChannelCount, 6, 84);
+// The band: pads, drone and horn looped over many cycles; bass; bell and harp one-shots; a tom,
+// a shaker and a rim click.
+Instruments AddInstruments(SongBuilder& b) {
   Instruments in{};
   PadSpec pad;
   pad.midi = 52;
@@ -164,6 +163,14 @@ Song ComposeCreature() {
   rim.noiseDecay = 0.008;
   rim.seed = 77;
   in.rim = b.Add(Drum("rim", {22050.0, 0}, rim), 40);
+  return in;
+}
+
+}  // namespace
+
+Song ComposeCreature() {
+  SongBuilder b("keldrin creature", kChannelCount, 6, 84);
+  const Instruments in = AddInstruments(b);
   Song& song = b.song();
   song.pan = {-6, -2, 2, 6, 0, -1, -5, 5, 3, -3, 2, -1, 4, -4};
   song.masterVolume = 48;
