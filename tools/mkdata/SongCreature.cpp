@@ -97,7 +97,7 @@ void Percussion(SongBuilder& b, int p, const Instruments& in, int intensity, int
   }
 }
 
-void Bass(SongBuilder& b, int p, int bass) {
+void BassLine(SongBuilder& b, int p, int bass) {
   for (int bar = 0; bar < 4; ++bar) {
     b.Note(p, bar * 16, kBass, bass, kBassRoots[bar], 56);
     b.Note(p, bar * 16 + 10, kBass, bass, kBassRoots[bar] + (bar == 3 ? 7 : 12), 36);
@@ -189,7 +189,7 @@ Song ComposeCreature() {
   for (int lift = 0; lift <= 2; lift += 2) {
     p = b.NewPattern();
     Pads(b, p, in.pad, 40, 48, false);
-    Bass(b, p, in.bass);
+    BassLine(b, p, in.bass);
     Phrase(b, p, 0, kBell, in.bell, ShiftInScale(call, kTonic, kMinorScale, lift), 44);
     Phrase(b, p, 32, kHarp, in.harp, ShiftInScale(answer, kTonic, kMinorScale, lift), 48);
     Percussion(b, p, in, lift ? 2 : 1, 4);
@@ -197,13 +197,13 @@ Song ComposeCreature() {
   // 3 theme; 4 climax
   p = b.NewPattern();
   Pads(b, p, in.pad, 36, 44, false);
-  Bass(b, p, in.bass);
+  BassLine(b, p, in.bass);
   Theme(b, p, in.horn, themeA);
   Phrase(b, p, 32, kHarp, in.harp, answer, 36);
   Percussion(b, p, in, 3, 4);
   p = b.NewPattern();
   Pads(b, p, in.pad, 36, 44, false);
-  Bass(b, p, in.bass);
+  BassLine(b, p, in.bass);
   Theme(b, p, in.horn, themeB);
   Phrase(b, p, 0, kBell, in.bell, ShiftInScale(call, kTonic, kMinorScale, 2), 36);
   Percussion(b, p, in, 4, 4);
