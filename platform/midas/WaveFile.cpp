@@ -54,6 +54,7 @@ Format ParseFormat(std::span<const uint8_t> fmt) {
 }  // namespace
 
 std::vector<float> DecodePcm(std::span<const uint8_t> raw, int bitsPerSample, int channels) {
+  if ((bitsPerSample != 8 && bitsPerSample != 16) || channels < 1) return {};
   const std::size_t frameBytes = static_cast<std::size_t>(bitsPerSample / 8 * channels);
   const std::size_t values = raw.size() / frameBytes * static_cast<std::size_t>(channels);
   std::vector<float> out(values);

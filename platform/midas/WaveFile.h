@@ -32,7 +32,7 @@ struct PcmData {
 PcmData ParseWave(std::span<const uint8_t> bytes);
 
 // Converts raw PCM (8-bit unsigned or 16-bit signed little-endian, interleaved) to floats;
-// a trailing partial frame is dropped.
+// a trailing partial frame is dropped. Other sample sizes give nothing.
 std::vector<float> DecodePcm(std::span<const uint8_t> raw, int bitsPerSample, int channels);
 
 }  // namespace midas
