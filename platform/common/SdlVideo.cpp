@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace platform {
@@ -11,6 +12,14 @@ int DisplayState = -1;  // -1 undecided, 0 none, 1 available
 SDL_Window* Window = nullptr;
 
 bool DecideDisplay() {
+#if defined(__linux__)
+  // With no display server named and no driver asked for, there is nothing to find; asking SDL
+  // anyway only makes its Wayland probe complain on stderr.
+  if (std::getenv("SDL_VIDEODRIVER") == nullptr && std::getenv("DISPLAY") == nullptr &&
+      std::getenv("WAYLAND_DISPLAY") == nullptr) {
+    return false;
+  }
+#endif
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   const char* driver = SDL_GetCurrentVideoDriver();
   if (driver == nullptr || std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0) {
