@@ -163,7 +163,7 @@ Instrument OpenHat(RenderRate rate) {
 
 Instrument Bass(RenderRate rate, int midi, bool square, double cutoff, double attackCutoff, double resonance) {
   const double r = rate.Hz();
-  const LoopFit fit = FitLoop(r, dsp::MidiHz(midi), 8);
+  const LoopFit fit = FitLoop(r, dsp::MidiHz(midi), 16);
   const double hz = r * fit.cycles / static_cast<double>(fit.length);
   const size_t attack = 2 * static_cast<size_t>(0.03 * r);  // even, for the MOD
   const std::vector<double> table = SineTable(fit.length);
@@ -230,7 +230,7 @@ Instrument Pad(const char* name, RenderRate rate, const PadSpec& spec) {
 
 Instrument Lead(RenderRate rate, int midi, double duty) {
   const double r = rate.Hz();
-  const LoopFit fit = FitLoop(r, dsp::MidiHz(midi), 8);
+  const LoopFit fit = FitLoop(r, dsp::MidiHz(midi), 16);
   const double hz = r * fit.cycles / static_cast<double>(fit.length);
   const std::vector<double> table = SineTable(fit.length);
   const int harmonics = static_cast<int>(0.3 * r / hz);

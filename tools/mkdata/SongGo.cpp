@@ -1,7 +1,6 @@
 // "go.s3m": energetic and driving. Four channels: drums, a pumping octave bass, arpeggiated chords
 // and a square lead. Sections (one 4-bar pattern each, 7.06 s):
-//   0 intro   drums and bass, the bass settling from quarters into eighths, the arpeggio
-//             growing under them, a fill at the end
+//   0 intro   drums and bass, the arpeggio growing under them, a fill at the end
 //   1 A       Am F C G; the arpeggio enters, the lead states its motif
 //   2 A'      the motif answers itself
 //   3 B       the lift to C major: C G F G, the arpeggio doubles its pulse
@@ -131,8 +130,8 @@ Song ComposeGo() {
   int p = b.NewPattern();
   DrumPattern(b, p, kit, true);
   for (int bar = 0; bar < 4; ++bar)
-    BassBar(b, p, bar * 16, bass, kA[bar], bar < 3 ? kA[bar + 1] : kAm, bar == 0);
-  for (int bar = 0; bar < 4; ++bar) ArpBar(b, p, bar * 16, arp, kA[bar], 4, 28 + 3 * bar);
+    BassBar(b, p, bar * 16, bass, kA[bar], bar < 3 ? kA[bar + 1] : kAm, false);
+  for (int bar = 0; bar < 4; ++bar) ArpBar(b, p, bar * 16, arp, kA[bar], 4, 32 + 2 * bar);
   // 1, 2: A and its answer
   for (const auto* line : {&motif, &answer}) {
     p = b.NewPattern();
