@@ -451,11 +451,12 @@ void Context::Validate() {
       if (cached.state == normalized) {
         span_ = cached.span;
         target_.writeStage = cached.writeStage;
+        target_.simdShade = cached.simdShade;
       }
     }
     if (span_ == nullptr) {
       span_ = SelectSpanFunction(target_, true);
-      bucket.push_back({normalized, span_, target_.writeStage});
+      bucket.push_back({normalized, span_, target_.writeStage, target_.simdShade});
     }
   }
   dirty_ = false;

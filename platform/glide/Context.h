@@ -133,6 +133,7 @@ class Context {
     RenderState state;
     SpanFn span;
     void (*writeStage)();
+    bool simdShade;
   };
   std::unordered_map<size_t, std::vector<CachedSpan>> spanCache_;
 

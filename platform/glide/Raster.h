@@ -48,6 +48,8 @@ struct SpanTarget {
 
   // The specialised paths' blend-and-write stage, chosen with the span function.
   void (*writeStage)() = nullptr;
+  // The specialised paths may shade eight pixels at a time (AVX2, DECAL texture combine).
+  bool simdShade = false;
 };
 
 // Draws pixels [x0, x1) of row y (0 <= x0 < x1 <= stride, inside the clip window).

@@ -13,7 +13,7 @@
 #include "Pipeline.h"
 #include "glide.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(GLIDE_NO_SIMD)
 #include <immintrin.h>
 #define GLIDE_X86 1
 #else
@@ -762,8 +762,7 @@ void SpanFast(const SpanTarget& target, const Gradients& g, int y, int x0, int x
   const bool depthWrite = kDepth >= 0 && target.state.depthMask;
   uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride;
 #if GLIDE_X86
-  const bool simdShade = HasAvx2 && target.state.texColor == DecalUnit() &&
-                         target.state.texAlpha == DecalUnit();
+  const bool simdShade = target.simdShade;
 #endif
   for (int x = x0; x < x1; x += kChunk) {
     const int n = std::min(kChunk, x1 - x);
@@ -875,6 +874,10 @@ SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised) {
   if (!allowSpecialised) return SpanGeneric;
   const SpanFn fast = SelectFast(target.state);
   if (fast == nullptr) return SpanGeneric;
+#if GLIDE_X86
+  target.simdShade = HasAvx2 && target.state.texColor == DecalUnit() &&
+                     target.state.texAlpha == DecalUnit();
+#endif
   target.writeStage = reinterpret_cast<void (*)()>(ChooseWrite(target.state));
   return fast;
 }
