@@ -1,6 +1,8 @@
 // Rasterizer benchmarks on one core (the rasterizer runs on the calling thread).
 //   bench_glide [google benchmark flags]
-//   bench_glide --once CASE   draws CASE once (for callgrind: see the report's command)
+//   bench_glide --once CASE [N]   draws CASE N times (default 2; for callgrind instruction
+//                                  counts, e.g. valgrind --tool=callgrind
+//                                  --toggle-collect='*FullScreenQuad*' bench_glide --once quad 3)
 // Cases: a 640 x 480 quad, perspective, bilinear, blended (SRC_ALPHA / ONE_MINUS_SRC_ALPHA),
 // 4x4 dithered with subtraction, from a 256 x 256 RGB565 texture; the same from P_8; the same
 // opaque; and a W-buffered mesh of 6000 small textured triangles. Each also through the
@@ -178,8 +180,9 @@ BENCHMARK(BM_Clear)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--once") == 0) {
+  if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--once") == 0) {
     const std::string which = argv[2];
+    const int times = argc == 4 ? std::atoi(argv[3]) : 2;
     if (which == "quad") {
       SceneState(false, true, false);
     } else if (which == "quad_generic") {
@@ -192,8 +195,7 @@ int main(int argc, char** argv) {
     } else {
       return 2;
     }
-    FullScreenQuad();  // warm the tables and the span cache
-    FullScreenQuad();
+    for (int i = 0; i < times; ++i) FullScreenQuad();
     return 0;
   }
   benchmark::Initialize(&argc, argv);

@@ -487,7 +487,7 @@ __attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const G
 
 enum class BlendKind { kNone, kAlpha, kAdd, kDarken, kScale, kGeneric };
 
-BlendKind ClassifyBlend(const RenderState& st) {
+[[maybe_unused]] BlendKind ClassifyBlend(const RenderState& st) {
   if (!st.blendEnabled) return BlendKind::kNone;
   const int s = st.srcFactor, d = st.dstFactor;
   if (s == 1 && d == 5) return BlendKind::kAlpha;   // SRC_ALPHA, ONE_MINUS_SRC_ALPHA
