@@ -52,7 +52,9 @@ Context& TheContext() {
   return *context;
 }
 
-Context::Context() : textures_(std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment())) {
+Context::Context()
+    : simd_(SimdFromEnvironment()),
+      textures_(std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment())) {
   ResetState();
 }
 
@@ -444,19 +446,20 @@ void Context::Validate() {
   // Span functions are cached by the normalized state (the choice is the same for equal states).
   span_ = nullptr;
   if (genericOnly_) {
-    span_ = SelectSpanFunction(target_, false);
+    span_ = SelectSpanFunction(target_, false, simd_);
   } else {
     auto& bucket = spanCache_[normalized.Hash()];
     for (const CachedSpan& cached : bucket) {
       if (cached.state == normalized) {
         span_ = cached.span;
+        target_.perspective = cached.perspective;
         target_.writeStage = cached.writeStage;
         target_.simdShade = cached.simdShade;
       }
     }
     if (span_ == nullptr) {
-      span_ = SelectSpanFunction(target_, true);
-      bucket.push_back({normalized, span_, target_.writeStage, target_.simdShade});
+      span_ = SelectSpanFunction(target_, true, simd_);
+      bucket.push_back({normalized, span_, target_.perspective, target_.writeStage, target_.simdShade});
     }
   }
   dirty_ = false;

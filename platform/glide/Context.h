@@ -89,6 +89,13 @@ class Context {
     genericOnly_ = genericOnly;
     dirty_ = true;
   }
+  // Caps the SIMD the specialised paths use (tests of each path; GLIDE_SIMD does it at start).
+  void SetSimdLimit(SimdLevel level) {
+    simd_ = level;
+    spanCache_.clear();
+    dirty_ = true;
+  }
+  SimdLevel Simd() const { return simd_; }
   void SaveState(GrState& out) const;
   void RestoreState(const GrState& in);
 
@@ -120,6 +127,7 @@ class Context {
   ClipRect clip_;
   int cullMode_ = GR_CULL_DISABLE;
   bool genericOnly_ = false;
+  SimdLevel simd_ = SimdLevel::kNone;
   bool noDitherSubtract_ = false;
 
   std::unique_ptr<TextureMemory> textures_;
@@ -132,6 +140,7 @@ class Context {
   struct CachedSpan {
     RenderState state;
     SpanFn span;
+    void (*perspective)();
     void (*writeStage)();
     bool simdShade;
   };

@@ -46,7 +46,9 @@ struct SpanTarget {
   int sAnd = -1, tAnd = -1;  // wrap: size - 1; clamp: all ones
   std::array<uint32_t, 256> lut8{};
 
-  // The specialised paths' blend-and-write stage, chosen with the span function.
+  // The specialised paths' perspective and blend-and-write stages, chosen with the span
+  // function.
+  void (*perspective)() = nullptr;
   void (*writeStage)() = nullptr;
   // The specialised paths may shade eight pixels at a time (AVX2, DECAL texture combine).
   bool simdShade = false;
@@ -58,9 +60,16 @@ using SpanFn = void (*)(const SpanTarget& target, const Gradients& g, int y, int
 // The generic span path: every state, one pixel at a time (SpanGeneric.cpp).
 void SpanGeneric(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
 
-// Picks the fastest span function for the target's state (and sets target.writeStage); the
-// generic path when none of the specialised ones applies (SpanFast.cpp).
-SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised);
+// The widest SIMD the specialised paths use: what the CPU has, capped by GLIDE_SIMD (none, sse2,
+// avx2) or by a test.
+enum class SimdLevel { kNone = 0, kSse2 = 1, kAvx2 = 2 };
+SimdLevel DetectedSimd();
+SimdLevel SimdFromEnvironment();
+
+// Picks the fastest span function for the target's state at the given SIMD level (and sets the
+// target's stage pointers); the generic path when none of the specialised ones applies
+// (SpanFast.cpp).
+SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised, SimdLevel level);
 
 // Fills target.lut8 and the addressing fields from the state, the binding and the palette.
 void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory,

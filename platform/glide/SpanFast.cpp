@@ -8,6 +8,8 @@
 //      for the blend modes the scenes use.
 // Every stage computes exactly what the generic path computes (same inline stage functions, the
 // same float operations in the same order), and the tests hold them to it bit for bit.
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "Pipeline.h"
@@ -142,17 +144,14 @@ __attribute__((target("avx2"))) void PerspectiveAvx2(const Gradients& g, const R
 }
 #endif
 
-PerspectiveFn ChoosePerspective() {
+PerspectiveFn ChoosePerspective(SimdLevel level) {
 #if GLIDE_X86
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) return PerspectiveAvx2;
-  return PerspectiveSse2;
-#else
-  return PerspectiveScalar;
+  if (level == SimdLevel::kAvx2) return PerspectiveAvx2;
+  if (level == SimdLevel::kSse2) return PerspectiveSse2;
 #endif
+  (void)level;
+  return PerspectiveScalar;
 }
-
-const PerspectiveFn Perspective = ChoosePerspective();
 
 // ---- Stage 2: per pixel, specialised ---------------------------------------------------------
 
@@ -287,10 +286,6 @@ void PixelStage(const SpanTarget& target, const Gradients& g, int y, int x0, int
 // lanes. Depth stays scalar; iterated colour falls back to scalar for a chunk whose 12.12 values
 // could leave 32 bits.
 
-const bool HasAvx2 = [] {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-}();
 
 struct Taps {
   __m256i r, g, b, a;
@@ -718,8 +713,8 @@ using WriteFn = void (*)(const SpanTarget& target, int y, int x0, int n, const C
 
 #if GLIDE_X86
 template <BlendKind kBlend>
-WriteFn PickWrite(bool dither, bool subtract) {
-  if (HasAvx2) {
+WriteFn PickWrite(bool dither, bool subtract, bool avx2) {
+  if (avx2) {
     if (dither) {
       return subtract ? WriteStageAvx2<kBlend, true, true> : WriteStageAvx2<kBlend, true, false>;
     }
@@ -732,20 +727,22 @@ WriteFn PickWrite(bool dither, bool subtract) {
 }
 #endif
 
-WriteFn ChooseWrite(const RenderState& st) {
+WriteFn ChooseWrite(const RenderState& st, SimdLevel level) {
 #if GLIDE_X86
-  if (st.dither == DitherMode::k2x2) return WriteStageScalar;
+  if (st.dither == DitherMode::k2x2 || level == SimdLevel::kNone) return WriteStageScalar;
   const bool dither = st.dither == DitherMode::k4x4;
+  const bool avx2 = level == SimdLevel::kAvx2;
   switch (ClassifyBlend(st)) {
-    case BlendKind::kNone: return PickWrite<BlendKind::kNone>(dither, false);
-    case BlendKind::kAlpha: return PickWrite<BlendKind::kAlpha>(dither, st.ditherSubtract);
-    case BlendKind::kAdd: return PickWrite<BlendKind::kAdd>(dither, st.ditherSubtract);
-    case BlendKind::kDarken: return PickWrite<BlendKind::kDarken>(dither, st.ditherSubtract);
-    case BlendKind::kScale: return PickWrite<BlendKind::kScale>(dither, st.ditherSubtract);
+    case BlendKind::kNone: return PickWrite<BlendKind::kNone>(dither, false, avx2);
+    case BlendKind::kAlpha: return PickWrite<BlendKind::kAlpha>(dither, st.ditherSubtract, avx2);
+    case BlendKind::kAdd: return PickWrite<BlendKind::kAdd>(dither, st.ditherSubtract, avx2);
+    case BlendKind::kDarken: return PickWrite<BlendKind::kDarken>(dither, st.ditherSubtract, avx2);
+    case BlendKind::kScale: return PickWrite<BlendKind::kScale>(dither, st.ditherSubtract, avx2);
     default: return WriteStageScalar;
   }
 #else
   (void)st;
+  (void)level;
   return WriteStageScalar;
 #endif
 }
@@ -759,6 +756,7 @@ void SpanFast(const SpanTarget& target, const Gradients& g, int y, int x0, int x
   const RowStart row{g.w + static_cast<float>(iy) * g.dwDy, g.s + static_cast<float>(iy) * g.dsDy,
                      g.t + static_cast<float>(iy) * g.dtDy};
   const WriteFn write = reinterpret_cast<WriteFn>(target.writeStage);
+  const PerspectiveFn perspective = reinterpret_cast<PerspectiveFn>(target.perspective);
   const bool depthWrite = kDepth >= 0 && target.state.depthMask;
   uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride;
 #if GLIDE_X86
@@ -766,7 +764,7 @@ void SpanFast(const SpanTarget& target, const Gradients& g, int y, int x0, int x
 #endif
   for (int x = x0; x < x1; x += kChunk) {
     const int n = std::min(kChunk, x1 - x);
-    if (kTex != Tex::kNone || kDepth >= 0) Perspective(g, row, x - g.xa, n, kTex != Tex::kNone, c);
+    if (kTex != Tex::kNone || kDepth >= 0) perspective(g, row, x - g.xa, n, kTex != Tex::kNone, c);
 #if GLIDE_X86
     if constexpr (kTex != Tex::kNone && kCombine != Combine::kGeneric && kCombine != Combine::kItrgb) {
       if (simdShade) {
@@ -870,15 +868,41 @@ SpanFn SelectFast(const RenderState& st) {
 
 }  // namespace
 
-SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised) {
+SimdLevel DetectedSimd() {
+#if GLIDE_X86
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") ? SimdLevel::kAvx2 : SimdLevel::kSse2;
+#else
+  return SimdLevel::kNone;
+#endif
+}
+
+SimdLevel SimdFromEnvironment() {
+  const SimdLevel detected = DetectedSimd();
+  const char* text = std::getenv("GLIDE_SIMD");
+  if (text == nullptr || *text == '\0') return detected;
+  SimdLevel asked;
+  if (std::strcmp(text, "none") == 0) {
+    asked = SimdLevel::kNone;
+  } else if (std::strcmp(text, "sse2") == 0) {
+    asked = SimdLevel::kSse2;
+  } else if (std::strcmp(text, "avx2") == 0) {
+    asked = SimdLevel::kAvx2;
+  } else {
+    std::fprintf(stderr, "glide: GLIDE_SIMD=%s is not none, sse2 or avx2; ignored\n", text);
+    return detected;
+  }
+  return std::min(asked, detected);
+}
+
+SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised, SimdLevel level) {
   if (!allowSpecialised) return SpanGeneric;
   const SpanFn fast = SelectFast(target.state);
   if (fast == nullptr) return SpanGeneric;
-#if GLIDE_X86
-  target.simdShade = HasAvx2 && target.state.texColor == DecalUnit() &&
+  target.simdShade = level == SimdLevel::kAvx2 && target.state.texColor == DecalUnit() &&
                      target.state.texAlpha == DecalUnit();
-#endif
-  target.writeStage = reinterpret_cast<void (*)()>(ChooseWrite(target.state));
+  target.perspective = reinterpret_cast<void (*)()>(ChoosePerspective(level));
+  target.writeStage = reinterpret_cast<void (*)()>(ChooseWrite(target.state, level));
   return fast;
 }
 

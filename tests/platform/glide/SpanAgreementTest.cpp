@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
 #include "GlideTestSupport.h"
@@ -11,9 +12,17 @@ using glidetest::Vertex;
 
 namespace {
 
-class SpanAgreement : public GlideFixture {};
+class SpanAgreement : public GlideFixture, public ::testing::WithParamInterface<glide::SimdLevel> {
+ protected:
+  void TearDown() override {
+    glide::TheContext().SetSimdLimit(glide::DetectedSimd());
+    GlideFixture::TearDown();
+  }
+};
 
-TEST_F(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnRandomStatesAndTriangles) {
+TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnRandomStatesAndTriangles) {
+  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
+  glide::TheContext().SetSimdLimit(GetParam());
   std::mt19937 rng(99);
   auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
@@ -97,5 +106,16 @@ TEST_F(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnRandomStatesAndTriang
     ASSERT_EQ(results[0][1], results[1][1]) << "depth differs in round " << round;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(SimdLevels, SpanAgreement,
+                         ::testing::Values(glide::SimdLevel::kNone, glide::SimdLevel::kSse2,
+                                           glide::SimdLevel::kAvx2),
+                         [](const auto& param) {
+                           switch (param.param) {
+                             case glide::SimdLevel::kNone: return std::string("none");
+                             case glide::SimdLevel::kSse2: return std::string("sse2");
+                             default: return std::string("avx2");
+                           }
+                         });
 
 }  // namespace
