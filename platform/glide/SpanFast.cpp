@@ -291,23 +291,20 @@ struct Taps {
   __m256i r, g, b, a;
 };
 
+// Texels already loaded (the low 8 or 16 bits of each lane) to channels.
 template <Tex kTex>
-__attribute__((target("avx2"))) inline Taps Gather8(const SpanTarget& t, __m256i index) {
+__attribute__((target("avx2"))) inline Taps Decode8(const SpanTarget& t, __m256i loaded) {
   const __m256i byteMask = _mm256_set1_epi32(0xFF);
   Taps out;
   if constexpr (kTex == Tex::kLut8) {
-    const __m256i raw = _mm256_and_si256(
-        _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.texels), index, 1), byteMask);
-    const __m256i argb =
-        _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.lut8.data()), raw, 4);
+    const __m256i argb = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.lut8.data()),
+                                                _mm256_and_si256(loaded, byteMask), 4);
     out.a = _mm256_srli_epi32(argb, 24);
     out.r = _mm256_and_si256(_mm256_srli_epi32(argb, 16), byteMask);
     out.g = _mm256_and_si256(_mm256_srli_epi32(argb, 8), byteMask);
     out.b = _mm256_and_si256(argb, byteMask);
   } else {
-    const __m256i raw = _mm256_and_si256(
-        _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.texels), index, 2),
-        _mm256_set1_epi32(0xFFFF));
+    const __m256i raw = _mm256_and_si256(loaded, _mm256_set1_epi32(0xFFFF));
     if constexpr (kTex == Tex::k565) {
       const __m256i r5 = _mm256_srli_epi32(raw, 11);
       const __m256i g6 = _mm256_and_si256(_mm256_srli_epi32(raw, 5), _mm256_set1_epi32(63));
@@ -325,6 +322,25 @@ __attribute__((target("avx2"))) inline Taps Gather8(const SpanTarget& t, __m256i
     }
   }
   return out;
+}
+
+// Four bytes from the texel at `index` on: the texel and (within a row) its right neighbour.
+// Reads at most 3 bytes past the level, inside texture memory's guard bytes.
+template <Tex kTex>
+__attribute__((target("avx2"))) inline __m256i Load8(const SpanTarget& t, __m256i index) {
+  return _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.texels), index,
+                                kTex == Tex::kLut8 ? 1 : 2);
+}
+
+template <Tex kTex>
+__attribute__((target("avx2"))) inline Taps Gather8(const SpanTarget& t, __m256i index) {
+  return Decode8<kTex>(t, Load8<kTex>(t, index));
+}
+
+// The right neighbour in a pair loaded by Load8.
+template <Tex kTex>
+__attribute__((target("avx2"))) inline __m256i Neighbour8(__m256i pair) {
+  return _mm256_srli_epi32(pair, kTex == Tex::kLut8 ? 8 : 16);
 }
 
 // (c0 * (256 - u) + c1 * u) >> 8 per 32-bit lane holding 0..255 (products fit the low 16 bits).
@@ -365,10 +381,22 @@ __attribute__((target("avx2"))) inline Taps Sample8(const SpanTarget& t, __m256i
     const __m256i sa = Address8(s0, sAnd, wMask), sb = Address8(_mm256_add_epi32(s0, one), sAnd, wMask);
     const __m256i rowA = _mm256_sll_epi32(Address8(t0, tAnd, hMask), widthLog2);
     const __m256i rowB = _mm256_sll_epi32(Address8(_mm256_add_epi32(t0, one), tAnd, hMask), widthLog2);
-    const Taps c00 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sa));
-    const Taps c01 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sb));
-    const Taps c10 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sa));
-    const Taps c11 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sb));
+    Taps c00, c01, c10, c11;
+    const __m256i adjacent = _mm256_cmpeq_epi32(sb, _mm256_add_epi32(sa, one));
+    if (_mm256_movemask_epi8(adjacent) == -1) {
+      // Every right tap sits next to its left one: one load fetches both.
+      const __m256i pairA = Load8<kTex>(t, _mm256_add_epi32(rowA, sa));
+      const __m256i pairB = Load8<kTex>(t, _mm256_add_epi32(rowB, sa));
+      c00 = Decode8<kTex>(t, pairA);
+      c01 = Decode8<kTex>(t, Neighbour8<kTex>(pairA));
+      c10 = Decode8<kTex>(t, pairB);
+      c11 = Decode8<kTex>(t, Neighbour8<kTex>(pairB));
+    } else {
+      c00 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sa));
+      c01 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sb));
+      c10 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sa));
+      c11 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sb));
+    }
     Taps out;
     out.r = Lerp8(Lerp8(c00.r, c01.r, u, iu), Lerp8(c10.r, c11.r, u, iu), v, iv);
     out.g = Lerp8(Lerp8(c00.g, c01.g, u, iu), Lerp8(c10.g, c11.g, u, iu), v, iv);
