@@ -22,23 +22,24 @@ class AudioServiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
-    dir_ = fs::temp_directory_path() / ("keldrin_audio_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
+    // Named without the process id: a death test's child runs SetUp again and must work in
+    // the same directory as its parent, which reads the log afterwards.
+    dir_ = fs::path(KELDRIN_BINARY_DIR) / "test-tmp" /
+           ("audio_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    if (!::testing::internal::InDeathTestChild()) fs::remove_all(dir_);
     fs::create_directories(dir_);
     const char* data = std::getenv("KELDRIN_DATA");
     ASSERT_NE(data, nullptr);
-    for (const char* name : {"0.wav", "1.wav", "2.wav"}) fs::copy_file(fs::path(data) / name, dir_ / name);
+    for (const char* name : {"0.wav", "1.wav", "2.wav"}) {
+      fs::copy_file(fs::path(data) / name, dir_ / name, fs::copy_options::overwrite_existing);
+    }
     old_ = fs::current_path();
     fs::current_path(dir_);
     ::setenv("MIDAS_OUTPUT", "silent", 1);
     ::setenv("MIDAS_CONFIG", "ok", 1);
     ResetDebugLog();
   }
-  void TearDown() override {
-    fs::current_path(old_);
-    fs::remove_all(dir_);
-  }
+  void TearDown() override { fs::current_path(old_); }
   static std::string Log() {
     std::ifstream file("debug.log", std::ios::binary);
     std::stringstream text;
