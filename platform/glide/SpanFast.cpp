@@ -412,12 +412,23 @@ __attribute__((target("avx2"))) inline void Store16(uint16_t* out, __m256i v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
 }
 
+// A 12.12 iterator that starts at `start` and moves by `step` per pixel stays within 32 bits
+// over a whole chunk.
+inline bool Fits32(int64_t start, int64_t step) {
+  constexpr int64_t kLimit = int64_t{1} << 30, kStepLimit = int64_t{1} << 23;
+  return start > -kLimit && start < kLimit && step > -kStepLimit && step < kStepLimit;
+}
+
+// 12.12 lanes to iterated channels 0..255 (IteratedChannel on eight lanes).
+__attribute__((target("avx2"))) inline __m256i Channel8(__m256i v) {
+  return _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(v, 12), _mm256_setzero_si256()),
+                          _mm256_set1_epi32(255));
+}
+
 // Iterated channel i of the chunk into `out` (0..255 per pixel).
 __attribute__((target("avx2"))) inline void Iterate8(int64_t start, int64_t step, int n,
                                                      uint16_t* out) {
-  constexpr int64_t kLimit = int64_t{1} << 30;
-  if (start <= -kLimit || start >= kLimit || step <= -(int64_t{1} << 23) ||
-      step >= (int64_t{1} << 23)) {
+  if (!Fits32(start, step)) {
     for (int i = 0; i < n; ++i) out[i] = static_cast<uint16_t>(IteratedChannel(start + i * step));
     return;
   }
@@ -454,19 +465,45 @@ __attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const G
   } else {
     std::memset(c.live, 0xFF, sizeof c.live);
   }
-  // Iterated colour into the channel arrays (r, g, b, a).
-  uint16_t* channels[4] = {c.r, c.g, c.b, c.a};
+  // Iterated colour: kept in registers, stepping eight pixels at a time, unless a channel's
+  // 12.12 value could leave 32 bits within the chunk; then through the channel arrays.
+  int64_t starts[4];
+  bool inRegisters = true;
   for (int k = 0; k < 4; ++k) {
-    Iterate8(g.rgba[k] + ix0 * g.drgbaDx[k] + iy * g.drgbaDy[k], g.drgbaDx[k], n, channels[k]);
+    starts[k] = g.rgba[k] + ix0 * g.drgbaDx[k] + iy * g.drgbaDy[k];
+    inRegisters = inRegisters && Fits32(starts[k], g.drgbaDx[k]);
   }
-  for (int i = n; i < ((n + 7) & ~7); ++i) c.s[i] = c.t[i] = 0;  // lanes past the span
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i iter[4], advance[4];
+  if (inRegisters) {
+    for (int k = 0; k < 4; ++k) {
+      iter[k] = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(starts[k])),
+                                 _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int32_t>(g.drgbaDx[k]))));
+      advance[k] = _mm256_set1_epi32(static_cast<int32_t>(g.drgbaDx[k] * 8));
+    }
+  } else {
+    uint16_t* channels[4] = {c.r, c.g, c.b, c.a};
+    for (int k = 0; k < 4; ++k) Iterate8(starts[k], g.drgbaDx[k], n, channels[k]);
+  }
   const __m256i top = _mm256_set1_epi32(255), one = _mm256_set1_epi32(1);
   const __m256i key = _mm256_set1_epi32(static_cast<int>(st.chromaValue));
   for (int i = 0; i < n; i += 8) {
     const __m256i s = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.s + i));
     const __m256i t = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.t + i));
     const Taps tex = Sample8<kTex, kBilinear>(target, s, t);
-    const __m256i ir = Load16(c.r + i), ig = Load16(c.g + i), ib = Load16(c.b + i), ia = Load16(c.a + i);
+    __m256i ir, ig, ib, ia;
+    if (inRegisters) {
+      ir = Channel8(iter[0]);
+      ig = Channel8(iter[1]);
+      ib = Channel8(iter[2]);
+      ia = Channel8(iter[3]);
+      for (int k = 0; k < 4; ++k) iter[k] = _mm256_add_epi32(iter[k], advance[k]);
+    } else {
+      ir = Load16(c.r + i);
+      ig = Load16(c.g + i);
+      ib = Load16(c.b + i);
+      ia = Load16(c.a + i);
+    }
     __m256i r, gg, b, a;
     if constexpr (kCombine == Combine::kDisplayDefault) {
       const __m256i f = _mm256_add_epi32(ia, one);
