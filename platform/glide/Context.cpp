@@ -136,7 +136,7 @@ bool Context::WinOpen(GrScreenResolution_t resolution, GrColorFormat_t colorForm
   // Padding after the last row: the SIMD write stage reads and writes back up to 7 pixels past
   // a span's end.
   for (auto& buffer : color_) buffer.assign(static_cast<size_t>(kWidth) * kHeight + kPadPixels, 0);
-  aux_.assign(static_cast<size_t>(kWidth) * kHeight, 0);
+  aux_.assign(static_cast<size_t>(kWidth) * kHeight + kPadPixels, 0);
   front_ = 0;
   colorFormat_ = colorFormat;
   originLowerLeft_ = origin == GR_ORIGIN_LOWER_LEFT;

@@ -57,13 +57,17 @@ inline void TexelCoordinates(float s, float t, float w, int32_t& sFix, int32_t& 
 // The 16-bit floating W of the depth buffer (SST-1 spec 5.19): 4-bit exponent = leading zeros
 // of 1/W's fraction, 12-bit inverted mantissa, plus one; 1/W >= 1 is nearest (0), 1/W < 2^-16
 // farthest (0xFFFF).
+// Read straight from the float: for 2^-16 <= 1/W < 1 the leading zeros of the fraction are
+// 126 - the biased exponent, and the 12 bits after the leading one are the top of the mantissa
+// (the same numbers as truncating 1/W to 32 fractional bits first, checked for every float).
 inline uint32_t WDepth(float oow) {
   if (!(oow > 0.0f) || oow >= 1.0f) return 0;  // nearest (also for W < 0 and NaN)
-  const uint32_t frac = static_cast<uint32_t>(static_cast<double>(oow) * 4294967296.0);
-  if (frac < 0x10000u) return 0xFFFF;
-  const int exp = __builtin_clz(frac);  // 0..15
-  const uint32_t mant = (frac << (exp + 1)) >> 20;  // the 12 bits after the leading one
-  const uint32_t depth = ((static_cast<uint32_t>(exp) << 12) | (~mant & 0xFFF)) + 1;
+  uint32_t bits;
+  __builtin_memcpy(&bits, &oow, 4);
+  const int leadingZeros = 126 - static_cast<int>(bits >> 23);
+  if (leadingZeros > 15) return 0xFFFF;
+  const uint32_t mant = (bits >> 11) & 0xFFF;
+  const uint32_t depth = ((static_cast<uint32_t>(leadingZeros) << 12) | (~mant & 0xFFF)) + 1;
   return std::min<uint32_t>(depth, 0xFFFF);
 }
 

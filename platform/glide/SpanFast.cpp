@@ -448,19 +448,45 @@ __attribute__((target("avx2"))) inline __m256i Load16(const uint16_t* in) {
   return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
 }
 
+// WDepth on eight lanes.
+__attribute__((target("avx2"))) inline __m256i WDepth8(__m256 oow) {
+  const __m256i bits = _mm256_castps_si256(oow);
+  const __m256i valid = _mm256_castps_si256(_mm256_and_ps(
+      _mm256_cmp_ps(oow, _mm256_setzero_ps(), _CMP_GT_OQ), _mm256_cmp_ps(oow, _mm256_set1_ps(1.0f), _CMP_LT_OQ)));
+  const __m256i leadingZeros = _mm256_sub_epi32(_mm256_set1_epi32(126), _mm256_srli_epi32(bits, 23));
+  const __m256i mant = _mm256_and_si256(_mm256_srli_epi32(bits, 11), _mm256_set1_epi32(0xFFF));
+  const __m256i farthest = _mm256_set1_epi32(0xFFFF);
+  __m256i depth = _mm256_add_epi32(
+      _mm256_or_si256(_mm256_slli_epi32(leadingZeros, 12), _mm256_xor_si256(mant, _mm256_set1_epi32(0xFFF))),
+      _mm256_set1_epi32(1));
+  depth = _mm256_min_epi32(depth, farthest);
+  depth = _mm256_blendv_epi8(depth, farthest, _mm256_cmpgt_epi32(leadingZeros, _mm256_set1_epi32(15)));
+  return _mm256_and_si256(depth, valid);
+}
+
 template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
 __attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const Gradients& g,
                                                int y, int x0, int n, Chunk& c) {
   const RenderState& st = target.state;
   const int iy = y - g.ya;
   const int ix0 = x0 - g.xa;
-  // Depth first (scalar); every other pixel stays live.
+  // Depth first; the pixels that pass stay live.
   if constexpr (kDepth >= 0) {
-    const uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride;
-    for (int i = 0; i < n; ++i) {
-      const uint32_t depth = WDepth(c.w[i]);
-      c.depth[i] = static_cast<uint16_t>(depth);
-      c.live[i] = Compare(kDepth, depth, auxRow[x0 + i]) ? 0xFFFF : 0;
+    const uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride + x0;
+    for (int i = 0; i < n; i += 8) {
+      const __m256i depth = WDepth8(_mm256_load_ps(c.w + i));
+      const __m256i stored = Load16(auxRow + i);
+      __m256i pass;
+      if constexpr (kDepth == GR_CMP_LESS) {
+        pass = _mm256_cmpgt_epi32(stored, depth);
+      } else if constexpr (kDepth == GR_CMP_LEQUAL) {
+        pass = _mm256_xor_si256(_mm256_cmpgt_epi32(depth, stored), _mm256_set1_epi32(-1));
+      } else {
+        static_assert(kDepth == GR_CMP_ALWAYS, "only LESS, LEQUAL and ALWAYS are specialised");
+        pass = _mm256_set1_epi32(-1);
+      }
+      Store16(c.depth + i, depth);
+      Store16(c.live + i, _mm256_and_si256(pass, _mm256_set1_epi32(0xFFFF)));
     }
   } else {
     std::memset(c.live, 0xFF, sizeof c.live);
