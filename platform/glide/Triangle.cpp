@@ -135,18 +135,14 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   Vert v[3] = {{&va, 0, 0}, {&vb, 0, 0}, {&vc, 0, 0}};
   for (Vert& p : v) {
     if (!ToFixed12_4(p.v->x, p.x16) || !ToFixed12_4(p.v->y, p.y16)) return SetupResult::kInvalid;
-    if (job.originLowerLeft) {
-      p.y16 = static_cast<int16_t>(static_cast<uint16_t>((job.screenHeight * 16 - p.y16) & 0xFFFF));
-    }
   }
 
   // Glide's area with the caller's vertex order decides culling; zero area draws nothing.
   const float area = (va.x - vb.x) * (vb.y - vc.y) - (vb.x - vc.x) * (va.y - vb.y);
   if (!(area != 0.0f) || !std::isfinite(area)) return SetupResult::kZeroArea;
   if (planar == nullptr) {
-    const float culled = job.originLowerLeft ? -area : area;
-    if (job.cullMode == GR_CULL_NEGATIVE && culled < 0.0f) return SetupResult::kCulled;
-    if (job.cullMode == GR_CULL_POSITIVE && culled > 0.0f) return SetupResult::kCulled;
+    if (job.cullMode == GR_CULL_NEGATIVE && area < 0.0f) return SetupResult::kCulled;
+    if (job.cullMode == GR_CULL_POSITIVE && area > 0.0f) return SetupResult::kCulled;
   }
 
   // Sort by 12.4 y (stable): A topmost, C bottom.
@@ -166,6 +162,19 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   Gradients g;
   BuildGradients(a, slopes, g);
   if (slopesOut != nullptr) *slopesOut = slopes;
+  // With the origin at the lower left, the triangle is rasterized as given and row y is stored
+  // in buffer row H - 1 - y: the span functions see buffer rows, so the plane equations are
+  // anchored at A's buffer row and every y slope changes sign (exactly, so nothing else moves).
+  const bool flip = job.originLowerLeft;
+  const int lastRow = job.screenHeight - 1;
+  if (flip) {
+    g.ya = lastRow - g.ya;
+    for (int i = 0; i < 4; ++i) g.drgbaDy[i] = -g.drgbaDy[i];
+    g.dzDy = -g.dzDy;
+    g.dwDy = -g.dwDy;
+    g.dsDy = -g.dsDy;
+    g.dtDy = -g.dtDy;
+  }
 
   // Coverage: rows whose centre lies in [A.y, C.y); in each, columns whose centre lies in
   // [left edge, right edge). The long edge A-C is on the left when B lies right of it.
@@ -174,9 +183,12 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   if (cross == 0) return SetupResult::kZeroArea;
   const bool longLeft = cross > 0;
   const ClipRect& clip = job.clip;
-  const int64_t yBegin = std::max<int64_t>(CeilDiv(a.y16 - 8, 16), clip.minY);
+  // The clip window counts rows from the top of the screen whatever the origin.
+  const int clipTop = flip ? lastRow + 1 - clip.maxY : clip.minY;
+  const int clipBottom = flip ? lastRow + 1 - clip.minY : clip.maxY;
+  const int64_t yBegin = std::max<int64_t>(CeilDiv(a.y16 - 8, 16), clipTop);
   const int64_t yMid = CeilDiv(b.y16 - 8, 16);
-  const int64_t yEnd = std::min<int64_t>(CeilDiv(c.y16 - 8, 16), clip.maxY);
+  const int64_t yEnd = std::min<int64_t>(CeilDiv(c.y16 - 8, 16), clipBottom);
   if (yBegin >= yEnd) return SetupResult::kDrawn;
 
   EdgeWalker longEdge(a.x16, a.y16, c.x16, c.y16, 16 * yBegin + 8);
@@ -188,8 +200,10 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
       const int64_t right = longLeft ? shortEdge.Column() : longEdge.Column();
       const int64_t x0 = std::max<int64_t>(left, clip.minX);
       const int64_t x1 = std::min<int64_t>(right, clip.maxX);
-      if (x0 < x1) job.span(*job.target, g, static_cast<int>(y), static_cast<int>(x0),
-                            static_cast<int>(x1));
+      if (x0 < x1) {
+        const int row = flip ? lastRow - static_cast<int>(y) : static_cast<int>(y);
+        job.span(*job.target, g, row, static_cast<int>(x0), static_cast<int>(x1));
+      }
       longEdge.Step();
       shortEdge.Step();
     }

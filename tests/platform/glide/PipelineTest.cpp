@@ -175,6 +175,77 @@ TEST_F(Pixels, DitherSubtractionKeepsRepeatedBlendsFromDrifting) {
   EXPECT_LE(changed, 8) << "at most a one-step wobble on some of the 64 pixels";
 }
 
+TEST_F(Pixels, FxGlideNoDitherSubBlendsTheStoredDestination) {
+  // Half-alpha grey 0x60 over a dithered clear of grey 0x60: with FX_GLIDE_NO_DITHER_SUB the
+  // destination is the stored 565 value expanded, with nothing taken out.
+  setenv("FX_GLIDE_NO_DITHER_SUB", "1", 1);
+  grGlideInit();
+  ASSERT_TRUE(grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ABGR,
+                           GR_ORIGIN_UPPER_LEFT, 2, 1));
+  unsetenv("FX_GLIDE_NO_DITHER_SUB");
+  grBufferClear(0x00606060, 0, 0);
+  const std::vector<uint16_t> before = Read();
+  guColorCombineFunction(GR_COLORCOMBINE_ITRGB);
+  guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
+  grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ZERO);
+  Quad(0, 0, 0x60, 0x60, 0x60, 128);
+  const std::vector<uint16_t> plain = Read();
+  const int matrix[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const uint16_t old = before[y * 640 + x];
+      const int r5 = old >> 11, g6 = (old >> 5) & 63;
+      const int dr = r5 << 3 | r5 >> 2, dg = g6 << 2 | g6 >> 4;
+      const int d = matrix[y & 3][x & 3];
+      const int r = (0x60 * 129 + dr * 128) >> 8, g = (0x60 * 129 + dg * 128) >> 8;
+      ASSERT_EQ(plain[y * 640 + x] >> 11, reference::DitherChannel(r, d, 5)) << x << "," << y;
+      ASSERT_EQ((plain[y * 640 + x] >> 5) & 63, reference::DitherChannel(g, d, 6)) << x << "," << y;
+    }
+  }
+  // Over a range of greys blended at alpha 0, the default (subtraction on) and the switched-off
+  // board store different pixels: only one of them takes the dither offset back out.
+  auto greys = [&](bool subtract) {
+    if (!subtract) setenv("FX_GLIDE_NO_DITHER_SUB", "1", 1);
+    grGlideInit();
+    unsetenv("FX_GLIDE_NO_DITHER_SUB");
+    EXPECT_TRUE(grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ABGR,
+                             GR_ORIGIN_UPPER_LEFT, 2, 1));
+    guColorCombineFunction(GR_COLORCOMBINE_ITRGB);
+    guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
+    std::vector<uint16_t> all;
+    for (int v = 0x20; v < 0xE0; v += 3) {
+      grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+      grBufferClear(static_cast<GrColor_t>(v * 0x010101), 0, 0);
+      grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ZERO);
+      Quad(0, 0, v, v, v, 0);
+      const std::vector<uint16_t> px = Read();
+      all.insert(all.end(), px.begin(), px.begin() + 8);
+    }
+    return all;
+  };
+  EXPECT_NE(greys(true), greys(false));
+}
+
+TEST_F(Pixels, ZBufferStoresIteratedOozAndSavedStateRestores) {
+  grDepthBufferMode(GR_DEPTHBUFFER_ZBUFFER);
+  grDepthBufferFunction(GR_CMP_GREATER);  // larger ooz is nearer
+  grDepthMask(FXTRUE);
+  grBufferClear(0, 0, 0);
+  guColorCombineFunction(GR_COLORCOMBINE_ITRGB);
+  GrVertex q[4] = {Vertex(0, 0, 255, 255, 255), Vertex(8, 0, 255, 255, 255), Vertex(8, 8, 255, 255, 255),
+                   Vertex(0, 8, 255, 255, 255)};
+  for (auto& v : q) v.ooz = 1000.0f;
+  grDrawPolygonVertexList(4, q);
+  EXPECT_EQ(Read(GR_BUFFER_AUXBUFFER)[4 * 640 + 4], 1000);
+  for (auto& v : q) v.ooz = 999.0f;  // farther: rejected
+  GrState saved;
+  grGlideGetState(&saved);
+  grDepthBufferFunction(GR_CMP_ALWAYS);
+  grGlideSetState(&saved);
+  grDrawPolygonVertexList(4, q);
+  EXPECT_EQ(Read(GR_BUFFER_AUXBUFFER)[4 * 640 + 4], 1000) << "GREATER restored from the saved state";
+}
+
 TEST_F(Pixels, ChromaKeyOnTheCombinedTexelAndAlphaTestLeaveColourAndDepthUntouched) {
   grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
   grDepthBufferFunction(GR_CMP_ALWAYS);

@@ -38,6 +38,22 @@ TEST_F(Polygons, PlanarPolygonsUseTheFirstTrianglesGradients) {
   EXPECT_EQ(Green(Pixel(60, 4)), 0);
 }
 
+TEST_F(Polygons, LowerLeftOriginFlipsRowsButNotTheClipWindow) {
+  grSstOrigin(GR_ORIGIN_LOWER_LEFT);
+  GrVertex p = Vertex(10.5f, 2.5f);
+  grDrawPoint(&p);
+  std::vector<uint16_t> px = Read();
+  EXPECT_NE(px[(480 - 3) * 640 + 10], 0) << "y = 2 counts from the bottom";
+  grBufferClear(0, 0, 0);
+  grClipWindow(0, 0, 640, 100);  // the top 100 rows of the screen
+  GrVertex q[4] = {Vertex(0, 0), Vertex(640, 0), Vertex(640, 480), Vertex(0, 480)};
+  grDrawPolygonVertexList(4, q);
+  px = Read();
+  EXPECT_NE(px[50 * 640 + 5], 0);
+  EXPECT_EQ(px[150 * 640 + 5], 0);
+  grSstOrigin(GR_ORIGIN_UPPER_LEFT);
+}
+
 TEST_F(Polygons, CullModesDropOneWinding) {
   GrVertex cw[3] = {Vertex(0, 0), Vertex(20, 0), Vertex(0, 20)};  // clockwise on screen
   GrVertex ccw[3] = {Vertex(40, 0), Vertex(40, 20), Vertex(60, 0)};
