@@ -1,9 +1,11 @@
 # keldrin_test(NAME SOURCES... LIBS ...): one GoogleTest executable per layer, run by CTest with
 # a timeout on every test. Its main (tests/TestMain.cpp) sets SDL's dummy drivers, no dialog and
-# the data directory.
+# the data directory; tests/TestSupport.h has the shared helpers.
 function(keldrin_test name)
   cmake_parse_arguments(KT "" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${KT_SOURCES} ${PROJECT_SOURCE_DIR}/tests/TestMain.cpp)
+  add_executable(${name} ${KT_SOURCES} ${PROJECT_SOURCE_DIR}/tests/TestMain.cpp
+                         ${PROJECT_SOURCE_DIR}/tests/TestSupport.cpp)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${KT_LIBS} GTest::gtest GTest::gmock)
   target_compile_definitions(${name} PRIVATE KELDRIN_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                              KELDRIN_BINARY_DIR="${PROJECT_BINARY_DIR}")

@@ -117,10 +117,7 @@ void EnviroInit() {
 int32_t EnviroFrame() {
   if (EnviroClock > kLastFrame) return 1;
   EnviroRender();
-  while (grBufferNumPending() != 0) {
-  }
-  grBufferSwap(1);
-  grBufferClear(0, 0, 0xFFFF);
+  ShowFrame();
   ++EnviroClock;
   return EnviroClock > kLastFrame ? 1 : 0;
 }

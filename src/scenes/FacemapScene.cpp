@@ -71,10 +71,7 @@ void FacemapInit() {
 int32_t FacemapFrame() {
   if (FacemapClock > kLastFrame) return 1;
   FacemapRender();
-  while (grBufferNumPending() != 0) {
-  }
-  grBufferSwap(1);
-  grBufferClear(0, 0, 0xFFFF);
+  ShowFrame();
   ++FacemapClock;
   return FacemapClock > kLastFrame ? 1 : 0;
 }

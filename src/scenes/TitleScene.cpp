@@ -181,10 +181,7 @@ void TitleInit() {
 int32_t TitleFrame() {
   if (TitleClock > kTitleFrames) return 1;
   TitleRender();
-  while (grBufferNumPending() != 0) {
-  }
-  grBufferSwap(1);
-  grBufferClear(0, 0, 0xFFFF);
+  ShowFrame();
   ++TitleClock;
   return TitleClock >= kTitleFrames ? 1 : 0;
 }

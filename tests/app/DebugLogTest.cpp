@@ -1,5 +1,7 @@
 #include "app/DebugLog.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,10 +17,7 @@ namespace fs = std::filesystem;
 class DebugLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("keldrin_log_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = testsupport::TestDirectory("log");
     old_ = fs::current_path();
     fs::current_path(dir_);
   }
@@ -26,12 +25,7 @@ class DebugLogTest : public ::testing::Test {
     fs::current_path(old_);
     fs::remove_all(dir_);
   }
-  static std::string Log() {
-    std::ifstream file("debug.log", std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
+  static std::string Log() { return testsupport::ReadFile("debug.log"); }
   fs::path dir_, old_;
 };
 

@@ -1,4 +1,6 @@
 // The real program, run headless and unpaced in a copy of the generated data directory.
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,23 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 class EndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("keldrin_e2e_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    const char* data = std::getenv("KELDRIN_DATA");
-    ASSERT_NE(data, nullptr);
-    for (const auto& entry : fs::directory_iterator(data)) fs::create_symlink(entry.path(), dir_ / entry.path().filename());
+    dir_ = testsupport::TestDirectory("e2e");
+    testsupport::LinkData(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -42,7 +32,7 @@ class EndToEndTest : public ::testing::Test {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  std::string File(const char* name) { return ReadFile(dir_ / name); }
+  std::string File(const char* name) { return testsupport::ReadFile(dir_ / name); }
   fs::path dir_;
 };
 

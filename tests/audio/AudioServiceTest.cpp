@@ -3,6 +3,8 @@
 #include "app/DebugLog.h"
 #include "audio/AudioService.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,12 +24,9 @@ class AudioServiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
-    // Named without the process id: a death test's child runs SetUp again and must work in
-    // the same directory as its parent, which reads the log afterwards.
-    dir_ = fs::path(KELDRIN_BINARY_DIR) / "test-tmp" /
-           ("audio_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    if (!::testing::internal::InDeathTestChild()) fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    // A death test's child runs SetUp again, in its parent's directory: the parent reads the
+    // log the child wrote.
+    dir_ = testsupport::TestDirectory("audio", ::testing::internal::InDeathTestChild());
     const char* data = std::getenv("KELDRIN_DATA");
     ASSERT_NE(data, nullptr);
     for (const char* name : {"0.wav", "1.wav", "2.wav"}) {
@@ -40,12 +39,7 @@ class AudioServiceTest : public ::testing::Test {
     ResetDebugLog();
   }
   void TearDown() override { fs::current_path(old_); }
-  static std::string Log() {
-    std::ifstream file("debug.log", std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
+  static std::string Log() { return testsupport::ReadFile("debug.log"); }
   fs::path dir_, old_;
 };
 

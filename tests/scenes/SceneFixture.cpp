@@ -1,5 +1,7 @@
 #include "SceneFixture.h"
 
+#include "TestSupport.h"
+
 #include "app/DebugLog.h"
 #include "gfx/Display.h"
 
@@ -15,13 +17,8 @@ namespace fs = std::filesystem;
 void SceneFixture::SetUp() {
   ::setenv("GLIDE_PRESENT", "none", 1);
   ::setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
-  dir_ = fs::temp_directory_path() / ("keldrin_scene_" + std::to_string(::getpid()) + "_" +
-                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  fs::remove_all(dir_);
-  fs::create_directories(dir_);
-  const char* data = std::getenv("KELDRIN_DATA");
-  ASSERT_NE(data, nullptr);
-  for (const auto& entry : fs::directory_iterator(data)) fs::create_symlink(entry.path(), dir_ / entry.path().filename());
+  dir_ = testsupport::TestDirectory("scene");
+  testsupport::LinkData(dir_);
   old_ = fs::current_path();
   fs::current_path(dir_);
   ResetDebugLog();
@@ -49,12 +46,7 @@ void SceneFixture::WriteUniformCel(const std::string& name, int width, int heigh
 
 void SceneFixture::Remove(const std::string& name) { fs::remove(dir_ / name); }
 
-std::string SceneFixture::Log() const {
-  std::ifstream file(dir_ / "debug.log", std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+std::string SceneFixture::Log() const { return testsupport::ReadFile(dir_ / "debug.log"); }
 
 std::vector<uint16_t> SceneFixture::ShownFrame() {
   std::vector<uint16_t> frame(640 * 480);

@@ -43,15 +43,15 @@ TEST_F(TitleSceneTest, TimelineFromPauseToBackdrop) {
   EXPECT_EQ(TitleFrame(), 1);
 
   // Frame 35: both wipes one step in. Row 240 crosses both strips and both beams.
-  const auto& first = kept[35];
-  for (int x = 64; x <= 67; ++x) EXPECT_GE(Green(At(first, x, 240)), 190) << x;
-  for (int x = 571; x <= 574; ++x) EXPECT_GE(Green(At(first, x, 240)), 190) << x;
-  for (int x = 68; x <= 570; ++x) ASSERT_EQ(At(first, x, 240), 0) << "between the wipes, x " << x;
+  const auto& opening = kept[35];
+  for (int x = 64; x <= 67; ++x) EXPECT_GE(Green(At(opening, x, 240)), 190) << x;
+  for (int x = 571; x <= 574; ++x) EXPECT_GE(Green(At(opening, x, 240)), 190) << x;
+  for (int x = 68; x <= 570; ++x) ASSERT_EQ(At(opening, x, 240), 0) << "between the wipes, x " << x;
   // The left beam fans out to x 6.25 with alpha falling to 0 there.
-  for (int x = 0; x <= 5; ++x) EXPECT_EQ(At(first, x, 240), 0) << x;
-  EXPECT_GT(Green(At(first, 30, 240)), 0);
-  EXPECT_LT(Green(At(first, 30, 240)), Green(At(first, 60, 240)));
-  for (int x = 635; x < 640; ++x) EXPECT_EQ(At(first, x, 240), 0) << x;
+  for (int x = 0; x <= 5; ++x) EXPECT_EQ(At(opening, x, 240), 0) << x;
+  EXPECT_GT(Green(At(opening, 30, 240)), 0);
+  EXPECT_LT(Green(At(opening, 30, 240)), Green(At(opening, 60, 240)));
+  for (int x = 635; x < 640; ++x) EXPECT_EQ(At(opening, x, 240), 0) << x;
 
   // Holds: after the sweep frame that reaches the end (strips and beams), the strips alone stay
   // still for 65, 65 and 100 frames.

@@ -1,0 +1,38 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace testsupport {
+
+namespace fs = std::filesystem;
+
+fs::path TestDirectory(const std::string& prefix, bool keep) {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const fs::path dir = fs::path(KELDRIN_BINARY_DIR) / "test-tmp" /
+                       (prefix + "_" + info->test_suite_name() + "." + info->name());
+  if (!keep) fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+void LinkData(const fs::path& dir) {
+  const char* data = std::getenv("KELDRIN_DATA");
+  ASSERT_NE(data, nullptr);
+  for (const auto& entry : fs::directory_iterator(data)) {
+    const fs::path link = dir / entry.path().filename();
+    if (!fs::exists(fs::symlink_status(link))) fs::create_symlink(entry.path(), link);
+  }
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+}  // namespace testsupport
