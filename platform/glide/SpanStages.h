@@ -1,0 +1,698 @@
+// The stages of the specialised span paths (SpanFast.cpp, their only includer): the chunk
+// of pixels they pass along, the perspective stage (scalar, SSE2, AVX2), eight-pixel AVX2
+// shading for the scenes' textured states, and the blend-dither-write stage (scalar, SSE2,
+// AVX2). Each computes exactly what the generic path computes; the agreement test holds them
+// to it at every SIMD level.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "Pipeline.h"
+#include "glide.h"
+
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(GLIDE_NO_SIMD)
+#include <immintrin.h>
+#define GLIDE_X86 1
+#else
+#define GLIDE_X86 0
+#endif
+
+namespace glide {
+// Internal linkage: this header belongs to one translation unit.
+namespace {
+
+
+constexpr int kChunk = 64;
+
+struct alignas(32) Chunk {
+  float w[kChunk];
+  int32_t s[kChunk];
+  int32_t t[kChunk];
+  uint16_t r[kChunk], g[kChunk], b[kChunk], a[kChunk];
+  uint16_t live[kChunk];  // 0xFFFF: write this pixel
+  uint16_t depth[kChunk];
+};
+
+// ---- Stage 1: perspective ------------------------------------------------------------------
+
+struct RowStart {
+  float w, s, t;
+};
+
+using PerspectiveFn = void (*)(const Gradients& g, const RowStart& row, int ix0, int n,
+                               bool textured, Chunk& c);
+
+void PerspectiveScalar(const Gradients& g, const RowStart& row, int ix0, int n, bool textured,
+                       Chunk& c) {
+  for (int i = 0; i < n; ++i) {
+    const float fx = static_cast<float>(ix0 + i);
+    c.w[i] = row.w + fx * g.dwDx;
+    if (textured) TexelCoordinates(row.s + fx * g.dsDx, row.t + fx * g.dtDx, c.w[i], c.s[i], c.t[i]);
+  }
+}
+
+#if GLIDE_X86
+// SafeTrunc on four lanes: max/min pick the second operand for NaN exactly as SafeTrunc does.
+inline __m128i SafeTrunc4(__m128 v) {
+  const __m128 limit = _mm_set1_ps(1073741824.0f);
+  v = _mm_max_ps(v, _mm_sub_ps(_mm_setzero_ps(), limit));
+  v = _mm_min_ps(v, limit);
+  return _mm_cvttps_epi32(v);
+}
+
+void PerspectiveSse2(const Gradients& g, const RowStart& row, int ix0, int n, bool textured,
+                     Chunk& c) {
+  const int whole = n & ~3;
+  const __m128 dw = _mm_set1_ps(g.dwDx), ds = _mm_set1_ps(g.dsDx), dt = _mm_set1_ps(g.dtDx);
+  const __m128 w0 = _mm_set1_ps(row.w), s0 = _mm_set1_ps(row.s), t0 = _mm_set1_ps(row.t);
+  const __m128 one = _mm_set1_ps(1.0f), scale = _mm_set1_ps(256.0f);
+  for (int i = 0; i < whole; i += 4) {
+    const __m128 fx = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(ix0 + i), _mm_setr_epi32(0, 1, 2, 3)));
+    const __m128 w = _mm_add_ps(w0, _mm_mul_ps(fx, dw));
+    _mm_store_ps(c.w + i, w);
+    if (!textured) continue;
+    const __m128 inv = _mm_div_ps(one, w);
+    const __m128 s = _mm_mul_ps(_mm_mul_ps(_mm_add_ps(s0, _mm_mul_ps(fx, ds)), inv), scale);
+    const __m128 t = _mm_mul_ps(_mm_mul_ps(_mm_add_ps(t0, _mm_mul_ps(fx, dt)), inv), scale);
+    const __m128i positive = _mm_castps_si128(_mm_cmpgt_ps(w, _mm_setzero_ps()));
+    _mm_store_si128(reinterpret_cast<__m128i*>(c.s + i), _mm_and_si128(SafeTrunc4(s), positive));
+    _mm_store_si128(reinterpret_cast<__m128i*>(c.t + i), _mm_and_si128(SafeTrunc4(t), positive));
+  }
+  if (whole < n) {
+    Chunk tail;
+    PerspectiveScalar(g, row, ix0 + whole, n - whole, textured, tail);
+    for (int i = whole; i < n; ++i) {
+      c.w[i] = tail.w[i - whole];
+      c.s[i] = tail.s[i - whole];
+      c.t[i] = tail.t[i - whole];
+    }
+  }
+}
+
+__attribute__((target("avx2"))) inline __m256i SafeTrunc8(__m256 v) {
+  const __m256 limit = _mm256_set1_ps(1073741824.0f);
+  v = _mm256_max_ps(v, _mm256_sub_ps(_mm256_setzero_ps(), limit));
+  v = _mm256_min_ps(v, limit);
+  return _mm256_cvttps_epi32(v);
+}
+
+__attribute__((target("avx2"))) void PerspectiveAvx2(const Gradients& g, const RowStart& row,
+                                                     int ix0, int n, bool textured, Chunk& c) {
+  // Whole blocks of eight: lanes past n land inside the chunk's arrays and are never used.
+  const int whole = (n + 7) & ~7;
+  const __m256 dw = _mm256_set1_ps(g.dwDx), ds = _mm256_set1_ps(g.dsDx), dt = _mm256_set1_ps(g.dtDx);
+  const __m256 w0 = _mm256_set1_ps(row.w), s0 = _mm256_set1_ps(row.s), t0 = _mm256_set1_ps(row.t);
+  const __m256 one = _mm256_set1_ps(1.0f), scale = _mm256_set1_ps(256.0f);
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  for (int i = 0; i < whole; i += 8) {
+    const __m256 fx = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(ix0 + i), lanes));
+    const __m256 w = _mm256_add_ps(w0, _mm256_mul_ps(fx, dw));
+    _mm256_store_ps(c.w + i, w);
+    if (!textured) continue;
+    const __m256 inv = _mm256_div_ps(one, w);
+    const __m256 s = _mm256_mul_ps(_mm256_mul_ps(_mm256_add_ps(s0, _mm256_mul_ps(fx, ds)), inv), scale);
+    const __m256 t = _mm256_mul_ps(_mm256_mul_ps(_mm256_add_ps(t0, _mm256_mul_ps(fx, dt)), inv), scale);
+    const __m256i positive = _mm256_castps_si256(_mm256_cmp_ps(w, _mm256_setzero_ps(), _CMP_GT_OQ));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(c.s + i), _mm256_and_si256(SafeTrunc8(s), positive));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(c.t + i), _mm256_and_si256(SafeTrunc8(t), positive));
+  }
+}
+#endif
+
+PerspectiveFn ChoosePerspective(SimdLevel level) {
+#if GLIDE_X86
+  if (level == SimdLevel::kAvx2) return PerspectiveAvx2;
+  if (level == SimdLevel::kSse2) return PerspectiveSse2;
+#endif
+  (void)level;
+  return PerspectiveScalar;
+}
+
+// What the specialised paths are specialised on.
+enum class Tex { kNone, kLut8, k565, k4444 };
+enum class Combine { kGeneric, kTexAddItrgbIterAlpha, kTexAddItrgbTexTimesIterAlpha, kDisplayDefault, kItrgb };
+// Depth: -1 none, otherwise the GR_CMP_* function of a W-buffer with bias 0.
+
+#if GLIDE_X86
+// ---- Stage 2 with AVX2: the same pixels eight at a time --------------------------------------
+//
+// For the textured states the scenes use (DECAL texture combine, texture + iterated colour),
+// texel addresses, fetches (gathers), expansion, bilinear weights and the combine run on eight
+// lanes. Depth stays scalar; iterated colour falls back to scalar for a chunk whose 12.12 values
+// could leave 32 bits.
+
+
+struct Taps {
+  __m256i r, g, b, a;
+};
+
+// Texels already loaded (the low 8 or 16 bits of each lane) to channels.
+template <Tex kTex>
+__attribute__((target("avx2"))) inline Taps Decode8(const SpanTarget& t, __m256i loaded) {
+  const __m256i byteMask = _mm256_set1_epi32(0xFF);
+  Taps out;
+  if constexpr (kTex == Tex::kLut8) {
+    const __m256i argb = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.lut8.data()),
+                                                _mm256_and_si256(loaded, byteMask), 4);
+    out.a = _mm256_srli_epi32(argb, 24);
+    out.r = _mm256_and_si256(_mm256_srli_epi32(argb, 16), byteMask);
+    out.g = _mm256_and_si256(_mm256_srli_epi32(argb, 8), byteMask);
+    out.b = _mm256_and_si256(argb, byteMask);
+  } else {
+    const __m256i raw = _mm256_and_si256(loaded, _mm256_set1_epi32(0xFFFF));
+    if constexpr (kTex == Tex::k565) {
+      const __m256i r5 = _mm256_srli_epi32(raw, 11);
+      const __m256i g6 = _mm256_and_si256(_mm256_srli_epi32(raw, 5), _mm256_set1_epi32(63));
+      const __m256i b5 = _mm256_and_si256(raw, _mm256_set1_epi32(31));
+      out.r = _mm256_or_si256(_mm256_slli_epi32(r5, 3), _mm256_srli_epi32(r5, 2));
+      out.g = _mm256_or_si256(_mm256_slli_epi32(g6, 2), _mm256_srli_epi32(g6, 4));
+      out.b = _mm256_or_si256(_mm256_slli_epi32(b5, 3), _mm256_srli_epi32(b5, 2));
+      out.a = byteMask;
+    } else {  // 4444: each nibble times 17
+      const __m256i nib = _mm256_set1_epi32(15), x17 = _mm256_set1_epi32(17);
+      out.a = _mm256_mullo_epi16(_mm256_srli_epi32(raw, 12), x17);
+      out.r = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(raw, 8), nib), x17);
+      out.g = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi32(raw, 4), nib), x17);
+      out.b = _mm256_mullo_epi16(_mm256_and_si256(raw, nib), x17);
+    }
+  }
+  return out;
+}
+
+// Four bytes from the texel at `index` on: the texel and (within a row) its right neighbour.
+// Reads at most 3 bytes past the level, inside texture memory's guard bytes.
+template <Tex kTex>
+__attribute__((target("avx2"))) inline __m256i Load8(const SpanTarget& t, __m256i index) {
+  return _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.texels), index,
+                                kTex == Tex::kLut8 ? 1 : 2);
+}
+
+template <Tex kTex>
+__attribute__((target("avx2"))) inline Taps Gather8(const SpanTarget& t, __m256i index) {
+  return Decode8<kTex>(t, Load8<kTex>(t, index));
+}
+
+// The right neighbour in a pair loaded by Load8.
+template <Tex kTex>
+__attribute__((target("avx2"))) inline __m256i Neighbour8(__m256i pair) {
+  return _mm256_srli_epi32(pair, kTex == Tex::kLut8 ? 8 : 16);
+}
+
+// (c0 * (256 - u) + c1 * u) >> 8 per 32-bit lane holding 0..255 (products fit the low 16 bits).
+__attribute__((target("avx2"))) inline __m256i Lerp8(__m256i c0, __m256i c1, __m256i u,
+                                                     __m256i iu) {
+  return _mm256_srli_epi32(
+      _mm256_add_epi32(_mm256_mullo_epi16(c0, iu), _mm256_mullo_epi16(c1, u)), 8);
+}
+
+__attribute__((target("avx2"))) inline __m256i Address8(__m256i c, __m256i andMask,
+                                                        __m256i sizeMask) {
+  return _mm256_min_epi32(_mm256_max_epi32(_mm256_and_si256(c, andMask), _mm256_setzero_si256()),
+                          sizeMask);
+}
+
+template <Tex kTex, bool kBilinear>
+__attribute__((target("avx2"))) inline Taps Sample8(const SpanTarget& t, __m256i s, __m256i tt) {
+  const TextureBinding& b = t.binding;
+  const __m128i sShift = _mm_cvtsi32_si128(b.sShift), tShift = _mm_cvtsi32_si128(b.tShift);
+  const __m128i widthLog2 = _mm_cvtsi32_si128(b.widthLog2);
+  const __m256i sAnd = _mm256_set1_epi32(t.sAnd), tAnd = _mm256_set1_epi32(t.tAnd);
+  const __m256i wMask = _mm256_set1_epi32(b.widthMask), hMask = _mm256_set1_epi32(b.heightMask);
+  if constexpr (!kBilinear) {
+    const __m256i si = Address8(_mm256_sra_epi32(s, sShift), sAnd, wMask);
+    const __m256i ti = Address8(_mm256_sra_epi32(tt, tShift), tAnd, hMask);
+    return Gather8<kTex>(t, _mm256_add_epi32(_mm256_sll_epi32(ti, widthLog2), si));
+  } else {
+    const int lod = b.sShift - 8;
+    const __m128i lodShift = _mm_cvtsi32_si128(lod);
+    const __m256i half = _mm256_set1_epi32(128 << lod);
+    const __m256i sh = _mm256_sub_epi32(s, half), th = _mm256_sub_epi32(tt, half);
+    const __m256i s0 = _mm256_sra_epi32(sh, sShift), t0 = _mm256_sra_epi32(th, tShift);
+    const __m256i weightMask = _mm256_set1_epi32(0xF0), one = _mm256_set1_epi32(1);
+    const __m256i u = _mm256_and_si256(_mm256_sra_epi32(sh, lodShift), weightMask);
+    const __m256i v = _mm256_and_si256(_mm256_sra_epi32(th, lodShift), weightMask);
+    const __m256i full = _mm256_set1_epi32(256);
+    const __m256i iu = _mm256_sub_epi32(full, u), iv = _mm256_sub_epi32(full, v);
+    const __m256i sa = Address8(s0, sAnd, wMask), sb = Address8(_mm256_add_epi32(s0, one), sAnd, wMask);
+    const __m256i rowA = _mm256_sll_epi32(Address8(t0, tAnd, hMask), widthLog2);
+    const __m256i rowB = _mm256_sll_epi32(Address8(_mm256_add_epi32(t0, one), tAnd, hMask), widthLog2);
+    Taps c00, c01, c10, c11;
+    const __m256i adjacent = _mm256_cmpeq_epi32(sb, _mm256_add_epi32(sa, one));
+    if (_mm256_movemask_epi8(adjacent) == -1) {
+      // Every right tap sits next to its left one: one load fetches both.
+      const __m256i pairA = Load8<kTex>(t, _mm256_add_epi32(rowA, sa));
+      const __m256i pairB = Load8<kTex>(t, _mm256_add_epi32(rowB, sa));
+      c00 = Decode8<kTex>(t, pairA);
+      c01 = Decode8<kTex>(t, Neighbour8<kTex>(pairA));
+      c10 = Decode8<kTex>(t, pairB);
+      c11 = Decode8<kTex>(t, Neighbour8<kTex>(pairB));
+    } else {
+      c00 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sa));
+      c01 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sb));
+      c10 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sa));
+      c11 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sb));
+    }
+    Taps out;
+    out.r = Lerp8(Lerp8(c00.r, c01.r, u, iu), Lerp8(c10.r, c11.r, u, iu), v, iv);
+    out.g = Lerp8(Lerp8(c00.g, c01.g, u, iu), Lerp8(c10.g, c11.g, u, iu), v, iv);
+    out.b = Lerp8(Lerp8(c00.b, c01.b, u, iu), Lerp8(c10.b, c11.b, u, iu), v, iv);
+    out.a = Lerp8(Lerp8(c00.a, c01.a, u, iu), Lerp8(c10.a, c11.a, u, iu), v, iv);
+    return out;
+  }
+}
+
+// Eight 32-bit lanes (0..255) to eight uint16 in order.
+__attribute__((target("avx2"))) inline void Store16(uint16_t* out, __m256i v) {
+  const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
+}
+
+// A 12.12 iterator that starts at `start` and moves by `step` per pixel stays within 32 bits
+// over a whole chunk.
+inline bool Fits32(int64_t start, int64_t step) {
+  constexpr int64_t kLimit = int64_t{1} << 30, kStepLimit = int64_t{1} << 23;
+  return start > -kLimit && start < kLimit && step > -kStepLimit && step < kStepLimit;
+}
+
+// 12.12 lanes to iterated channels 0..255 (IteratedChannel on eight lanes).
+__attribute__((target("avx2"))) inline __m256i Channel8(__m256i v) {
+  return _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(v, 12), _mm256_setzero_si256()),
+                          _mm256_set1_epi32(255));
+}
+
+// Iterated channel i of the chunk into `out` (0..255 per pixel).
+__attribute__((target("avx2"))) inline void Iterate8(int64_t start, int64_t step, int n,
+                                                     uint16_t* out) {
+  if (!Fits32(start, step)) {
+    for (int i = 0; i < n; ++i) out[i] = static_cast<uint16_t>(IteratedChannel(start + i * step));
+    return;
+  }
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i v = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(start)),
+                               _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int32_t>(step))));
+  const __m256i advance = _mm256_set1_epi32(static_cast<int32_t>(step * 8));
+  const __m256i top = _mm256_set1_epi32(255);
+  for (int i = 0; i < n; i += 8) {
+    const __m256i ch = _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(v, 12), _mm256_setzero_si256()), top);
+    Store16(out + i, ch);
+    v = _mm256_add_epi32(v, advance);
+  }
+}
+
+__attribute__((target("avx2"))) inline __m256i Load16(const uint16_t* in) {
+  return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
+}
+
+// WDepth on eight lanes.
+__attribute__((target("avx2"))) inline __m256i WDepth8(__m256 oow) {
+  const __m256i bits = _mm256_castps_si256(oow);
+  const __m256i valid = _mm256_castps_si256(_mm256_and_ps(
+      _mm256_cmp_ps(oow, _mm256_setzero_ps(), _CMP_GT_OQ), _mm256_cmp_ps(oow, _mm256_set1_ps(1.0f), _CMP_LT_OQ)));
+  const __m256i leadingZeros = _mm256_sub_epi32(_mm256_set1_epi32(126), _mm256_srli_epi32(bits, 23));
+  const __m256i mant = _mm256_and_si256(_mm256_srli_epi32(bits, 11), _mm256_set1_epi32(0xFFF));
+  const __m256i farthest = _mm256_set1_epi32(0xFFFF);
+  __m256i depth = _mm256_add_epi32(
+      _mm256_or_si256(_mm256_slli_epi32(leadingZeros, 12), _mm256_xor_si256(mant, _mm256_set1_epi32(0xFFF))),
+      _mm256_set1_epi32(1));
+  depth = _mm256_min_epi32(depth, farthest);
+  depth = _mm256_blendv_epi8(depth, farthest, _mm256_cmpgt_epi32(leadingZeros, _mm256_set1_epi32(15)));
+  return _mm256_and_si256(depth, valid);
+}
+
+template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
+__attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const Gradients& g,
+                                               int y, int x0, int n, Chunk& c) {
+  const RenderState& st = target.state;
+  const int iy = y - g.ya;
+  const int ix0 = x0 - g.xa;
+  // Depth first; the pixels that pass stay live.
+  if constexpr (kDepth >= 0) {
+    const uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride + x0;
+    for (int i = 0; i < n; i += 8) {
+      const __m256i depth = WDepth8(_mm256_load_ps(c.w + i));
+      const __m256i stored = Load16(auxRow + i);
+      __m256i pass;
+      if constexpr (kDepth == GR_CMP_LESS) {
+        pass = _mm256_cmpgt_epi32(stored, depth);
+      } else if constexpr (kDepth == GR_CMP_LEQUAL) {
+        pass = _mm256_xor_si256(_mm256_cmpgt_epi32(depth, stored), _mm256_set1_epi32(-1));
+      } else {
+        static_assert(kDepth == GR_CMP_ALWAYS, "only LESS, LEQUAL and ALWAYS are specialised");
+        pass = _mm256_set1_epi32(-1);
+      }
+      Store16(c.depth + i, depth);
+      Store16(c.live + i, _mm256_and_si256(pass, _mm256_set1_epi32(0xFFFF)));
+    }
+  } else {
+    std::memset(c.live, 0xFF, sizeof c.live);
+  }
+  // Iterated colour: kept in registers, stepping eight pixels at a time, unless a channel's
+  // 12.12 value could leave 32 bits within the chunk; then through the channel arrays.
+  int64_t starts[4];
+  bool inRegisters = true;
+  for (int k = 0; k < 4; ++k) {
+    starts[k] = g.rgba[k] + ix0 * g.drgbaDx[k] + iy * g.drgbaDy[k];
+    inRegisters = inRegisters && Fits32(starts[k], g.drgbaDx[k]);
+  }
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i iter[4], advance[4];
+  if (inRegisters) {
+    for (int k = 0; k < 4; ++k) {
+      iter[k] = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(starts[k])),
+                                 _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int32_t>(g.drgbaDx[k]))));
+      advance[k] = _mm256_set1_epi32(static_cast<int32_t>(g.drgbaDx[k] * 8));
+    }
+  } else {
+    uint16_t* channels[4] = {c.r, c.g, c.b, c.a};
+    for (int k = 0; k < 4; ++k) Iterate8(starts[k], g.drgbaDx[k], n, channels[k]);
+  }
+  const __m256i top = _mm256_set1_epi32(255), one = _mm256_set1_epi32(1);
+  const __m256i key = _mm256_set1_epi32(static_cast<int>(st.chromaValue));
+  for (int i = 0; i < n; i += 8) {
+    const __m256i s = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.s + i));
+    const __m256i t = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.t + i));
+    const Taps tex = Sample8<kTex, kBilinear>(target, s, t);
+    __m256i ir, ig, ib, ia;
+    if (inRegisters) {
+      ir = Channel8(iter[0]);
+      ig = Channel8(iter[1]);
+      ib = Channel8(iter[2]);
+      ia = Channel8(iter[3]);
+      for (int k = 0; k < 4; ++k) iter[k] = _mm256_add_epi32(iter[k], advance[k]);
+    } else {
+      ir = Load16(c.r + i);
+      ig = Load16(c.g + i);
+      ib = Load16(c.b + i);
+      ia = Load16(c.a + i);
+    }
+    __m256i r, gg, b, a;
+    if constexpr (kCombine == Combine::kDisplayDefault) {
+      const __m256i f = _mm256_add_epi32(ia, one);
+      r = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.r, f), 8), ir), top);
+      gg = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.g, f), 8), ig), top);
+      b = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.b, f), 8), ib), top);
+      a = ia;
+    } else {
+      r = _mm256_min_epi32(_mm256_add_epi32(tex.r, ir), top);
+      gg = _mm256_min_epi32(_mm256_add_epi32(tex.g, ig), top);
+      b = _mm256_min_epi32(_mm256_add_epi32(tex.b, ib), top);
+      if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
+        a = ia;
+      } else {
+        a = _mm256_srli_epi32(_mm256_mullo_epi16(tex.a, _mm256_add_epi32(ia, one)), 8);
+      }
+    }
+    Store16(c.r + i, r);
+    Store16(c.g + i, gg);
+    Store16(c.b + i, b);
+    Store16(c.a + i, a);
+    if (st.chromaKey) {
+      const __m256i other = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(tex.r, 16), _mm256_slli_epi32(tex.g, 8)), tex.b);
+      const __m256i keyed = _mm256_cmpeq_epi32(other, key);
+      alignas(32) int32_t mask[8];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(mask), keyed);
+      for (int k = 0; k < 8 && i + k < n; ++k) {
+        if (mask[k]) c.live[i + k] = 0;
+      }
+    }
+  }
+  if (st.alphaTestFunc != GR_CMP_ALWAYS) {
+    for (int i = 0; i < n; ++i) {
+      if (!Compare(st.alphaTestFunc, c.a[i], st.alphaRef)) c.live[i] = 0;
+    }
+  }
+}
+#endif
+
+// ---- Stage 3: blend, dither, write -----------------------------------------------------------
+
+enum class BlendKind { kNone, kAlpha, kAdd, kDarken, kScale, kGeneric };
+
+[[maybe_unused]] BlendKind ClassifyBlend(const RenderState& st) {
+  if (!st.blendEnabled) return BlendKind::kNone;
+  const int s = st.srcFactor, d = st.dstFactor;
+  if (s == 1 && d == 5) return BlendKind::kAlpha;   // SRC_ALPHA, ONE_MINUS_SRC_ALPHA
+  if (s == 1 && d == 4) return BlendKind::kAdd;     // SRC_ALPHA, ONE
+  if (s == 0 && d == 5) return BlendKind::kDarken;  // ZERO, ONE_MINUS_SRC_ALPHA
+  if (s == 1 && d == 0) return BlendKind::kScale;   // SRC_ALPHA, ZERO
+  return BlendKind::kGeneric;
+}
+
+// The generic stage 3 for pixel i: exactly the generic path's tail.
+inline void WritePixel(const SpanTarget& target, int x, int y, uint16_t* colorRow,
+                       const Chunk& c, int i) {
+  const RenderState& st = target.state;
+  const Argb src{c.a[i], c.r[i], c.g[i], c.b[i]};
+  Argb out = src;
+  if (st.blendEnabled) {
+    const int pos = ((y & 3) << 2) | (x & 3);
+    out = Blend(st, src, ReadDestination(target, colorRow[x], pos), 0xFF);
+  }
+  colorRow[x] = DitherPixel(*target.tables, st.dither, x, y, out);
+}
+
+#if GLIDE_X86
+template <BlendKind kBlend>
+inline __m128i BlendChannel8(__m128i s, __m128i d, __m128i sf, __m128i invA) {
+  // sf = a + 1, invA = 256 - a; every product and sum fits an unsigned 16-bit lane.
+  if constexpr (kBlend == BlendKind::kAlpha) {
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(s, sf), _mm_mullo_epi16(d, invA)), 8);
+  } else if constexpr (kBlend == BlendKind::kAdd) {
+    return _mm_min_epi16(_mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(s, sf), 8), d), _mm_set1_epi16(255));
+  } else if constexpr (kBlend == BlendKind::kDarken) {
+    return _mm_srli_epi16(_mm_mullo_epi16(d, invA), 8);
+  } else if constexpr (kBlend == BlendKind::kScale) {
+    return _mm_srli_epi16(_mm_mullo_epi16(s, sf), 8);
+  } else {
+    return s;
+  }
+}
+
+// v < minimum ? v : min(v + offset, 255), the dither subtraction of the destination.
+inline __m128i Subtract8(__m128i v, __m128i offset, int minimum) {
+  const __m128i low = _mm_cmplt_epi16(v, _mm_set1_epi16(static_cast<short>(minimum)));
+  const __m128i raised = _mm_min_epi16(_mm_add_epi16(v, offset), _mm_set1_epi16(255));
+  return _mm_or_si128(_mm_and_si128(low, v), _mm_andnot_si128(low, raised));
+}
+
+// Works in whole blocks of eight: lanes past n must be dead (live = 0); they read and write back
+// the pixels after the span, which the buffers' padding keeps inside memory.
+template <BlendKind kBlend, bool kDither, bool kSubtract>
+void WriteStageSse2(const SpanTarget& target, int y, int x0, int n, const Chunk& c) {
+  uint16_t* colorRow = target.color + static_cast<ptrdiff_t>(y) * target.stride;
+  const uint8_t* matrixRow = kDither4x4[y & 3];
+  const int whole = (n + 7) & ~7;
+  for (int i = 0; i < whole; i += 8) {
+    const int x = x0 + i;
+    alignas(16) int16_t d[8], subRb[8], subG[8];
+    for (int k = 0; k < 8; ++k) {
+      d[k] = matrixRow[(x + k) & 3];
+      subRb[k] = static_cast<int16_t>((10 - d[k]) >> 1);
+      subG[k] = static_cast<int16_t>((12 - d[k]) >> 2);
+    }
+    const __m128i live = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.live + i));
+    if (_mm_movemask_epi8(live) == 0) continue;
+    __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.r + i));
+    __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.g + i));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.b + i));
+    const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(colorRow + x));
+    if constexpr (kBlend != BlendKind::kNone) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.a + i));
+      const __m128i sf = _mm_add_epi16(a, _mm_set1_epi16(1));
+      const __m128i invA = _mm_sub_epi16(_mm_set1_epi16(256), a);
+      const __m128i r5 = _mm_srli_epi16(old, 11);
+      const __m128i g6 = _mm_and_si128(_mm_srli_epi16(old, 5), _mm_set1_epi16(63));
+      const __m128i b5 = _mm_and_si128(old, _mm_set1_epi16(31));
+      __m128i dr = _mm_or_si128(_mm_slli_epi16(r5, 3), _mm_srli_epi16(r5, 2));
+      __m128i dg = _mm_or_si128(_mm_slli_epi16(g6, 2), _mm_srli_epi16(g6, 4));
+      __m128i db = _mm_or_si128(_mm_slli_epi16(b5, 3), _mm_srli_epi16(b5, 2));
+      if constexpr (kSubtract) {
+        const __m128i offRb = _mm_load_si128(reinterpret_cast<const __m128i*>(subRb));
+        const __m128i offG = _mm_load_si128(reinterpret_cast<const __m128i*>(subG));
+        dr = Subtract8(dr, offRb, 4);
+        dg = Subtract8(dg, offG, 2);
+        db = Subtract8(db, offRb, 4);
+      }
+      r = BlendChannel8<kBlend>(r, dr, sf, invA);
+      g = BlendChannel8<kBlend>(g, dg, sf, invA);
+      b = BlendChannel8<kBlend>(b, db, sf, invA);
+    }
+    __m128i r5, g6, b5;
+    if constexpr (kDither) {
+      const __m128i dv = _mm_load_si128(reinterpret_cast<const __m128i*>(d));
+      // (2v - (v >> 4) + (v >> 7) + d) >> 4 and (4v - (v >> 4) + (v >> 6) + d) >> 4.
+      const auto rb = [&](__m128i v) {
+        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_sub_epi16(_mm_slli_epi16(v, 1), _mm_srli_epi16(v, 4)),
+                                                          _mm_srli_epi16(v, 7)), dv), 4);
+      };
+      r5 = rb(r);
+      b5 = rb(b);
+      g6 = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_sub_epi16(_mm_slli_epi16(g, 2), _mm_srli_epi16(g, 4)),
+                                                      _mm_srli_epi16(g, 6)), dv), 4);
+    } else {
+      r5 = _mm_srli_epi16(r, 3);
+      g6 = _mm_srli_epi16(g, 2);
+      b5 = _mm_srli_epi16(b, 3);
+    }
+    const __m128i pixel = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r5, 11), _mm_slli_epi16(g6, 5)), b5);
+    const __m128i merged = _mm_or_si128(_mm_and_si128(live, pixel), _mm_andnot_si128(live, old));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(colorRow + x), merged);
+  }
+}
+#endif
+
+#if GLIDE_X86
+// Dither vectors for 16 pixels: [y & 3][x & 3] gives, for pixels x .. x + 15 of row y, the
+// matrix entry and the dither-subtraction offsets of red/blue and of green.
+struct DitherRows {
+  alignas(32) int16_t d[4][4][16];
+  alignas(32) int16_t subRb[4][4][16];
+  alignas(32) int16_t subG[4][4][16];
+};
+
+const DitherRows& GetDitherRows() {
+  static const DitherRows rows = [] {
+    DitherRows r{};
+    for (int y = 0; y < 4; ++y) {
+      for (int phase = 0; phase < 4; ++phase) {
+        for (int k = 0; k < 16; ++k) {
+          const int d = kDither4x4[y][(phase + k) & 3];
+          r.d[y][phase][k] = static_cast<int16_t>(d);
+          r.subRb[y][phase][k] = static_cast<int16_t>((10 - d) >> 1);
+          r.subG[y][phase][k] = static_cast<int16_t>((12 - d) >> 2);
+        }
+      }
+    }
+    return r;
+  }();
+  return rows;
+}
+
+__attribute__((target("avx2"))) inline __m256i Load256(const uint16_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+template <BlendKind kBlend>
+__attribute__((target("avx2"))) inline __m256i BlendChannel16(__m256i s, __m256i d, __m256i sf,
+                                                              __m256i invA) {
+  if constexpr (kBlend == BlendKind::kAlpha) {
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, sf), _mm256_mullo_epi16(d, invA)), 8);
+  } else if constexpr (kBlend == BlendKind::kAdd) {
+    return _mm256_min_epi16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(s, sf), 8), d),
+                            _mm256_set1_epi16(255));
+  } else if constexpr (kBlend == BlendKind::kDarken) {
+    return _mm256_srli_epi16(_mm256_mullo_epi16(d, invA), 8);
+  } else if constexpr (kBlend == BlendKind::kScale) {
+    return _mm256_srli_epi16(_mm256_mullo_epi16(s, sf), 8);
+  } else {
+    return s;
+  }
+}
+
+__attribute__((target("avx2"))) inline __m256i Subtract16(__m256i v, __m256i offset, int minimum) {
+  const __m256i low = _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(minimum)), v);
+  const __m256i raised = _mm256_min_epi16(_mm256_add_epi16(v, offset), _mm256_set1_epi16(255));
+  return _mm256_blendv_epi8(raised, v, low);
+}
+
+// The SSE2 stage on sixteen lanes; lanes past n must be dead and may reach 15 pixels past the
+// span (inside the buffers' padding).
+template <BlendKind kBlend, bool kDither, bool kSubtract>
+__attribute__((target("avx2"))) void WriteStageAvx2(const SpanTarget& target, int y, int x0,
+                                                    int n, const Chunk& c) {
+  uint16_t* colorRow = target.color + static_cast<ptrdiff_t>(y) * target.stride;
+  const DitherRows& rows = GetDitherRows();
+  const int whole = (n + 15) & ~15;
+  for (int i = 0; i < whole; i += 16) {
+    const int x = x0 + i;
+    const __m256i live = Load256(c.live + i);
+    if (_mm256_testz_si256(live, live)) continue;
+    __m256i r = Load256(c.r + i), g = Load256(c.g + i), b = Load256(c.b + i);
+    const __m256i old = Load256(colorRow + x);
+    if constexpr (kBlend != BlendKind::kNone) {
+      const __m256i a = Load256(c.a + i);
+      const __m256i sf = _mm256_add_epi16(a, _mm256_set1_epi16(1));
+      const __m256i invA = _mm256_sub_epi16(_mm256_set1_epi16(256), a);
+      const __m256i r5 = _mm256_srli_epi16(old, 11);
+      const __m256i g6 = _mm256_and_si256(_mm256_srli_epi16(old, 5), _mm256_set1_epi16(63));
+      const __m256i b5 = _mm256_and_si256(old, _mm256_set1_epi16(31));
+      __m256i dr = _mm256_or_si256(_mm256_slli_epi16(r5, 3), _mm256_srli_epi16(r5, 2));
+      __m256i dg = _mm256_or_si256(_mm256_slli_epi16(g6, 2), _mm256_srli_epi16(g6, 4));
+      __m256i db = _mm256_or_si256(_mm256_slli_epi16(b5, 3), _mm256_srli_epi16(b5, 2));
+      if constexpr (kSubtract) {
+        const __m256i offRb = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.subRb[y & 3][x & 3]));
+        const __m256i offG = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.subG[y & 3][x & 3]));
+        dr = Subtract16(dr, offRb, 4);
+        dg = Subtract16(dg, offG, 2);
+        db = Subtract16(db, offRb, 4);
+      }
+      r = BlendChannel16<kBlend>(r, dr, sf, invA);
+      g = BlendChannel16<kBlend>(g, dg, sf, invA);
+      b = BlendChannel16<kBlend>(b, db, sf, invA);
+    }
+    __m256i r5, g6, b5;
+    if constexpr (kDither) {
+      const __m256i dv = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.d[y & 3][x & 3]));
+      r5 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(r, 1), _mm256_srli_epi16(r, 4)), _mm256_srli_epi16(r, 7)), dv), 4);
+      b5 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(b, 1), _mm256_srli_epi16(b, 4)), _mm256_srli_epi16(b, 7)), dv), 4);
+      g6 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(g, 2), _mm256_srli_epi16(g, 4)), _mm256_srli_epi16(g, 6)), dv), 4);
+    } else {
+      r5 = _mm256_srli_epi16(r, 3);
+      g6 = _mm256_srli_epi16(g, 2);
+      b5 = _mm256_srli_epi16(b, 3);
+    }
+    const __m256i pixel = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(r5, 11), _mm256_slli_epi16(g6, 5)), b5);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(colorRow + x), _mm256_blendv_epi8(old, pixel, live));
+  }
+}
+
+#endif
+
+void WriteStageScalar(const SpanTarget& target, int y, int x0, int n, const Chunk& c) {
+  uint16_t* colorRow = target.color + static_cast<ptrdiff_t>(y) * target.stride;
+  for (int i = 0; i < n; ++i) {
+    if (c.live[i]) WritePixel(target, x0 + i, y, colorRow, c, i);
+  }
+}
+
+using WriteFn = void (*)(const SpanTarget& target, int y, int x0, int n, const Chunk& c);
+
+#if GLIDE_X86
+template <BlendKind kBlend>
+WriteFn PickWrite(bool dither, bool subtract, bool avx2) {
+  if (avx2) {
+    if (dither) {
+      return subtract ? WriteStageAvx2<kBlend, true, true> : WriteStageAvx2<kBlend, true, false>;
+    }
+    return WriteStageAvx2<kBlend, false, false>;
+  }
+  if (dither) {
+    return subtract ? WriteStageSse2<kBlend, true, true> : WriteStageSse2<kBlend, true, false>;
+  }
+  return WriteStageSse2<kBlend, false, false>;
+}
+#endif
+
+WriteFn ChooseWrite(const RenderState& st, SimdLevel level) {
+#if GLIDE_X86
+  if (st.dither == DitherMode::k2x2 || level == SimdLevel::kNone) return WriteStageScalar;
+  const bool dither = st.dither == DitherMode::k4x4;
+  const bool avx2 = level == SimdLevel::kAvx2;
+  switch (ClassifyBlend(st)) {
+    case BlendKind::kNone: return PickWrite<BlendKind::kNone>(dither, false, avx2);
+    case BlendKind::kAlpha: return PickWrite<BlendKind::kAlpha>(dither, st.ditherSubtract, avx2);
+    case BlendKind::kAdd: return PickWrite<BlendKind::kAdd>(dither, st.ditherSubtract, avx2);
+    case BlendKind::kDarken: return PickWrite<BlendKind::kDarken>(dither, st.ditherSubtract, avx2);
+    case BlendKind::kScale: return PickWrite<BlendKind::kScale>(dither, st.ditherSubtract, avx2);
+    default: return WriteStageScalar;
+  }
+#else
+  (void)st;
+  (void)level;
+  return WriteStageScalar;
+#endif
+}
+
+}  // namespace
+}  // namespace glide
