@@ -97,6 +97,13 @@ void RenderState::Normalize() {
     NormalizeUnit(texAlpha);
   }
 
+  // ONE / ZERO with no alpha planes writes the source unchanged: the same as blending off
+  // (the alpha pair only reaches the alpha planes).
+  if (blendEnabled && srcFactor == 4 && dstFactor == 0 && (DepthEnabled() || !alphaMask)) {
+    blendEnabled = 0;
+  }
+  // A depth test that always passes and writes nothing leaves the aux buffer alone.
+  if (DepthEnabled() && depthFunc == 7 && !depthMask && !alphaMask) depthMode = DepthMode::kDisable;
   if (alphaTestFunc == 7) alphaRef = 0;
   if (!chromaKey) chromaValue = 0;
   chromaValue &= 0xFFFFFF;
