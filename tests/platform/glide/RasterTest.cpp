@@ -164,6 +164,51 @@ TEST_F(Texels, SmallerTexturesSpanTheSameRange) {
   }
 }
 
+TEST_F(Texels, EveryLodSpansTextureSpaceZeroTo256) {
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
+  for (int lod = GR_LOD_256; lod <= GR_LOD_1; ++lod) {
+    LoadUnique(lod);
+    Quad(0, 256, 0, 256);
+    const std::vector<uint16_t> px = Read();
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(px[4 * 640 + i], texels_[i >> lod]) << "lod " << lod << " column " << i;
+  }
+}
+
+TEST_F(Texels, EightAndSixteenBitFormatsExpandByBitReplication) {
+  struct Case {
+    int format;
+    uint16_t raw;
+    int r, g, b;  // expected 8-bit colour (dither off, so the pixel is r>>3, g>>2, b>>3)
+  };
+  const Case cases[] = {
+      {GR_TEXFMT_RGB_332, 0xE3, 0xFF, 0x00, 0xFF},           {GR_TEXFMT_RGB_332, 0x49, 0x49, 0x49, 0x55},
+      {GR_TEXFMT_ALPHA_8, 0x80, 0x80, 0x80, 0x80},           {GR_TEXFMT_INTENSITY_8, 0x7B, 0x7B, 0x7B, 0x7B},
+      {GR_TEXFMT_ALPHA_INTENSITY_44, 0x3C, 0xCC, 0xCC, 0xCC}, {GR_TEXFMT_P_8, 0x02, 0x12, 0x34, 0x56},
+      {GR_TEXFMT_ARGB_8332, 0x80E3, 0xFF, 0x00, 0xFF},       {GR_TEXFMT_RGB_565, 0x8410, 0x84, 0x82, 0x84},
+      {GR_TEXFMT_ARGB_1555, 0x7C1F, 0xFF, 0x00, 0xFF},       {GR_TEXFMT_ARGB_4444, 0x1234, 0x22, 0x33, 0x44},
+      {GR_TEXFMT_ALPHA_INTENSITY_88, 0x10C8, 0xC8, 0xC8, 0xC8}, {GR_TEXFMT_AP_88, 0xFF02, 0x12, 0x34, 0x56},
+  };
+  GuTexPalette palette{};
+  palette.data[2] = 0x00123456;
+  grTexDownloadTable(GR_TMU0, GR_TEXTABLE_PALETTE, &palette);
+  for (const Case& c : cases) {
+    uint16_t texel = c.raw;  // little-endian: the low byte is the 8-bit texel
+    GrTexInfo info{GR_LOD_1, GR_LOD_1, GR_ASPECT_1x1, c.format, &texel};
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    Quad(0, 8, 0, 256);
+    EXPECT_EQ(Pixel(4, 4), static_cast<uint16_t>((c.r >> 3) << 11 | (c.g >> 2) << 5 | (c.b >> 3)))
+        << "format " << c.format;
+  }
+  // The texture combine unit: ONE gives white whatever the texel, ZERO black.
+  guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_ONE);
+  Quad(0, 8, 0, 256);
+  EXPECT_EQ(Pixel(4, 4), 0xFFFF);
+  guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_ZERO);
+  Quad(0, 8, 0, 256);
+  EXPECT_EQ(Pixel(4, 4), 0x0000);
+}
+
 TEST_F(Texels, ClampAndWrapAtTheEdges) {
   LoadUnique(GR_LOD_256);
   grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
