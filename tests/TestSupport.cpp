@@ -22,10 +22,18 @@ fs::path TestDirectory(const std::string& prefix, bool keep) {
 void LinkData(const fs::path& dir) {
   const char* data = std::getenv("KELDRIN_DATA");
   ASSERT_NE(data, nullptr);
-  for (const auto& entry : fs::directory_iterator(data)) {
-    const fs::path link = dir / entry.path().filename();
-    if (!fs::exists(fs::symlink_status(link))) fs::create_symlink(entry.path(), link);
+  // Only the generated files, as the manifest lists them: anything else a run left in the data
+  // directory (a debug.log) must not be shared between tests.
+  std::istringstream manifest(ReadFile(fs::path(data) / "MANIFEST"));
+  std::string line;
+  int linked = 0;
+  while (std::getline(manifest, line)) {
+    const std::string name = line.substr(0, line.find(' '));
+    const fs::path link = dir / name;
+    if (!fs::exists(fs::symlink_status(link))) fs::create_symlink(fs::path(data) / name, link);
+    ++linked;
   }
+  ASSERT_GT(linked, 0) << "no MANIFEST in " << data;
 }
 
 std::string ReadFile(const fs::path& path) {

@@ -11,7 +11,7 @@ namespace testsupport {
 // `keep` = true there to leave its contents alone).
 std::filesystem::path TestDirectory(const std::string& prefix, bool keep = false);
 
-// Links every file of the generated data directory ($KELDRIN_DATA) into `dir`.
+// Links every generated data file ($KELDRIN_DATA, as its MANIFEST lists them) into `dir`.
 void LinkData(const std::filesystem::path& dir);
 
 // The whole file, or "" when it cannot be read.
