@@ -99,8 +99,9 @@ __attribute__((target("avx2"))) inline __m256i SafeTrunc8(__m256 v) {
 
 __attribute__((target("avx2"))) void PerspectiveAvx2(const Gradients& g, const RowStart& row,
                                                      int ix0, int n, bool textured, Chunk& c) {
-  // Whole blocks of eight: lanes past n land inside the chunk's arrays and are never used.
-  const int whole = (n + 7) & ~7;
+  // Whole blocks of the AVX2 shading's step (eight for spans up to eight pixels, else sixteen):
+  // lanes past n land inside the chunk's arrays and are never used.
+  const int whole = n <= 8 ? 8 : (n + 15) & ~15;
   const __m256 dw = _mm256_set1_ps(g.dwDx), ds = _mm256_set1_ps(g.dsDx), dt = _mm256_set1_ps(g.dtDx);
   const __m256 w0 = _mm256_set1_ps(row.w), s0 = _mm256_set1_ps(row.s), t0 = _mm256_set1_ps(row.t);
   const __m256 one = _mm256_set1_ps(1.0f), scale = _mm256_set1_ps(256.0f);
@@ -304,6 +305,10 @@ __attribute__((target("avx2"))) inline __m256i Load16(const uint16_t* in) {
   return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
 }
 
+__attribute__((target("avx2"))) inline __m256i Load256(const uint16_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
 // WDepth on eight lanes.
 __attribute__((target("avx2"))) inline __m256i WDepth8(__m256 oow) {
   const __m256i bits = _mm256_castps_si256(oow);
@@ -318,6 +323,137 @@ __attribute__((target("avx2"))) inline __m256i WDepth8(__m256 oow) {
   depth = _mm256_min_epi32(depth, farthest);
   depth = _mm256_blendv_epi8(depth, farthest, _mm256_cmpgt_epi32(leadingZeros, _mm256_set1_epi32(15)));
   return _mm256_and_si256(depth, valid);
+}
+
+// ---- Sixteen pixels in 16-bit lanes ----------------------------------------------------------
+// Two eight-pixel halves are addressed and fetched in 32-bit lanes, then packed (packus order:
+// lo 0-3, hi 0-3, lo 4-7, hi 4-7) so that expansion, the bilinear steps and the combine run on
+// sixteen 16-bit lanes; Natural16 restores pixel order.
+
+struct Taps16 {
+  __m256i r, g, b, a;
+};
+
+__attribute__((target("avx2"))) inline __m256i Pack16(__m256i lo, __m256i hi) {
+  return _mm256_packus_epi32(lo, hi);
+}
+
+// packus order <-> pixel order (the same qword swap both ways).
+__attribute__((target("avx2"))) inline __m256i Natural16(__m256i v) {
+  return _mm256_permute4x64_epi64(v, 0xD8);
+}
+
+// Texels in 16-bit lanes (raw 16-bit formats) to channels.
+template <Tex kTex>
+__attribute__((target("avx2"))) inline Taps16 Expand16(__m256i raw) {
+  Taps16 out;
+  if constexpr (kTex == Tex::k565) {
+    const __m256i r5 = _mm256_srli_epi16(raw, 11);
+    const __m256i g6 = _mm256_and_si256(_mm256_srli_epi16(raw, 5), _mm256_set1_epi16(63));
+    const __m256i b5 = _mm256_and_si256(raw, _mm256_set1_epi16(31));
+    out.r = _mm256_or_si256(_mm256_slli_epi16(r5, 3), _mm256_srli_epi16(r5, 2));
+    out.g = _mm256_or_si256(_mm256_slli_epi16(g6, 2), _mm256_srli_epi16(g6, 4));
+    out.b = _mm256_or_si256(_mm256_slli_epi16(b5, 3), _mm256_srli_epi16(b5, 2));
+    out.a = _mm256_set1_epi16(255);
+  } else {
+    const __m256i nib = _mm256_set1_epi16(15), x17 = _mm256_set1_epi16(17);
+    out.a = _mm256_mullo_epi16(_mm256_srli_epi16(raw, 12), x17);
+    out.r = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi16(raw, 8), nib), x17);
+    out.g = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi16(raw, 4), nib), x17);
+    out.b = _mm256_mullo_epi16(_mm256_and_si256(raw, nib), x17);
+  }
+  return out;
+}
+
+// Two halves of loaded texels (low 8 or 16 bits of each 32-bit lane) to 16-bit channel lanes.
+template <Tex kTex>
+__attribute__((target("avx2"))) inline Taps16 Decode16(const SpanTarget& t, __m256i lo, __m256i hi) {
+  if constexpr (kTex == Tex::kLut8) {
+    const Taps a = Decode8<kTex>(t, lo), b = Decode8<kTex>(t, hi);
+    return {Pack16(a.r, b.r), Pack16(a.g, b.g), Pack16(a.b, b.b), Pack16(a.a, b.a)};
+  } else {
+    const __m256i mask = _mm256_set1_epi32(0xFFFF);
+    return Expand16<kTex>(Pack16(_mm256_and_si256(lo, mask), _mm256_and_si256(hi, mask)));
+  }
+}
+
+__attribute__((target("avx2"))) inline __m256i Lerp16(__m256i c0, __m256i c1, __m256i u, __m256i iu) {
+  return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(c0, iu), _mm256_mullo_epi16(c1, u)), 8);
+}
+
+// Addressing of one eight-pixel half for bilinear filtering.
+struct Footprint {
+  __m256i rowA, rowB, sa, sb, u, v;
+  bool adjacent;  // every right tap is its left tap's neighbour in memory
+};
+
+__attribute__((target("avx2"))) inline Footprint Address8Bilinear(const SpanTarget& t, __m256i s, __m256i tt) {
+  const TextureBinding& b = t.binding;
+  const __m128i sShift = _mm_cvtsi32_si128(b.sShift), tShift = _mm_cvtsi32_si128(b.tShift);
+  const __m128i widthLog2 = _mm_cvtsi32_si128(b.widthLog2);
+  const __m256i sAnd = _mm256_set1_epi32(t.sAnd), tAnd = _mm256_set1_epi32(t.tAnd);
+  const __m256i wMask = _mm256_set1_epi32(b.widthMask), hMask = _mm256_set1_epi32(b.heightMask);
+  const int lod = b.sShift - 8;
+  const __m128i lodShift = _mm_cvtsi32_si128(lod);
+  const __m256i half = _mm256_set1_epi32(128 << lod);
+  const __m256i sh = _mm256_sub_epi32(s, half), th = _mm256_sub_epi32(tt, half);
+  const __m256i s0 = _mm256_sra_epi32(sh, sShift), t0 = _mm256_sra_epi32(th, tShift);
+  const __m256i weightMask = _mm256_set1_epi32(0xF0), one = _mm256_set1_epi32(1);
+  Footprint f;
+  f.u = _mm256_and_si256(_mm256_sra_epi32(sh, lodShift), weightMask);
+  f.v = _mm256_and_si256(_mm256_sra_epi32(th, lodShift), weightMask);
+  f.sa = Address8(s0, sAnd, wMask);
+  f.sb = Address8(_mm256_add_epi32(s0, one), sAnd, wMask);
+  f.rowA = _mm256_sll_epi32(Address8(t0, tAnd, hMask), widthLog2);
+  f.rowB = _mm256_sll_epi32(Address8(_mm256_add_epi32(t0, one), tAnd, hMask), widthLog2);
+  f.adjacent = _mm256_movemask_epi8(_mm256_cmpeq_epi32(f.sb, _mm256_add_epi32(f.sa, one))) == -1;
+  return f;
+}
+
+template <Tex kTex, bool kBilinear>
+__attribute__((target("avx2"))) inline Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi,
+                                                       __m256i tLo, __m256i tHi) {
+  if constexpr (!kBilinear) {
+    const TextureBinding& b = t.binding;
+    const __m128i sShift = _mm_cvtsi32_si128(b.sShift), tShift = _mm_cvtsi32_si128(b.tShift);
+    const __m128i widthLog2 = _mm_cvtsi32_si128(b.widthLog2);
+    const __m256i sAnd = _mm256_set1_epi32(t.sAnd), tAnd = _mm256_set1_epi32(t.tAnd);
+    const __m256i wMask = _mm256_set1_epi32(b.widthMask), hMask = _mm256_set1_epi32(b.heightMask);
+    const __m256i indexLo = _mm256_add_epi32(
+        _mm256_sll_epi32(Address8(_mm256_sra_epi32(tLo, tShift), tAnd, hMask), widthLog2),
+        Address8(_mm256_sra_epi32(sLo, sShift), sAnd, wMask));
+    const __m256i indexHi = _mm256_add_epi32(
+        _mm256_sll_epi32(Address8(_mm256_sra_epi32(tHi, tShift), tAnd, hMask), widthLog2),
+        Address8(_mm256_sra_epi32(sHi, sShift), sAnd, wMask));
+    return Decode16<kTex>(t, Load8<kTex>(t, indexLo), Load8<kTex>(t, indexHi));
+  } else {
+    const Footprint lo = Address8Bilinear(t, sLo, tLo), hi = Address8Bilinear(t, sHi, tHi);
+    Taps16 c00, c01, c10, c11;
+    if (lo.adjacent && hi.adjacent) {
+      const __m256i aLo = Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sa));
+      const __m256i aHi = Load8<kTex>(t, _mm256_add_epi32(hi.rowA, hi.sa));
+      const __m256i bLo = Load8<kTex>(t, _mm256_add_epi32(lo.rowB, lo.sa));
+      const __m256i bHi = Load8<kTex>(t, _mm256_add_epi32(hi.rowB, hi.sa));
+      c00 = Decode16<kTex>(t, aLo, aHi);
+      c01 = Decode16<kTex>(t, Neighbour8<kTex>(aLo), Neighbour8<kTex>(aHi));
+      c10 = Decode16<kTex>(t, bLo, bHi);
+      c11 = Decode16<kTex>(t, Neighbour8<kTex>(bLo), Neighbour8<kTex>(bHi));
+    } else {
+      c00 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sa)), Load8<kTex>(t, _mm256_add_epi32(hi.rowA, hi.sa)));
+      c01 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sb)), Load8<kTex>(t, _mm256_add_epi32(hi.rowA, hi.sb)));
+      c10 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowB, lo.sa)), Load8<kTex>(t, _mm256_add_epi32(hi.rowB, hi.sa)));
+      c11 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowB, lo.sb)), Load8<kTex>(t, _mm256_add_epi32(hi.rowB, hi.sb)));
+    }
+    const __m256i full = _mm256_set1_epi16(256);
+    const __m256i u = Pack16(lo.u, hi.u), v = Pack16(lo.v, hi.v);
+    const __m256i iu = _mm256_sub_epi16(full, u), iv = _mm256_sub_epi16(full, v);
+    Taps16 out;
+    out.r = Lerp16(Lerp16(c00.r, c01.r, u, iu), Lerp16(c10.r, c11.r, u, iu), v, iv);
+    out.g = Lerp16(Lerp16(c00.g, c01.g, u, iu), Lerp16(c10.g, c11.g, u, iu), v, iv);
+    out.b = Lerp16(Lerp16(c00.b, c01.b, u, iu), Lerp16(c10.b, c11.b, u, iu), v, iv);
+    out.a = Lerp16(Lerp16(c00.a, c01.a, u, iu), Lerp16(c10.a, c11.a, u, iu), v, iv);
+    return out;
+  }
 }
 
 template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
@@ -367,53 +503,115 @@ __attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const G
     uint16_t* channels[4] = {c.r, c.g, c.b, c.a};
     for (int k = 0; k < 4; ++k) Iterate8(starts[k], g.drgbaDx[k], n, channels[k]);
   }
-  const __m256i top = _mm256_set1_epi32(255), one = _mm256_set1_epi32(1);
-  const __m256i key = _mm256_set1_epi32(static_cast<int>(st.chromaValue));
-  for (int i = 0; i < n; i += 8) {
-    const __m256i s = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.s + i));
-    const __m256i t = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.t + i));
-    const Taps tex = Sample8<kTex, kBilinear>(target, s, t);
-    __m256i ir, ig, ib, ia;
-    if (inRegisters) {
-      ir = Channel8(iter[0]);
-      ig = Channel8(iter[1]);
-      ib = Channel8(iter[2]);
-      ia = Channel8(iter[3]);
-      for (int k = 0; k < 4; ++k) iter[k] = _mm256_add_epi32(iter[k], advance[k]);
-    } else {
-      ir = Load16(c.r + i);
-      ig = Load16(c.g + i);
-      ib = Load16(c.b + i);
-      ia = Load16(c.a + i);
-    }
-    __m256i r, gg, b, a;
-    if constexpr (kCombine == Combine::kDisplayDefault) {
-      const __m256i f = _mm256_add_epi32(ia, one);
-      r = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.r, f), 8), ir), top);
-      gg = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.g, f), 8), ig), top);
-      b = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.b, f), 8), ib), top);
-      a = ia;
-    } else {
-      r = _mm256_min_epi32(_mm256_add_epi32(tex.r, ir), top);
-      gg = _mm256_min_epi32(_mm256_add_epi32(tex.g, ig), top);
-      b = _mm256_min_epi32(_mm256_add_epi32(tex.b, ib), top);
-      if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
+  if (n <= 8) {
+    // A short span (small triangles): one block of eight in 32-bit lanes.
+    const __m256i top = _mm256_set1_epi32(255), one = _mm256_set1_epi32(1);
+    const __m256i key = _mm256_set1_epi32(static_cast<int>(st.chromaValue));
+    for (int i = 0; i < n; i += 8) {
+      const __m256i s = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.s + i));
+      const __m256i t = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.t + i));
+      const Taps tex = Sample8<kTex, kBilinear>(target, s, t);
+      __m256i ir, ig, ib, ia;
+      if (inRegisters) {
+        ir = Channel8(iter[0]);
+        ig = Channel8(iter[1]);
+        ib = Channel8(iter[2]);
+        ia = Channel8(iter[3]);
+        for (int k = 0; k < 4; ++k) iter[k] = _mm256_add_epi32(iter[k], advance[k]);
+      } else {
+        ir = Load16(c.r + i);
+        ig = Load16(c.g + i);
+        ib = Load16(c.b + i);
+        ia = Load16(c.a + i);
+      }
+      __m256i r, gg, b, a;
+      if constexpr (kCombine == Combine::kDisplayDefault) {
+        const __m256i f = _mm256_add_epi32(ia, one);
+        r = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.r, f), 8), ir), top);
+        gg = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.g, f), 8), ig), top);
+        b = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.b, f), 8), ib), top);
         a = ia;
       } else {
-        a = _mm256_srli_epi32(_mm256_mullo_epi16(tex.a, _mm256_add_epi32(ia, one)), 8);
+        r = _mm256_min_epi32(_mm256_add_epi32(tex.r, ir), top);
+        gg = _mm256_min_epi32(_mm256_add_epi32(tex.g, ig), top);
+        b = _mm256_min_epi32(_mm256_add_epi32(tex.b, ib), top);
+        if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
+          a = ia;
+        } else {
+          a = _mm256_srli_epi32(_mm256_mullo_epi16(tex.a, _mm256_add_epi32(ia, one)), 8);
+        }
+      }
+      Store16(c.r + i, r);
+      Store16(c.g + i, gg);
+      Store16(c.b + i, b);
+      Store16(c.a + i, a);
+      if (st.chromaKey) {
+        const __m256i other = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(tex.r, 16), _mm256_slli_epi32(tex.g, 8)), tex.b);
+        const __m256i keyed = _mm256_cmpeq_epi32(other, key);
+        alignas(32) int32_t mask[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(mask), keyed);
+        for (int k = 0; k < 8 && i + k < n; ++k) {
+          if (mask[k]) c.live[i + k] = 0;
+        }
       }
     }
-    Store16(c.r + i, r);
-    Store16(c.g + i, gg);
-    Store16(c.b + i, b);
-    Store16(c.a + i, a);
-    if (st.chromaKey) {
-      const __m256i other = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(tex.r, 16), _mm256_slli_epi32(tex.g, 8)), tex.b);
-      const __m256i keyed = _mm256_cmpeq_epi32(other, key);
-      alignas(32) int32_t mask[8];
-      _mm256_store_si256(reinterpret_cast<__m256i*>(mask), keyed);
-      for (int k = 0; k < 8 && i + k < n; ++k) {
-        if (mask[k]) c.live[i + k] = 0;
+  } else {
+    // Longer spans: sixteen pixels at a time in 16-bit lanes.
+    const __m256i top = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1);
+    const __m256i keyR = _mm256_set1_epi16(static_cast<short>((st.chromaValue >> 16) & 0xFF));
+    const __m256i keyG = _mm256_set1_epi16(static_cast<short>((st.chromaValue >> 8) & 0xFF));
+    const __m256i keyB = _mm256_set1_epi16(static_cast<short>(st.chromaValue & 0xFF));
+    for (int i = 0; i < n; i += 16) {
+      const __m256i* sv = reinterpret_cast<const __m256i*>(c.s + i);
+      const __m256i* tv = reinterpret_cast<const __m256i*>(c.t + i);
+      const Taps16 tex = Sample16<kTex, kBilinear>(target, _mm256_load_si256(sv), _mm256_load_si256(sv + 1),
+                                                   _mm256_load_si256(tv), _mm256_load_si256(tv + 1));
+      __m256i ir, ig, ib, ia;
+      if (inRegisters) {
+        __m256i lo[4], hi[4];
+        for (int k = 0; k < 4; ++k) {
+          lo[k] = Channel8(iter[k]);
+          iter[k] = _mm256_add_epi32(iter[k], advance[k]);
+          hi[k] = Channel8(iter[k]);
+          iter[k] = _mm256_add_epi32(iter[k], advance[k]);
+        }
+        ir = Pack16(lo[0], hi[0]);
+        ig = Pack16(lo[1], hi[1]);
+        ib = Pack16(lo[2], hi[2]);
+        ia = Pack16(lo[3], hi[3]);
+      } else {
+        ir = Natural16(Load256(c.r + i));
+        ig = Natural16(Load256(c.g + i));
+        ib = Natural16(Load256(c.b + i));
+        ia = Natural16(Load256(c.a + i));
+      }
+      __m256i r, gg, b, a;
+      if constexpr (kCombine == Combine::kDisplayDefault) {
+        const __m256i f = _mm256_add_epi16(ia, one);
+        r = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.r, f), 8), ir), top);
+        gg = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.g, f), 8), ig), top);
+        b = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.b, f), 8), ib), top);
+        a = ia;
+      } else {
+        r = _mm256_min_epu16(_mm256_add_epi16(tex.r, ir), top);
+        gg = _mm256_min_epu16(_mm256_add_epi16(tex.g, ig), top);
+        b = _mm256_min_epu16(_mm256_add_epi16(tex.b, ib), top);
+        if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
+          a = ia;
+        } else {
+          a = _mm256_srli_epi16(_mm256_mullo_epi16(tex.a, _mm256_add_epi16(ia, one)), 8);
+        }
+      }
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.r + i), Natural16(r));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.g + i), Natural16(gg));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.b + i), Natural16(b));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.a + i), Natural16(a));
+      if (st.chromaKey) {
+        const __m256i keyed = _mm256_and_si256(
+            _mm256_and_si256(_mm256_cmpeq_epi16(tex.r, keyR), _mm256_cmpeq_epi16(tex.g, keyG)),
+            _mm256_cmpeq_epi16(tex.b, keyB));
+        __m256i* live = reinterpret_cast<__m256i*>(c.live + i);
+        _mm256_storeu_si256(live, _mm256_andnot_si256(Natural16(keyed), _mm256_loadu_si256(live)));
       }
     }
   }
@@ -569,9 +767,6 @@ const DitherRows& GetDitherRows() {
   return rows;
 }
 
-__attribute__((target("avx2"))) inline __m256i Load256(const uint16_t* p) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
 
 template <BlendKind kBlend>
 __attribute__((target("avx2"))) inline __m256i BlendChannel16(__m256i s, __m256i d, __m256i sf,
