@@ -158,18 +158,18 @@ int Crossings(const Mesh& mesh, const std::vector<int>& faces, Vec3 origin, Vec3
 
 class GeneratedObject : public ::testing::TestWithParam<size_t> {
  protected:
-  const ObjectSpec& Spec() const { return ObjectSpecs()[GetParam()]; }
+  const ObjectEntry& Entry() const { return ObjectCatalog()[GetParam()]; }
 };
 
 TEST_P(GeneratedObject, IsSoundAndNamesExistingTextures) {
-  const Mesh mesh = Spec().make();
+  const Mesh mesh = Entry().make();
   EXPECT_LE(mesh.vertices.size(), size_t(kMaxObjectVertices));
   EXPECT_GT(mesh.faces.size(), 0u);
   const MeshCheck check = CheckMesh(mesh);
   EXPECT_EQ(check.badIndices, 0);
   EXPECT_EQ(check.degenerateFaces, 0);
   EXPECT_EQ(check.duplicateFaces, 0);
-  if (Spec().closed) {
+  if (Entry().closed) {
     EXPECT_TRUE(check.Closed()) << check.Describe();
     EXPECT_GT(check.volume6, 0) << check.Describe();
   }
@@ -195,8 +195,8 @@ TEST_P(GeneratedObject, IsSoundAndNamesExistingTextures) {
 }
 
 TEST_P(GeneratedObject, FacesPointOutOfEachClosedPart) {
-  const Mesh mesh = Spec().make();
-  if (!Spec().closed) {
+  const Mesh mesh = Entry().make();
+  if (!Entry().closed) {
     // An open silhouette lies flat in the file's x-z plane, every face towards the viewer (-y).
     for (const MeshFace& f : mesh.faces) {
       const Vec3 n = Normalized(Cross(mesh.vertices[f.v[1]] - mesh.vertices[f.v[0]],
@@ -219,16 +219,16 @@ TEST_P(GeneratedObject, FacesPointOutOfEachClosedPart) {
       for (const Vec3& j : jitters) {
         outward += Crossings(mesh, part, centre + n * 1e-6, Normalized(n + j)) % 2 == 0;
       }
-      EXPECT_GE(outward, 2) << Spec().file << " face " << part[k];
+      EXPECT_GE(outward, 2) << Entry().file << " face " << part[k];
     }
   }
 }
 
 TEST_P(GeneratedObject, SceneAreaTestKeepsExactlyTheFacesTowardTheEye) {
-  const ObjectSpec& spec = Spec();
-  const Mesh mesh = spec.make();
+  const ObjectEntry& entry = Entry();
+  const Mesh mesh = entry.make();
   P3dObject object{};
-  ObjectScale = spec.scale;
+  ObjectScale = entry.scale;
   ASSERT_EQ(LoadP3dText(P3dText(mesh), &object, FirstTexture), 0);
   ASSERT_EQ(size_t(object.faceCount), mesh.faces.size());
   std::vector<Vertex4> points(object.vertexCount);
@@ -240,7 +240,7 @@ TEST_P(GeneratedObject, SceneAreaTestKeepsExactlyTheFacesTowardTheEye) {
     normals.push_back({float(n.x), float(-n.z), float(n.y), 1.0f});
   }
   std::vector<Vertex4> turned(normals.size());
-  const float eye = spec.eyeDistance;
+  const float eye = entry.eyeDistance;
   int kept = 0, checked = 0;
   // The figure spins about the vertical and tilts; everything else tumbles about z then x.
   for (int r = 0; r < 36; ++r) {
@@ -262,7 +262,7 @@ TEST_P(GeneratedObject, SceneAreaTestKeepsExactlyTheFacesTowardTheEye) {
       double sx[3], sy[3], ex[3], ey[3];
       for (int k = 0; k < 3; ++k) {
         const float z = p[k].z + eye;
-        ASSERT_GT(z, 1.0f) << spec.file << ": a corner reaches the eye";
+        ASSERT_GT(z, 1.0f) << entry.file << ": a corner reaches the eye";
         const float oow = 1.0f / z;
         ex[k] = p[k].x * 640.0 / z + 320, ey[k] = p[k].y * 640.0 / z + 240;
         sx[k] = std::trunc(p[k].x * oow * 640 + 320), sy[k] = std::trunc(p[k].y * oow * 640 + 240);
@@ -280,14 +280,14 @@ TEST_P(GeneratedObject, SceneAreaTestKeepsExactlyTheFacesTowardTheEye) {
       kept += drawn;
       ++checked;
       if (!edgeOn) {
-        ASSERT_EQ(drawn, facing) << spec.file << " face " << i << " rotation " << r << " area " << area;
+        ASSERT_EQ(drawn, facing) << entry.file << " face " << i << " rotation " << r << " area " << area;
       }
     }
   }
   // Closed objects show about half their faces; the silhouette, turned towards the eye only
   // in some rotations, shows some.
-  EXPECT_GT(kept, checked / (spec.closed ? 4 : 10)) << spec.file;
-  EXPECT_LT(kept, checked * 3 / 4) << spec.file;
+  EXPECT_GT(kept, checked / (entry.closed ? 4 : 10)) << entry.file;
+  EXPECT_LT(kept, checked * 3 / 4) << entry.file;
   ReleaseP3d(&object);
 }
 
@@ -319,9 +319,9 @@ TEST(PlaneObject, FacesTheEyeWhereTheSpaceSceneDrawsIt) {
   ReleaseP3d(&object);
 }
 
-INSTANTIATE_TEST_SUITE_P(Objects, GeneratedObject, ::testing::Range<size_t>(0, ObjectSpecs().size()),
+INSTANTIATE_TEST_SUITE_P(Objects, GeneratedObject, ::testing::Range<size_t>(0, ObjectCatalog().size()),
                          [](const ::testing::TestParamInfo<size_t>& param) {
-                           std::string name = ObjectSpecs()[param.param].file;
+                           std::string name = ObjectCatalog()[param.param].file;
                            return name.substr(0, name.find('.'));
                          });
 

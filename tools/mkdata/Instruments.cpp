@@ -81,84 +81,84 @@ double RenderRate::Hz() const { return std::ldexp(baseRate, octave); }
 
 int TrackerNote(const Instrument& instrument, int midi) { return midi - instrument.rootNote + kNoteMiddleC; }
 
-Instrument Drum(const char* name, RenderRate rate, const DrumSpec& spec) {
+Instrument Drum(const char* name, RenderRate rate, const DrumRecipe& entry) {
   const double r = rate.Hz();
-  const size_t n = static_cast<size_t>(spec.length * r);
+  const size_t n = static_cast<size_t>(entry.length * r);
   std::vector<double> x(n);
-  dsp::Rng rng(spec.seed);
-  dsp::Svf high(spec.noiseLowHz / r, 0.7), low(spec.noiseHighHz / r, 0.7);
+  dsp::Rng rng(entry.seed);
+  dsp::Svf high(entry.noiseLowHz / r, 0.7), low(entry.noiseHighHz / r, 0.7);
   dsp::OnePole dcBlock(20.0 / r);
   double phase = 0.0;
   for (size_t i = 0; i < n; ++i) {
     const double t = static_cast<double>(i) / r;
     double v = 0.0;
-    if (spec.tone > 0.0) {
+    if (entry.tone > 0.0) {
       // Pitch sweep of the body: fast at first, settling on endHz.
-      const double hz = spec.endHz + (spec.startHz - spec.endHz) * Exp(-t / 0.035);
+      const double hz = entry.endHz + (entry.startHz - entry.endHz) * Exp(-t / 0.035);
       phase += hz / r;
       phase -= std::floor(phase);
-      v += spec.tone * Sin(kTwoPi * phase) * Exp(-t / spec.decay);
+      v += entry.tone * Sin(kTwoPi * phase) * Exp(-t / entry.decay);
     }
-    if (spec.noise > 0.0) {
+    if (entry.noise > 0.0) {
       double noise = rng.Bipolar();
-      if (spec.noiseLowHz > 0.0) noise = high.Process(noise).high;
-      if (spec.noiseHighHz > 0.0) noise = low.Process(noise).low;
-      v += spec.noise * noise * Exp(-t / spec.noiseDecay);
+      if (entry.noiseLowHz > 0.0) noise = high.Process(noise).high;
+      if (entry.noiseHighHz > 0.0) noise = low.Process(noise).low;
+      v += entry.noise * noise * Exp(-t / entry.noiseDecay);
     }
-    if (spec.attack > 0.0 && t < spec.attack) v *= t / spec.attack;
+    if (entry.attack > 0.0 && t < entry.attack) v *= t / entry.attack;
     x[i] = dcBlock.HighPass(v);
   }
-  FadeTail(x, r, std::min(0.01, spec.length / 4.0));
+  FadeTail(x, r, std::min(0.01, entry.length / 4.0));
   return Finish(name, std::move(x), 0, 0, rate, 60);
 }
 
 Instrument Kick(RenderRate rate) {
-  DrumSpec spec;
-  spec.length = 0.32;
-  spec.tone = 1.0;
-  spec.startHz = 150.0;
-  spec.endHz = 45.0;
-  spec.decay = 0.11;
-  spec.noise = 0.5;  // the beater's click
-  spec.noiseLowHz = 1500.0;
-  spec.noiseDecay = 0.003;
-  spec.seed = 11;
-  return Drum("kick", rate, spec);
+  DrumRecipe entry;
+  entry.length = 0.32;
+  entry.tone = 1.0;
+  entry.startHz = 150.0;
+  entry.endHz = 45.0;
+  entry.decay = 0.11;
+  entry.noise = 0.5;  // the beater's click
+  entry.noiseLowHz = 1500.0;
+  entry.noiseDecay = 0.003;
+  entry.seed = 11;
+  return Drum("kick", rate, entry);
 }
 
 Instrument Snare(RenderRate rate) {
-  DrumSpec spec;
-  spec.length = 0.18;
-  spec.tone = 0.7;
-  spec.startHz = 260.0;
-  spec.endHz = 190.0;
-  spec.decay = 0.04;
-  spec.noise = 1.0;
-  spec.noiseLowHz = 1200.0;
-  spec.noiseHighHz = std::min(7000.0, 0.45 * rate.Hz());
-  spec.noiseDecay = 0.05;
-  spec.seed = 22;
-  return Drum("snare", rate, spec);
+  DrumRecipe entry;
+  entry.length = 0.18;
+  entry.tone = 0.7;
+  entry.startHz = 260.0;
+  entry.endHz = 190.0;
+  entry.decay = 0.04;
+  entry.noise = 1.0;
+  entry.noiseLowHz = 1200.0;
+  entry.noiseHighHz = std::min(7000.0, 0.45 * rate.Hz());
+  entry.noiseDecay = 0.05;
+  entry.seed = 22;
+  return Drum("snare", rate, entry);
 }
 
 Instrument ClosedHat(RenderRate rate) {
-  DrumSpec spec;
-  spec.length = 0.04;
-  spec.noise = 1.0;
-  spec.noiseLowHz = std::min(7000.0, 0.3 * rate.Hz());
-  spec.noiseDecay = 0.012;
-  spec.seed = 33;
-  return Drum("closed hat", rate, spec);
+  DrumRecipe entry;
+  entry.length = 0.04;
+  entry.noise = 1.0;
+  entry.noiseLowHz = std::min(7000.0, 0.3 * rate.Hz());
+  entry.noiseDecay = 0.012;
+  entry.seed = 33;
+  return Drum("closed hat", rate, entry);
 }
 
 Instrument OpenHat(RenderRate rate) {
-  DrumSpec spec;
-  spec.length = 0.16;
-  spec.noise = 1.0;
-  spec.noiseLowHz = std::min(6500.0, 0.28 * rate.Hz());
-  spec.noiseDecay = 0.06;
-  spec.seed = 44;
-  return Drum("open hat", rate, spec);
+  DrumRecipe entry;
+  entry.length = 0.16;
+  entry.noise = 1.0;
+  entry.noiseLowHz = std::min(6500.0, 0.28 * rate.Hz());
+  entry.noiseDecay = 0.06;
+  entry.seed = 44;
+  return Drum("open hat", rate, entry);
 }
 
 Instrument Bass(RenderRate rate, int midi, bool square, double cutoff, double attackCutoff, double resonance) {
@@ -184,36 +184,36 @@ Instrument Bass(RenderRate rate, int midi, bool square, double cutoff, double at
   return Finish("bass", std::move(x), attack, fit.length, rate, midi);
 }
 
-Instrument Pad(const char* name, RenderRate rate, const PadSpec& spec) {
+Instrument Pad(const char* name, RenderRate rate, const PadSpec& entry) {
   const double r = rate.Hz();
-  const double aim = dsp::MidiHz(spec.midi);
-  const size_t length = 2 * static_cast<size_t>(std::lround(spec.cycles * r / aim / 2.0));
+  const double aim = dsp::MidiHz(entry.midi);
+  const size_t length = 2 * static_cast<size_t>(std::lround(entry.cycles * r / aim / 2.0));
   const std::vector<double> table = SineTable(length);
-  const size_t attack = 2 * static_cast<size_t>(spec.attack * r / 2.0);
+  const size_t attack = 2 * static_cast<size_t>(entry.attack * r / 2.0);
   std::vector<double> x(attack + length, 0.0);
-  dsp::Rng rng(static_cast<uint64_t>(spec.midi) * 7919u + static_cast<uint64_t>(spec.voices));
+  dsp::Rng rng(static_cast<uint64_t>(entry.midi) * 7919u + static_cast<uint64_t>(entry.voices));
   struct Voice {
     int cycles;
     double level;
   };
   std::vector<Voice> voices;
-  for (int v = 0; v < spec.voices; ++v) {
+  for (int v = 0; v < entry.voices; ++v) {
     // Detune by whole cycles per loop: 0, +1, -1, +2, -2 ...
     const int offset = (v + 1) / 2 * (v % 2 ? 1 : -1);
-    voices.push_back({spec.cycles + offset, 1.0});
+    voices.push_back({entry.cycles + offset, 1.0});
   }
-  if (spec.fifth > 0.0) {
+  if (entry.fifth > 0.0) {
     // A fifth up is 1.5 times the cycles (the loop holds an even number of fundamental cycles).
-    voices.push_back({spec.cycles * 3 / 2, spec.fifth});
-    voices.push_back({spec.cycles * 3 / 2 + 1, spec.fifth * 0.7});
+    voices.push_back({entry.cycles * 3 / 2, entry.fifth});
+    voices.push_back({entry.cycles * 3 / 2 + 1, entry.fifth * 0.7});
   }
   for (const Voice& voice : voices) {
     const double hz = r * voice.cycles / static_cast<double>(length);
     const int harmonics = static_cast<int>(0.45 * r / hz);
     for (int h = 1; h <= harmonics; ++h) {
-      const double over = h / spec.cutoff;
+      const double over = h / entry.cutoff;
       double level = voice.level / h / (1.0 + over * over);
-      if (spec.brass && h % 2 == 1) level *= 1.6;
+      if (entry.brass && h % 2 == 1) level *= 1.6;
       const size_t phase = static_cast<size_t>(rng.Unit() * static_cast<double>(length));
       const size_t step = static_cast<size_t>(h) * static_cast<size_t>(voice.cycles) % length;
       size_t j = phase;
@@ -225,7 +225,7 @@ Instrument Pad(const char* name, RenderRate rate, const PadSpec& spec) {
     }
   }
   for (size_t i = 0; i < attack; ++i) x[i] *= static_cast<double>(i) / static_cast<double>(attack);
-  return Finish(name, std::move(x), attack, length, rate, spec.midi);
+  return Finish(name, std::move(x), attack, length, rate, entry.midi);
 }
 
 Instrument Lead(RenderRate rate, int midi, double duty) {

@@ -26,7 +26,7 @@ struct Instrument {
 int TrackerNote(const Instrument& instrument, int midi);
 
 // Percussion. Each is meant to be played at MIDI note 60 (its natural speed).
-struct DrumSpec {
+struct DrumRecipe {
   double length = 0.3;     // seconds
   double startHz = 150.0;  // kick and tom: sweep from here ...
   double endHz = 45.0;     // ... to here
@@ -43,7 +43,7 @@ Instrument Kick(RenderRate rate);
 Instrument Snare(RenderRate rate);
 Instrument ClosedHat(RenderRate rate);
 Instrument OpenHat(RenderRate rate);
-Instrument Drum(const char* name, RenderRate rate, const DrumSpec& spec);
+Instrument Drum(const char* name, RenderRate rate, const DrumRecipe& entry);
 
 // Sustaining tones, looped. `midi` is the pitch rendered (choose it near the notes played).
 // Bass: a saw (or square) through a resonant low-pass whose cutoff falls from `attackCutoff` to
@@ -62,7 +62,7 @@ struct PadSpec {
   double attack = 0.03;  // seconds of fade-in before the loop
   bool brass = false;    // brighter spectrum with odd harmonics lifted
 };
-Instrument Pad(const char* name, RenderRate rate, const PadSpec& spec);
+Instrument Pad(const char* name, RenderRate rate, const PadSpec& entry);
 // Lead: a pulse of duty `duty` (0.5 = square), band-limited.
 Instrument Lead(RenderRate rate, int midi, double duty);
 // Pluck: Karplus-Strong string of `seconds` length; `damping` 0..1 darkens and shortens it.

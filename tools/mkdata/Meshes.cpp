@@ -560,10 +560,10 @@ Mesh MakeLiteball() {
   return ball;
 }
 
-const std::vector<ObjectSpec>& ObjectSpecs() {
+const std::vector<ObjectEntry>& ObjectCatalog() {
   // Scales and eye distances as the scenes use them (the eye distance is the one at which the
   // object is seen closest, before any translation).
-  static const std::vector<ObjectSpec> specs = {
+  static const std::vector<ObjectEntry> entries = {
       {"vexol.p3d", MakeVexol, true, 0.7f, 200.0f},
       {"teapot.p3d", MakeTeapot, true, 0.4f, 200.0f},
       {"torus.p3d", MakeTorus, true, 1.0f, 200.0f},
@@ -581,7 +581,7 @@ const std::vector<ObjectSpec>& ObjectSpecs() {
       {"light.p3d", MakeLight, true, 1.0f, 350.0f},
       {"liteball.p3d", MakeLiteball, true, 1.0f, 350.0f},
   };
-  return specs;
+  return entries;
 }
 
 }  // namespace mkdata

@@ -11,7 +11,7 @@ namespace mkdata {
 
 inline constexpr int kMaxObjectVertices = 3000;  // every scene transforms into 3000 points
 
-struct ObjectSpec {
+struct ObjectEntry {
   std::string file;       // "vexol.p3d"
   Mesh (*make)();
   bool closed;            // every edge shared by exactly two faces
@@ -20,7 +20,7 @@ struct ObjectSpec {
 };
 
 // Every object file the presentation reads, in a fixed order.
-const std::vector<ObjectSpec>& ObjectSpecs();
+const std::vector<ObjectEntry>& ObjectCatalog();
 
 Mesh MakeVexol();
 Mesh MakeTeapot();

@@ -138,11 +138,11 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(outDir);
   const std::vector<std::string> only(argv + 3, argv + argc);
   int failures = 0;
-  for (const mkdata::ObjectSpec& spec : mkdata::ObjectSpecs()) {
-    if (!only.empty() && std::find(only.begin(), only.end(), spec.file) == only.end()) continue;
+  for (const mkdata::ObjectEntry& entry : mkdata::ObjectCatalog()) {
+    if (!only.empty() && std::find(only.begin(), only.end(), entry.file) == only.end()) continue;
     P3dObject object{};
-    ObjectScale = spec.scale;
-    const std::string path = (DataDir / spec.file).string();
+    ObjectScale = entry.scale;
+    const std::string path = (DataDir / entry.file).string();
     if (LoadP3d(path.c_str(), &object, LoadPreviewTexture) != 0) {
       std::fprintf(stderr, "objview: cannot load %s\n", path.c_str());
       ++failures;
@@ -154,11 +154,11 @@ int main(int argc, char** argv) {
     for (int v = 0; v < 4; ++v) {
       LoadMatrix(MakeRotationY(turns[v][0]));
       MultMatrix(MakeRotationX(turns[v][1]));
-      views.push_back(RenderView(object, spec.eyeDistance, v == 0));
+      views.push_back(RenderView(object, entry.eyeDistance, v == 0));
     }
-    const std::string png = (outDir / (spec.file.substr(0, spec.file.size() - 4) + ".png")).string();
+    const std::string png = (outDir / (entry.file.substr(0, entry.file.size() - 4) + ".png")).string();
     if (!mkdata::WritePng(png, Sheet(views))) ++failures;
-    const std::string full = (outDir / (spec.file.substr(0, spec.file.size() - 4) + "_full.png")).string();
+    const std::string full = (outDir / (entry.file.substr(0, entry.file.size() - 4) + "_full.png")).string();
     if (!mkdata::WritePng(full, views[0])) ++failures;
     ReleaseP3d(&object);
   }

@@ -12,19 +12,19 @@ namespace {
 
 bool WriteObjects(Output& out) {
   bool ok = true;
-  for (const ObjectSpec& spec : ObjectSpecs()) {
-    const Mesh mesh = spec.make();
+  for (const ObjectEntry& entry : ObjectCatalog()) {
+    const Mesh mesh = entry.make();
     const MeshCheck check = CheckMesh(mesh);
     const bool sound = mesh.vertices.size() <= kMaxObjectVertices && check.badIndices == 0 &&
                        check.degenerateFaces == 0 && check.duplicateFaces == 0 &&
-                       (!spec.closed || (check.Closed() && check.volume6 > 0));
+                       (!entry.closed || (check.Closed() && check.volume6 > 0));
     if (!sound) {
-      std::fprintf(stderr, "objects: %s is not sound (%zu vertices; %s)\n", spec.file.c_str(),
+      std::fprintf(stderr, "objects: %s is not sound (%zu vertices; %s)\n", entry.file.c_str(),
                    mesh.vertices.size(), check.Describe().c_str());
       ok = false;
       continue;
     }
-    ok = out.Write(spec.file, P3dText(mesh)) && ok;
+    ok = out.Write(entry.file, P3dText(mesh)) && ok;
   }
   for (const NamedImage& texture : ObjectTextures()) {
     ok = WriteCel(out, texture.name, texture.image).has_value() && ok;

@@ -133,7 +133,7 @@ Instruments AddInstruments(SongBuilder& b) {
   horn.brass = true;
   horn.attack = 0.06;
   in.horn = b.Add(Pad("horn", {16000.0, 0}, horn), 50);
-  DrumSpec tom;
+  DrumRecipe tom;
   tom.length = 0.5;
   tom.tone = 1.0;
   tom.startHz = 130.0;
@@ -144,7 +144,7 @@ Instruments AddInstruments(SongBuilder& b) {
   tom.noiseDecay = 0.01;
   tom.seed = 55;
   in.tom = b.Add(Drum("tom", {16000.0, 0}, tom), 56);
-  DrumSpec shaker;
+  DrumRecipe shaker;
   shaker.length = 0.09;
   shaker.noise = 1.0;
   shaker.noiseLowHz = 5000.0;
@@ -152,7 +152,7 @@ Instruments AddInstruments(SongBuilder& b) {
   shaker.attack = 0.015;
   shaker.seed = 66;
   in.shaker = b.Add(Drum("shaker", {22050.0, 0}, shaker), 32);
-  DrumSpec rim;
+  DrumRecipe rim;
   rim.length = 0.08;
   rim.tone = 0.8;
   rim.startHz = 1000.0;
