@@ -54,7 +54,7 @@ inline void TexelCoordinates(float s, float t, float w, int32_t& sFix, int32_t& 
 
 // ---- Depth ---------------------------------------------------------------------------------
 
-// The 16-bit floating W of the depth buffer (SST-1 spec 5.19): 4-bit exponent = leading zeros
+// The 16-bit floating W of the depth buffer (SST-1 hardware reference 5.19): 4-bit exponent = leading zeros
 // of 1/W's fraction, 12-bit inverted mantissa, plus one; 1/W >= 1 is nearest (0), 1/W < 2^-16
 // farthest (0xFFFF).
 // Read straight from the float: for 2^-16 <= 1/W < 1 the leading zeros of the fraction are
@@ -154,7 +154,7 @@ inline uint32_t SampleBilinear(const SpanTarget& t, int32_t sFix, int32_t tFix) 
 
 // ---- Combine units -------------------------------------------------------------------------
 
-// One channel through a combine unit (SST-1 spec 5.16): the factor scales by (f + 1) / 256.
+// One channel through a combine unit (SST-1 hardware reference 5.16): the factor scales by (f + 1) / 256.
 inline int CombineChannel(const CombineUnit& u, int other, int local, int alphaLocal,
                           int factor) {
   int blend = u.zeroOther ? 0 : other;

@@ -15,7 +15,7 @@ inline constexpr float kDefaultGamma = 1.7f;  // grSstWinOpen's grGammaCorrectio
 std::array<uint8_t, 33> GammaClut(float gamma);
 
 // One channel through the CLUT: the 8-bit value's 5 high bits pick the entry, its 3 low bits
-// interpolate towards the next one (SST-1 spec 5.47).
+// interpolate towards the next one (SST-1 hardware reference 5.47).
 uint8_t ApplyClut(const std::array<uint8_t, 33>& clut, uint8_t value);
 
 // RGB565 -> 0x00RRGGBB for every 16-bit value: channels expanded by bit replication, then

@@ -9,7 +9,7 @@
 
 namespace glide {
 
-// One combine unit (colour, alpha, or the TMU's texture combine) as SST-1 spec 5.16 draws it:
+// One combine unit (colour, alpha, or the TMU's texture combine) as SST-1 hardware reference 5.16 draws it:
 //   blend = (zeroOther ? 0 : other) - (subLocal ? local : 0)
 //   f     = factor selected by mselect, used as is (reverse) or as 255 - f; then + 1
 //   out   = clamp((blend * f >> 8) + (addLocal ? local : addAlphaLocal ? alocal : 0), 0, 255)

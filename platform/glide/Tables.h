@@ -8,7 +8,7 @@
 
 namespace glide {
 
-// 4 x 4 ordered dither matrix, indexed [y & 3][x & 3] (SST-1 spec 5.19, fbzMode bit 8).
+// 4 x 4 ordered dither matrix, indexed [y & 3][x & 3] (SST-1 hardware reference 5.19, fbzMode bit 8).
 inline constexpr uint8_t kDither4x4[4][4] = {
     {0, 8, 2, 10},
     {12, 4, 14, 6},
