@@ -8,9 +8,14 @@ namespace glide {
 
 bool ToFixed12_4(float v, int32_t& out) {
   if (!std::isfinite(v)) return false;
-  double scaled = std::trunc(static_cast<double>(v) * 16.0);
-  scaled = std::fmod(scaled, 65536.0);  // exact; keeps the low 16 bits' worth
-  const int64_t bits = static_cast<int64_t>(scaled);
+  const double scaled = static_cast<double>(v) * 16.0;  // exact
+  int64_t bits;
+  if (std::fabs(scaled) < 9.0e18) {
+    bits = static_cast<int64_t>(scaled);  // truncates toward zero
+  } else {
+    // Beyond int64: the remainder is exact and keeps the low 16 bits' worth.
+    bits = static_cast<int64_t>(std::fmod(std::trunc(scaled), 65536.0));
+  }
   out = static_cast<int16_t>(static_cast<uint16_t>(bits & 0xFFFF));
   return true;
 }
@@ -54,10 +59,25 @@ class EdgeWalker {
   int64_t m_, q_, r_, dq_, dr_;
 };
 
+constexpr int kParams = 8;  // r, g, b, a, ooz, oow, sow, tow
+
 struct Vert {
   const GrVertex* v;
   int32_t x16, y16;
+  float p[kParams];  // the parameters in slope order
 };
+
+void LoadParams(Vert& vert) {
+  const GrVertex& v = *vert.v;
+  vert.p[0] = v.r;
+  vert.p[1] = v.g;
+  vert.p[2] = v.b;
+  vert.p[3] = v.a;
+  vert.p[4] = v.ooz;
+  vert.p[5] = v.oow;  // W of the depth buffer and of the perspective divide
+  vert.p[6] = v.tmuvtx[0].sow;
+  vert.p[7] = v.tmuvtx[0].tow;
+}
 
 // Float to a 64-bit fixed value, saturating (NaN gives 0).
 int64_t ToFixed(double v, double scale) {
@@ -66,21 +86,6 @@ int64_t ToFixed(double v, double scale) {
   return static_cast<int64_t>(std::clamp(s, -1.0e15, 1.0e15));
 }
 
-constexpr int kParams = 8;  // r, g, b, a, ooz, oow, sow, tow
-float Param(const GrVertex& v, int i) {
-  switch (i) {
-    case 0: return v.r;
-    case 1: return v.g;
-    case 2: return v.b;
-    case 3: return v.a;
-    case 4: return v.ooz;
-    case 5: return v.oow;  // W of the depth buffer and of the perspective divide
-    case 6: return v.tmuvtx[0].sow;
-    default: return v.tmuvtx[0].tow;
-  }
-}
-
-
 // Glide's set-up arithmetic in single precision: gradients from the (unsnapped) float
 // coordinates of the y-sorted vertices.
 void ComputeSlopes(const Vert& a, const Vert& b, const Vert& c, float area, Slopes& out) {
@@ -88,8 +93,8 @@ void ComputeSlopes(const Vert& a, const Vert& b, const Vert& c, float area, Slop
   const float dyAB = a.v->y - b.v->y, dyBC = b.v->y - c.v->y;
   const float ooa = 1.0f / area;
   for (int i = 0; i < kParams; ++i) {
-    const float dpAB = Param(*a.v, i) - Param(*b.v, i);
-    const float dpBC = Param(*b.v, i) - Param(*c.v, i);
+    const float dpAB = a.p[i] - b.p[i];
+    const float dpBC = b.p[i] - c.p[i];
     out.dx[i] = (dpAB * dyBC - dpBC * dyAB) * ooa;
     out.dy[i] = (dpBC * dxAB - dpAB * dxBC) * ooa;
   }
@@ -102,21 +107,21 @@ void BuildGradients(const Vert& a, const Slopes& sl, Gradients& g) {
   g.ya = a.y16 >> 4;
   const int dxs = 8 - (a.x16 & 15), dys = 8 - (a.y16 & 15);  // 1/16 pixel
   for (int i = 0; i < 4; ++i) {
-    const int64_t start = ToFixed(Param(*a.v, i), 4096.0);
+    const int64_t start = ToFixed(a.p[i], 4096.0);
     const int64_t dx = ToFixed(sl.dx[i], 4096.0), dy = ToFixed(sl.dy[i], 4096.0);
     g.rgba[i] = start + ((dxs * dx + dys * dy) >> 4);
     g.drgbaDx[i] = dx;
     g.drgbaDy[i] = dy;
   }
   {
-    const int64_t start = ToFixed(Param(*a.v, 4), 4096.0);
+    const int64_t start = ToFixed(a.p[4], 4096.0);
     const int64_t dx = ToFixed(sl.dx[4], 4096.0), dy = ToFixed(sl.dy[4], 4096.0);
     g.z = start + ((dxs * dx + dys * dy) >> 4);
     g.dzDx = dx;
     g.dzDy = dy;
   }
   const float fdx = static_cast<float>(dxs) / 16.0f, fdy = static_cast<float>(dys) / 16.0f;
-  auto floatStart = [&](int i) { return Param(*a.v, i) + fdx * sl.dx[i] + fdy * sl.dy[i]; };
+  auto floatStart = [&](int i) { return a.p[i] + fdx * sl.dx[i] + fdy * sl.dy[i]; };
   g.w = floatStart(5);
   g.dwDx = sl.dx[5];
   g.dwDy = sl.dy[5];
@@ -132,7 +137,7 @@ void BuildGradients(const Vert& a, const Slopes& sl, Gradients& g) {
 
 SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVertex& vb,
                          const GrVertex& vc, const Slopes* planar, Slopes* slopesOut) {
-  Vert v[3] = {{&va, 0, 0}, {&vb, 0, 0}, {&vc, 0, 0}};
+  Vert v[3] = {{&va, 0, 0, {}}, {&vb, 0, 0, {}}, {&vc, 0, 0, {}}};
   for (Vert& p : v) {
     if (!ToFixed12_4(p.v->x, p.x16) || !ToFixed12_4(p.v->y, p.y16)) return SetupResult::kInvalid;
   }
@@ -149,6 +154,7 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   if (v[1].y16 < v[0].y16) std::swap(v[0], v[1]);
   if (v[2].y16 < v[1].y16) std::swap(v[1], v[2]);
   if (v[1].y16 < v[0].y16) std::swap(v[0], v[1]);
+  for (Vert& p : v) LoadParams(p);
   const Vert &a = v[0], &b = v[1], &c = v[2];
 
   Slopes slopes;
