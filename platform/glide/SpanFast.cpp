@@ -165,11 +165,19 @@ void PixelStage(const SpanTarget& target, const Gradients& g, int y, int x0, int
 
 template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
 void SpanFast(const SpanTarget& target, const Gradients& g, int y, int x0, int x1) {
+  const WriteFn write = reinterpret_cast<WriteFn>(target.writeStage);
+#if GLIDE_X86
+  if constexpr (kTex != Tex::kNone && kCombine != Combine::kGeneric && kCombine != Combine::kItrgb) {
+    if (target.simdShade && x1 - x0 <= kShortSpan &&
+        ShortSpanAvx2<kTex, kBilinear, kCombine, kDepth>(target, g, y, x0, x1 - x0, write)) {
+      return;
+    }
+  }
+#endif
   alignas(32) Chunk c;
   const int iy = y - g.ya;
   const RowStart row{g.w + static_cast<float>(iy) * g.dwDy, g.s + static_cast<float>(iy) * g.dsDy,
                      g.t + static_cast<float>(iy) * g.dtDy};
-  const WriteFn write = reinterpret_cast<WriteFn>(target.writeStage);
   const PerspectiveFn perspective = reinterpret_cast<PerspectiveFn>(target.perspective);
   const bool depthWrite = kDepth >= 0 && target.state.depthMask;
   uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride;

@@ -456,6 +456,31 @@ __attribute__((target("avx2"))) inline Taps16 Sample16(const SpanTarget& t, __m2
   }
 }
 
+// The specialised combines on eight 32-bit lanes: texel channels and iterated channels
+// (0..255) to the combined colour.
+template <Combine kCombine>
+__attribute__((target("avx2"))) inline Taps Combine8(const Taps& tex, const Taps& it) {
+  const __m256i top = _mm256_set1_epi32(255), one = _mm256_set1_epi32(1);
+  Taps out;
+  if constexpr (kCombine == Combine::kDisplayDefault) {
+    const __m256i f = _mm256_add_epi32(it.a, one);
+    out.r = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.r, f), 8), it.r), top);
+    out.g = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.g, f), 8), it.g), top);
+    out.b = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.b, f), 8), it.b), top);
+    out.a = it.a;
+  } else {
+    out.r = _mm256_min_epi32(_mm256_add_epi32(tex.r, it.r), top);
+    out.g = _mm256_min_epi32(_mm256_add_epi32(tex.g, it.g), top);
+    out.b = _mm256_min_epi32(_mm256_add_epi32(tex.b, it.b), top);
+    if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
+      out.a = it.a;
+    } else {
+      out.a = _mm256_srli_epi32(_mm256_mullo_epi16(tex.a, _mm256_add_epi32(it.a, one)), 8);
+    }
+  }
+  return out;
+}
+
 template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
 __attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const Gradients& g,
                                                int y, int x0, int n, Chunk& c) {
@@ -505,7 +530,6 @@ __attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const G
   }
   if (n <= 8) {
     // A short span (small triangles): one block of eight in 32-bit lanes.
-    const __m256i top = _mm256_set1_epi32(255), one = _mm256_set1_epi32(1);
     const __m256i key = _mm256_set1_epi32(static_cast<int>(st.chromaValue));
     for (int i = 0; i < n; i += 8) {
       const __m256i s = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.s + i));
@@ -524,23 +548,8 @@ __attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const G
         ib = Load16(c.b + i);
         ia = Load16(c.a + i);
       }
-      __m256i r, gg, b, a;
-      if constexpr (kCombine == Combine::kDisplayDefault) {
-        const __m256i f = _mm256_add_epi32(ia, one);
-        r = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.r, f), 8), ir), top);
-        gg = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.g, f), 8), ig), top);
-        b = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.b, f), 8), ib), top);
-        a = ia;
-      } else {
-        r = _mm256_min_epi32(_mm256_add_epi32(tex.r, ir), top);
-        gg = _mm256_min_epi32(_mm256_add_epi32(tex.g, ig), top);
-        b = _mm256_min_epi32(_mm256_add_epi32(tex.b, ib), top);
-        if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
-          a = ia;
-        } else {
-          a = _mm256_srli_epi32(_mm256_mullo_epi16(tex.a, _mm256_add_epi32(ia, one)), 8);
-        }
-      }
+      const Taps out = Combine8<kCombine>(tex, {ir, ig, ib, ia});
+      const __m256i r = out.r, gg = out.g, b = out.b, a = out.a;
       Store16(c.r + i, r);
       Store16(c.g + i, gg);
       Store16(c.b + i, b);
@@ -888,6 +897,111 @@ WriteFn ChooseWrite(const RenderState& st, SimdLevel level) {
   return WriteStageScalar;
 #endif
 }
+
+#if GLIDE_X86
+// ---- Short spans in one pass ----------------------------------------------------------------
+//
+// A span of up to eight pixels (small triangles) with AVX2 shading: perspective, depth test,
+// texture and combine stay in registers for one block of eight lanes, lanes past the span dead;
+// then the write stage and a masked depth write. The same operations in the same order as the
+// chunked path, without its per-row set-up: no chunk-wide perspective pass, no per-pixel loops.
+// Reads and writes back (unchanged) up to seven depth values after the span, inside the buffers'
+// padding. Returns false, having drawn nothing, where the chunked path must do it (iterated
+// colour that could leave 32 bits). Longer spans are cheaper per pixel through the chunked
+// path's sixteen-lane shading.
+constexpr int kShortSpan = 8;
+
+// Eight 32-bit lanes (0..0xFFFF) to sixteen uint16: the eight in order, then eight zeros.
+__attribute__((target("avx2"))) inline void StoreHalf16(uint16_t* out, __m256i v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                      _mm256_permute4x64_epi64(_mm256_packus_epi32(v, _mm256_setzero_si256()), 0xD8));
+}
+
+template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
+__attribute__((target("avx2"))) bool ShortSpanAvx2(const SpanTarget& target, const Gradients& g,
+                                                   int y, int x0, int n, WriteFn write) {
+  const RenderState& st = target.state;
+  const int iy = y - g.ya;
+  const int ix0 = x0 - g.xa;
+  int64_t starts[4];
+  for (int k = 0; k < 4; ++k) {
+    starts[k] = g.rgba[k] + ix0 * g.drgbaDx[k] + iy * g.drgbaDy[k];
+    if (!Fits32(starts[k], g.drgbaDx[k])) return false;
+  }
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), lanes);
+
+  // Perspective, as PerspectiveAvx2 computes it.
+  const __m256 fx = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(ix0), lanes));
+  const __m256 w = _mm256_add_ps(_mm256_set1_ps(g.w + static_cast<float>(iy) * g.dwDy),
+                                 _mm256_mul_ps(fx, _mm256_set1_ps(g.dwDx)));
+
+  // Depth.
+  uint16_t* auxSpan = target.aux + static_cast<ptrdiff_t>(y) * target.stride + x0;
+  __m256i depth = _mm256_setzero_si256(), stored = _mm256_setzero_si256();
+  if constexpr (kDepth >= 0) {
+    depth = WDepth8(w);
+    stored = Load16(auxSpan);
+    if constexpr (kDepth == GR_CMP_LESS) {
+      live = _mm256_and_si256(live, _mm256_cmpgt_epi32(stored, depth));
+    } else if constexpr (kDepth == GR_CMP_LEQUAL) {
+      live = _mm256_andnot_si256(_mm256_cmpgt_epi32(depth, stored), live);
+    } else {
+      static_assert(kDepth == GR_CMP_ALWAYS, "only LESS, LEQUAL and ALWAYS are specialised");
+    }
+    if (_mm256_testz_si256(live, live)) return true;
+  }
+
+  const __m256 inv = _mm256_div_ps(_mm256_set1_ps(1.0f), w);
+  const __m256 scale = _mm256_set1_ps(256.0f);
+  const __m256 sw = _mm256_add_ps(_mm256_set1_ps(g.s + static_cast<float>(iy) * g.dsDy),
+                                  _mm256_mul_ps(fx, _mm256_set1_ps(g.dsDx)));
+  const __m256 tw = _mm256_add_ps(_mm256_set1_ps(g.t + static_cast<float>(iy) * g.dtDy),
+                                  _mm256_mul_ps(fx, _mm256_set1_ps(g.dtDx)));
+  const __m256i positive = _mm256_castps_si256(_mm256_cmp_ps(w, _mm256_setzero_ps(), _CMP_GT_OQ));
+  const __m256i s = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(sw, inv), scale)), positive);
+  const __m256i t = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(tw, inv), scale)), positive);
+  const Taps tex = Sample8<kTex, kBilinear>(target, s, t);
+
+  Taps it;
+  __m256i* channels[4] = {&it.r, &it.g, &it.b, &it.a};
+  for (int k = 0; k < 4; ++k) {
+    *channels[k] = Channel8(_mm256_add_epi32(
+        _mm256_set1_epi32(static_cast<int32_t>(starts[k])),
+        _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int32_t>(g.drgbaDx[k])))));
+  }
+  const Taps out = Combine8<kCombine>(tex, it);
+  if (st.chromaKey) {
+    const __m256i other = _mm256_or_si256(
+        _mm256_or_si256(_mm256_slli_epi32(tex.r, 16), _mm256_slli_epi32(tex.g, 8)), tex.b);
+    live = _mm256_andnot_si256(
+        _mm256_cmpeq_epi32(other, _mm256_set1_epi32(static_cast<int>(st.chromaValue))), live);
+  }
+
+  // Eight lanes to the chunk's first sixteen (the upper eight zero, so dead).
+  Chunk c;
+  StoreHalf16(c.r, out.r);
+  StoreHalf16(c.g, out.g);
+  StoreHalf16(c.b, out.b);
+  StoreHalf16(c.a, out.a);
+  if (st.alphaTestFunc != GR_CMP_ALWAYS) {
+    alignas(32) int32_t mask[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(mask), live);
+    for (int i = 0; i < n; ++i) {
+      if (!Compare(st.alphaTestFunc, c.a[i], st.alphaRef)) mask[i] = 0;
+    }
+    live = _mm256_load_si256(reinterpret_cast<const __m256i*>(mask));
+  }
+  StoreHalf16(c.live, _mm256_and_si256(live, _mm256_set1_epi32(0xFFFF)));
+  write(target, y, x0, n, c);
+  if (kDepth >= 0 && st.depthMask) {
+    const __m256i merged = _mm256_blendv_epi8(stored, depth, live);
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(merged, merged), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(auxSpan), _mm256_castsi256_si128(packed));
+  }
+  return true;
+}
+#endif
 
 }  // namespace
 }  // namespace glide
