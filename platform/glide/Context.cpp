@@ -455,11 +455,14 @@ void Context::Validate() {
         target_.perspective = cached.perspective;
         target_.writeStage = cached.writeStage;
         target_.simdShade = cached.simdShade;
+        target_.batch = cached.batch;
+        target_.rowsWrite = cached.rowsWrite;
       }
     }
     if (span_ == nullptr) {
       span_ = SelectSpanFunction(target_, true, simd_);
-      bucket.push_back({normalized, span_, target_.perspective, target_.writeStage, target_.simdShade});
+      bucket.push_back({normalized, span_, target_.perspective, target_.writeStage,
+                        target_.simdShade, target_.batch, target_.rowsWrite});
     }
   }
   dirty_ = false;

@@ -143,6 +143,8 @@ class Context {
     void (*perspective)();
     void (*writeStage)();
     bool simdShade;
+    BatchFn batch;
+    void (*rowsWrite)();
   };
   std::unordered_map<size_t, std::vector<CachedSpan>> spanCache_;
 

@@ -30,6 +30,22 @@ struct Gradients {
   float t = 0, dtDx = 0, dtDy = 0;
 };
 
+struct SpanTarget;
+
+// One covered row of a triangle: pixels [x0, x1) of buffer row y.
+struct SpanRow {
+  int y = 0, x0 = 0, x1 = 0;
+};
+
+// The most rows, and pixels, a small triangle's batch takes.
+inline constexpr int kBatchMaxRows = 64;
+inline constexpr int kBatchMaxPixels = 1024;
+
+// Shades a small triangle's rows all at once (SpanFast.cpp); false, having drawn nothing, where
+// the rows must go through the span function one by one.
+using BatchFn = bool (*)(const SpanTarget& target, const Gradients& g, const SpanRow* rows,
+                         int count);
+
 // Everything a span function needs besides the triangle: decoded state, the texture, the
 // buffers. Built when the state changes (or a texture, palette or buffer is bound).
 struct SpanTarget {
@@ -52,6 +68,10 @@ struct SpanTarget {
   void (*writeStage)() = nullptr;
   // The specialised paths may shade eight pixels at a time (AVX2, DECAL texture combine).
   bool simdShade = false;
+  // Small triangles with their pixels packed across rows, and that path's write stage; null
+  // where the state has none.
+  BatchFn batch = nullptr;
+  void (*rowsWrite)() = nullptr;
 };
 
 // Draws pixels [x0, x1) of row y (0 <= x0 < x1 <= stride, inside the clip window).

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "SpanBatch.h"
 #include "SpanStages.h"
 
 namespace glide {
@@ -288,6 +289,33 @@ SpanFn SelectFast(const RenderState& st) {
   }
 }
 
+// The small-triangle path for a state the AVX2 shading covers, where the write pass has a
+// variant for its blend, dither and depth function.
+void SelectBatch(SpanTarget& target) {
+  target.batch = nullptr;
+  target.rowsWrite = nullptr;
+#if GLIDE_X86
+  const RenderState& st = target.state;
+  if (!target.simdShade || !st.textureEnabled) return;
+  const int depth = st.DepthEnabled() ? st.depthFunc : -1;
+  const RowsWriteFn write = PickRowsWrite(st, depth);
+  if (write == nullptr) return;
+  const Combine combine = ClassifyCombine(st);
+  BatchFn batch = nullptr;
+  switch (st.texFormat) {
+    case kP8: case kRgb332: case kAlpha8: case kIntensity8: case kAlphaIntensity44:
+      batch = PickBatch<Tex::kLut8>(st.bilinear, combine, depth >= 0);
+      break;
+    case kRgb565: batch = PickBatch<Tex::k565>(st.bilinear, combine, depth >= 0); break;
+    case kArgb4444: batch = PickBatch<Tex::k4444>(st.bilinear, combine, depth >= 0); break;
+    default: break;
+  }
+  if (batch == nullptr) return;
+  target.batch = batch;
+  target.rowsWrite = reinterpret_cast<void (*)()>(write);
+#endif
+}
+
 }  // namespace
 
 SimdLevel DetectedSimd() {
@@ -318,6 +346,9 @@ SimdLevel SimdFromEnvironment() {
 }
 
 SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised, SimdLevel level) {
+  target.simdShade = false;
+  target.batch = nullptr;
+  target.rowsWrite = nullptr;
   if (!allowSpecialised) return SpanGeneric;
   const SpanFn fast = SelectFast(target.state);
   if (fast == nullptr) return SpanGeneric;
@@ -325,6 +356,7 @@ SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised, SimdLevel l
                      target.state.texAlpha == DecalUnit();
   target.perspective = reinterpret_cast<void (*)()>(ChoosePerspective(level));
   target.writeStage = reinterpret_cast<void (*)()>(ChooseWrite(target.state, level));
+  SelectBatch(target);
   return fast;
 }
 

@@ -14,6 +14,9 @@
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(GLIDE_NO_SIMD)
 #include <immintrin.h>
 #define GLIDE_X86 1
+// The AVX2 building blocks are always inlined: the loops that use them keep their constants
+// and intermediate values in registers.
+#define GLIDE_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 #else
 #define GLIDE_X86 0
 #endif
@@ -90,7 +93,7 @@ void PerspectiveSse2(const Gradients& g, const RowStart& row, int ix0, int n, bo
   }
 }
 
-__attribute__((target("avx2"))) inline __m256i SafeTrunc8(__m256 v) {
+GLIDE_AVX2_INLINE __m256i SafeTrunc8(__m256 v) {
   const __m256 limit = _mm256_set1_ps(1073741824.0f);
   v = _mm256_max_ps(v, _mm256_sub_ps(_mm256_setzero_ps(), limit));
   v = _mm256_min_ps(v, limit);
@@ -150,7 +153,7 @@ struct Taps {
 
 // Texels already loaded (the low 8 or 16 bits of each lane) to channels.
 template <Tex kTex>
-__attribute__((target("avx2"))) inline Taps Decode8(const SpanTarget& t, __m256i loaded) {
+GLIDE_AVX2_INLINE Taps Decode8(const SpanTarget& t, __m256i loaded) {
   const __m256i byteMask = _mm256_set1_epi32(0xFF);
   Taps out;
   if constexpr (kTex == Tex::kLut8) {
@@ -184,37 +187,37 @@ __attribute__((target("avx2"))) inline Taps Decode8(const SpanTarget& t, __m256i
 // Four bytes from the texel at `index` on: the texel and (within a row) its right neighbour.
 // Reads at most 3 bytes past the level, inside texture memory's guard bytes.
 template <Tex kTex>
-__attribute__((target("avx2"))) inline __m256i Load8(const SpanTarget& t, __m256i index) {
+GLIDE_AVX2_INLINE __m256i Load8(const SpanTarget& t, __m256i index) {
   return _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.texels), index,
                                 kTex == Tex::kLut8 ? 1 : 2);
 }
 
 template <Tex kTex>
-__attribute__((target("avx2"))) inline Taps Gather8(const SpanTarget& t, __m256i index) {
+GLIDE_AVX2_INLINE Taps Gather8(const SpanTarget& t, __m256i index) {
   return Decode8<kTex>(t, Load8<kTex>(t, index));
 }
 
 // The right neighbour in a pair loaded by Load8.
 template <Tex kTex>
-__attribute__((target("avx2"))) inline __m256i Neighbour8(__m256i pair) {
+GLIDE_AVX2_INLINE __m256i Neighbour8(__m256i pair) {
   return _mm256_srli_epi32(pair, kTex == Tex::kLut8 ? 8 : 16);
 }
 
 // (c0 * (256 - u) + c1 * u) >> 8 per 32-bit lane holding 0..255 (products fit the low 16 bits).
-__attribute__((target("avx2"))) inline __m256i Lerp8(__m256i c0, __m256i c1, __m256i u,
+GLIDE_AVX2_INLINE __m256i Lerp8(__m256i c0, __m256i c1, __m256i u,
                                                      __m256i iu) {
   return _mm256_srli_epi32(
       _mm256_add_epi32(_mm256_mullo_epi16(c0, iu), _mm256_mullo_epi16(c1, u)), 8);
 }
 
-__attribute__((target("avx2"))) inline __m256i Address8(__m256i c, __m256i andMask,
+GLIDE_AVX2_INLINE __m256i Address8(__m256i c, __m256i andMask,
                                                         __m256i sizeMask) {
   return _mm256_min_epi32(_mm256_max_epi32(_mm256_and_si256(c, andMask), _mm256_setzero_si256()),
                           sizeMask);
 }
 
 template <Tex kTex, bool kBilinear>
-__attribute__((target("avx2"))) inline Taps Sample8(const SpanTarget& t, __m256i s, __m256i tt) {
+GLIDE_AVX2_INLINE Taps Sample8(const SpanTarget& t, __m256i s, __m256i tt) {
   const TextureBinding& b = t.binding;
   const __m128i sShift = _mm_cvtsi32_si128(b.sShift), tShift = _mm_cvtsi32_si128(b.tShift);
   const __m128i widthLog2 = _mm_cvtsi32_si128(b.widthLog2);
@@ -264,7 +267,7 @@ __attribute__((target("avx2"))) inline Taps Sample8(const SpanTarget& t, __m256i
 }
 
 // Eight 32-bit lanes (0..255) to eight uint16 in order.
-__attribute__((target("avx2"))) inline void Store16(uint16_t* out, __m256i v) {
+GLIDE_AVX2_INLINE void Store16(uint16_t* out, __m256i v) {
   const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
 }
@@ -277,13 +280,13 @@ inline bool Fits32(int64_t start, int64_t step) {
 }
 
 // 12.12 lanes to iterated channels 0..255 (IteratedChannel on eight lanes).
-__attribute__((target("avx2"))) inline __m256i Channel8(__m256i v) {
+GLIDE_AVX2_INLINE __m256i Channel8(__m256i v) {
   return _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(v, 12), _mm256_setzero_si256()),
                           _mm256_set1_epi32(255));
 }
 
 // Iterated channel i of the chunk into `out` (0..255 per pixel).
-__attribute__((target("avx2"))) inline void Iterate8(int64_t start, int64_t step, int n,
+GLIDE_AVX2_INLINE void Iterate8(int64_t start, int64_t step, int n,
                                                      uint16_t* out) {
   if (!Fits32(start, step)) {
     for (int i = 0; i < n; ++i) out[i] = static_cast<uint16_t>(IteratedChannel(start + i * step));
@@ -301,16 +304,16 @@ __attribute__((target("avx2"))) inline void Iterate8(int64_t start, int64_t step
   }
 }
 
-__attribute__((target("avx2"))) inline __m256i Load16(const uint16_t* in) {
+GLIDE_AVX2_INLINE __m256i Load16(const uint16_t* in) {
   return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
 }
 
-__attribute__((target("avx2"))) inline __m256i Load256(const uint16_t* p) {
+GLIDE_AVX2_INLINE __m256i Load256(const uint16_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
 // WDepth on eight lanes.
-__attribute__((target("avx2"))) inline __m256i WDepth8(__m256 oow) {
+GLIDE_AVX2_INLINE __m256i WDepth8(__m256 oow) {
   const __m256i bits = _mm256_castps_si256(oow);
   const __m256i valid = _mm256_castps_si256(_mm256_and_ps(
       _mm256_cmp_ps(oow, _mm256_setzero_ps(), _CMP_GT_OQ), _mm256_cmp_ps(oow, _mm256_set1_ps(1.0f), _CMP_LT_OQ)));
@@ -334,18 +337,18 @@ struct Taps16 {
   __m256i r, g, b, a;
 };
 
-__attribute__((target("avx2"))) inline __m256i Pack16(__m256i lo, __m256i hi) {
+GLIDE_AVX2_INLINE __m256i Pack16(__m256i lo, __m256i hi) {
   return _mm256_packus_epi32(lo, hi);
 }
 
 // packus order <-> pixel order (the same qword swap both ways).
-__attribute__((target("avx2"))) inline __m256i Natural16(__m256i v) {
+GLIDE_AVX2_INLINE __m256i Natural16(__m256i v) {
   return _mm256_permute4x64_epi64(v, 0xD8);
 }
 
 // Texels in 16-bit lanes (raw 16-bit formats) to channels.
 template <Tex kTex>
-__attribute__((target("avx2"))) inline Taps16 Expand16(__m256i raw) {
+GLIDE_AVX2_INLINE Taps16 Expand16(__m256i raw) {
   Taps16 out;
   if constexpr (kTex == Tex::k565) {
     const __m256i r5 = _mm256_srli_epi16(raw, 11);
@@ -367,7 +370,7 @@ __attribute__((target("avx2"))) inline Taps16 Expand16(__m256i raw) {
 
 // Two halves of loaded texels (low 8 or 16 bits of each 32-bit lane) to 16-bit channel lanes.
 template <Tex kTex>
-__attribute__((target("avx2"))) inline Taps16 Decode16(const SpanTarget& t, __m256i lo, __m256i hi) {
+GLIDE_AVX2_INLINE Taps16 Decode16(const SpanTarget& t, __m256i lo, __m256i hi) {
   if constexpr (kTex == Tex::kLut8) {
     const Taps a = Decode8<kTex>(t, lo), b = Decode8<kTex>(t, hi);
     return {Pack16(a.r, b.r), Pack16(a.g, b.g), Pack16(a.b, b.b), Pack16(a.a, b.a)};
@@ -377,7 +380,7 @@ __attribute__((target("avx2"))) inline Taps16 Decode16(const SpanTarget& t, __m2
   }
 }
 
-__attribute__((target("avx2"))) inline __m256i Lerp16(__m256i c0, __m256i c1, __m256i u, __m256i iu) {
+GLIDE_AVX2_INLINE __m256i Lerp16(__m256i c0, __m256i c1, __m256i u, __m256i iu) {
   return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(c0, iu), _mm256_mullo_epi16(c1, u)), 8);
 }
 
@@ -387,7 +390,7 @@ struct Footprint {
   bool adjacent;  // every right tap is its left tap's neighbour in memory
 };
 
-__attribute__((target("avx2"))) inline Footprint Address8Bilinear(const SpanTarget& t, __m256i s, __m256i tt) {
+GLIDE_AVX2_INLINE Footprint Address8Bilinear(const SpanTarget& t, __m256i s, __m256i tt) {
   const TextureBinding& b = t.binding;
   const __m128i sShift = _mm_cvtsi32_si128(b.sShift), tShift = _mm_cvtsi32_si128(b.tShift);
   const __m128i widthLog2 = _mm_cvtsi32_si128(b.widthLog2);
@@ -411,7 +414,7 @@ __attribute__((target("avx2"))) inline Footprint Address8Bilinear(const SpanTarg
 }
 
 template <Tex kTex, bool kBilinear>
-__attribute__((target("avx2"))) inline Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi,
+GLIDE_AVX2_INLINE Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi,
                                                        __m256i tLo, __m256i tHi) {
   if constexpr (!kBilinear) {
     const TextureBinding& b = t.binding;
@@ -459,7 +462,7 @@ __attribute__((target("avx2"))) inline Taps16 Sample16(const SpanTarget& t, __m2
 // The specialised combines on eight 32-bit lanes: texel channels and iterated channels
 // (0..255) to the combined colour.
 template <Combine kCombine>
-__attribute__((target("avx2"))) inline Taps Combine8(const Taps& tex, const Taps& it) {
+GLIDE_AVX2_INLINE Taps Combine8(const Taps& tex, const Taps& it) {
   const __m256i top = _mm256_set1_epi32(255), one = _mm256_set1_epi32(1);
   Taps out;
   if constexpr (kCombine == Combine::kDisplayDefault) {
@@ -778,7 +781,7 @@ const DitherRows& GetDitherRows() {
 
 
 template <BlendKind kBlend>
-__attribute__((target("avx2"))) inline __m256i BlendChannel16(__m256i s, __m256i d, __m256i sf,
+GLIDE_AVX2_INLINE __m256i BlendChannel16(__m256i s, __m256i d, __m256i sf,
                                                               __m256i invA) {
   if constexpr (kBlend == BlendKind::kAlpha) {
     return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, sf), _mm256_mullo_epi16(d, invA)), 8);
@@ -794,10 +797,58 @@ __attribute__((target("avx2"))) inline __m256i BlendChannel16(__m256i s, __m256i
   }
 }
 
-__attribute__((target("avx2"))) inline __m256i Subtract16(__m256i v, __m256i offset, int minimum) {
+GLIDE_AVX2_INLINE __m256i Subtract16(__m256i v, __m256i offset, int minimum) {
   const __m256i low = _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(minimum)), v);
   const __m256i raised = _mm256_min_epi16(_mm256_add_epi16(v, offset), _mm256_set1_epi16(255));
   return _mm256_blendv_epi8(raised, v, low);
+}
+
+// Blending with the destination `old`, dither subtraction, dithering and packing of sixteen
+// pixels in 16-bit lanes (colour 0..255 per lane) at columns x .. x + 15 of row y. Lanes hold
+// the same arithmetic whether they carry sixteen pixels or eight in the low halves of 32-bit
+// lanes.
+template <BlendKind kBlend, bool kDither, bool kSubtract>
+GLIDE_AVX2_INLINE __m256i Finish16(const DitherRows& rows, int y, int x,
+                                                        __m256i r, __m256i g, __m256i b,
+                                                        __m256i a, __m256i old) {
+  if constexpr (kBlend != BlendKind::kNone) {
+    const __m256i sf = _mm256_add_epi16(a, _mm256_set1_epi16(1));
+    const __m256i invA = _mm256_sub_epi16(_mm256_set1_epi16(256), a);
+    const __m256i r5 = _mm256_srli_epi16(old, 11);
+    const __m256i g6 = _mm256_and_si256(_mm256_srli_epi16(old, 5), _mm256_set1_epi16(63));
+    const __m256i b5 = _mm256_and_si256(old, _mm256_set1_epi16(31));
+    __m256i dr = _mm256_or_si256(_mm256_slli_epi16(r5, 3), _mm256_srli_epi16(r5, 2));
+    __m256i dg = _mm256_or_si256(_mm256_slli_epi16(g6, 2), _mm256_srli_epi16(g6, 4));
+    __m256i db = _mm256_or_si256(_mm256_slli_epi16(b5, 3), _mm256_srli_epi16(b5, 2));
+    if constexpr (kSubtract) {
+      const __m256i offRb = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.subRb[y & 3][x & 3]));
+      const __m256i offG = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.subG[y & 3][x & 3]));
+      dr = Subtract16(dr, offRb, 4);
+      dg = Subtract16(dg, offG, 2);
+      db = Subtract16(db, offRb, 4);
+    }
+    r = BlendChannel16<kBlend>(r, dr, sf, invA);
+    g = BlendChannel16<kBlend>(g, dg, sf, invA);
+    b = BlendChannel16<kBlend>(b, db, sf, invA);
+  } else {
+    (void)a;
+    (void)old;
+  }
+  __m256i r5, g6, b5;
+  if constexpr (kDither) {
+    const __m256i dv = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.d[y & 3][x & 3]));
+    r5 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(r, 1), _mm256_srli_epi16(r, 4)), _mm256_srli_epi16(r, 7)), dv), 4);
+    b5 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(b, 1), _mm256_srli_epi16(b, 4)), _mm256_srli_epi16(b, 7)), dv), 4);
+    g6 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(g, 2), _mm256_srli_epi16(g, 4)), _mm256_srli_epi16(g, 6)), dv), 4);
+  } else {
+    (void)rows;
+    (void)y;
+    (void)x;
+    r5 = _mm256_srli_epi16(r, 3);
+    g6 = _mm256_srli_epi16(g, 2);
+    b5 = _mm256_srli_epi16(b, 3);
+  }
+  return _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(r5, 11), _mm256_slli_epi16(g6, 5)), b5);
 }
 
 // The SSE2 stage on sixteen lanes; lanes past n must be dead and may reach 15 pixels past the
@@ -812,41 +863,9 @@ __attribute__((target("avx2"))) void WriteStageAvx2(const SpanTarget& target, in
     const int x = x0 + i;
     const __m256i live = Load256(c.live + i);
     if (_mm256_testz_si256(live, live)) continue;
-    __m256i r = Load256(c.r + i), g = Load256(c.g + i), b = Load256(c.b + i);
     const __m256i old = Load256(colorRow + x);
-    if constexpr (kBlend != BlendKind::kNone) {
-      const __m256i a = Load256(c.a + i);
-      const __m256i sf = _mm256_add_epi16(a, _mm256_set1_epi16(1));
-      const __m256i invA = _mm256_sub_epi16(_mm256_set1_epi16(256), a);
-      const __m256i r5 = _mm256_srli_epi16(old, 11);
-      const __m256i g6 = _mm256_and_si256(_mm256_srli_epi16(old, 5), _mm256_set1_epi16(63));
-      const __m256i b5 = _mm256_and_si256(old, _mm256_set1_epi16(31));
-      __m256i dr = _mm256_or_si256(_mm256_slli_epi16(r5, 3), _mm256_srli_epi16(r5, 2));
-      __m256i dg = _mm256_or_si256(_mm256_slli_epi16(g6, 2), _mm256_srli_epi16(g6, 4));
-      __m256i db = _mm256_or_si256(_mm256_slli_epi16(b5, 3), _mm256_srli_epi16(b5, 2));
-      if constexpr (kSubtract) {
-        const __m256i offRb = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.subRb[y & 3][x & 3]));
-        const __m256i offG = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.subG[y & 3][x & 3]));
-        dr = Subtract16(dr, offRb, 4);
-        dg = Subtract16(dg, offG, 2);
-        db = Subtract16(db, offRb, 4);
-      }
-      r = BlendChannel16<kBlend>(r, dr, sf, invA);
-      g = BlendChannel16<kBlend>(g, dg, sf, invA);
-      b = BlendChannel16<kBlend>(b, db, sf, invA);
-    }
-    __m256i r5, g6, b5;
-    if constexpr (kDither) {
-      const __m256i dv = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.d[y & 3][x & 3]));
-      r5 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(r, 1), _mm256_srli_epi16(r, 4)), _mm256_srli_epi16(r, 7)), dv), 4);
-      b5 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(b, 1), _mm256_srli_epi16(b, 4)), _mm256_srli_epi16(b, 7)), dv), 4);
-      g6 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(g, 2), _mm256_srli_epi16(g, 4)), _mm256_srli_epi16(g, 6)), dv), 4);
-    } else {
-      r5 = _mm256_srli_epi16(r, 3);
-      g6 = _mm256_srli_epi16(g, 2);
-      b5 = _mm256_srli_epi16(b, 3);
-    }
-    const __m256i pixel = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(r5, 11), _mm256_slli_epi16(g6, 5)), b5);
+    const __m256i pixel = Finish16<kBlend, kDither, kSubtract>(
+        rows, y, x, Load256(c.r + i), Load256(c.g + i), Load256(c.b + i), Load256(c.a + i), old);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(colorRow + x), _mm256_blendv_epi8(old, pixel, live));
   }
 }
@@ -912,7 +931,7 @@ WriteFn ChooseWrite(const RenderState& st, SimdLevel level) {
 constexpr int kShortSpan = 8;
 
 // Eight 32-bit lanes (0..0xFFFF) to sixteen uint16: the eight in order, then eight zeros.
-__attribute__((target("avx2"))) inline void StoreHalf16(uint16_t* out, __m256i v) {
+GLIDE_AVX2_INLINE void StoreHalf16(uint16_t* out, __m256i v) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
                       _mm256_permute4x64_epi64(_mm256_packus_epi32(v, _mm256_setzero_si256()), 0xD8));
 }

@@ -197,25 +197,43 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   const int64_t yEnd = std::min<int64_t>(CeilDiv(c.y16 - 8, 16), clipBottom);
   if (yBegin >= yEnd) return SetupResult::kDrawn;
 
-  EdgeWalker longEdge(a.x16, a.y16, c.x16, c.y16, 16 * yBegin + 8);
-  auto walkHalf = [&](const Vert& top, const Vert& bottom, int64_t from, int64_t to) {
-    if (from >= to) return;
-    EdgeWalker shortEdge(top.x16, top.y16, bottom.x16, bottom.y16, 16 * from + 8);
-    for (int64_t y = from; y < to; ++y) {
-      const int64_t left = longLeft ? longEdge.Column() : shortEdge.Column();
-      const int64_t right = longLeft ? shortEdge.Column() : longEdge.Column();
-      const int64_t x0 = std::max<int64_t>(left, clip.minX);
-      const int64_t x1 = std::min<int64_t>(right, clip.maxX);
-      if (x0 < x1) {
-        const int row = flip ? lastRow - static_cast<int>(y) : static_cast<int>(y);
-        job.span(*job.target, g, row, static_cast<int>(x0), static_cast<int>(x1));
+  // Rows go to `emit` as (buffer row, x0, x1) with x0 < x1.
+  auto walk = [&](auto&& emit) {
+    EdgeWalker longEdge(a.x16, a.y16, c.x16, c.y16, 16 * yBegin + 8);
+    auto walkHalf = [&](const Vert& top, const Vert& bottom, int64_t from, int64_t to) {
+      if (from >= to) return;
+      EdgeWalker shortEdge(top.x16, top.y16, bottom.x16, bottom.y16, 16 * from + 8);
+      for (int64_t y = from; y < to; ++y) {
+        const int64_t left = longLeft ? longEdge.Column() : shortEdge.Column();
+        const int64_t right = longLeft ? shortEdge.Column() : longEdge.Column();
+        const int64_t x0 = std::max<int64_t>(left, clip.minX);
+        const int64_t x1 = std::min<int64_t>(right, clip.maxX);
+        if (x0 < x1) {
+          const int row = flip ? lastRow - static_cast<int>(y) : static_cast<int>(y);
+          emit(row, static_cast<int>(x0), static_cast<int>(x1));
+        }
+        longEdge.Step();
+        shortEdge.Step();
       }
-      longEdge.Step();
-      shortEdge.Step();
-    }
+    };
+    walkHalf(a, b, yBegin, std::min(yMid, yEnd));
+    walkHalf(b, c, std::max(yMid, yBegin), yEnd);
   };
-  walkHalf(a, b, yBegin, std::min(yMid, yEnd));
-  walkHalf(b, c, std::max(yMid, yBegin), yEnd);
+
+  // A small triangle goes to the batch path whole: its rows first, then one call.
+  const SpanTarget& target = *job.target;
+  const int64_t width = ((std::max({a.x16, b.x16, c.x16}) - std::min({a.x16, b.x16, c.x16})) >> 4) + 2;
+  if (target.batch != nullptr && yEnd - yBegin <= kBatchMaxRows &&
+      width * (yEnd - yBegin) <= kBatchMaxPixels) {
+    SpanRow rows[kBatchMaxRows];
+    int count = 0;
+    walk([&](int row, int x0, int x1) { rows[count++] = SpanRow{row, x0, x1}; });
+    if (!target.batch(target, g, rows, count)) {
+      for (int i = 0; i < count; ++i) job.span(target, g, rows[i].y, rows[i].x0, rows[i].x1);
+    }
+    return SetupResult::kDrawn;
+  }
+  walk([&](int row, int x0, int x1) { job.span(target, g, row, x0, x1); });
   return SetupResult::kDrawn;
 }
 

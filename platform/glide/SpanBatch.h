@@ -1,0 +1,277 @@
+// Small triangles in one pass (SpanFast.cpp, its only includer). A small triangle has about ten
+// rows of a few pixels each; shading them row by row leaves most of every eight-lane block idle
+// and pays a row's set-up ten times. Here all the triangle's pixels are packed into one list
+// across rows and shaded eight lanes at a time, each lane carrying its own column and row:
+// perspective, texture, colour iterators, combine, chroma key and alpha test, into 16-bit
+// arrays. A second pass then goes row by row over the packed results with sixteen-lane loads of
+// the destination: depth test, blending, dithering, and the colour and depth writes.
+//
+// Every lane computes what the row paths compute for its pixel, with the same float operations
+// in the same order (the agreement tests hold the two to it bit for bit). Colour iterators are
+// evaluated in 32-bit lanes, exact when the triangle's values all fit 32 bits, which one check
+// at the corners of its bounding box decides (the iterators are linear); otherwise, or for more
+// pixels than the pack holds, the caller draws the rows one by one.
+#pragma once
+
+#include <climits>
+
+#include "SpanStages.h"
+
+namespace glide {
+namespace {
+
+#if GLIDE_X86
+
+struct alignas(32) Packed {
+  // Slack after the last pixel: the packing stores whole blocks of eight coordinates and the
+  // write pass reads whole blocks of sixteen results.
+  static constexpr int kSize = kBatchMaxPixels + 32;
+  int32_t x[kSize];
+  int32_t y[kSize];
+  uint16_t r[kSize], g[kSize], b[kSize], a[kSize];
+  uint16_t live[kSize];  // 0xFFFF: passed the chroma key and the alpha test
+  uint16_t depth[kSize];
+  int start[kBatchMaxRows];  // the first packed pixel of each row
+};
+
+GLIDE_AVX2_INLINE __m256i Load256i(const int32_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// An iterated channel (0..255) at each lane's pixel, in 32-bit wrapping arithmetic.
+GLIDE_AVX2_INLINE __m256i IteratedLanes(int32_t start, int32_t dx, int32_t dy, __m256i ix, __m256i iy) {
+  return Channel8(_mm256_add_epi32(
+      _mm256_add_epi32(_mm256_set1_epi32(start), _mm256_mullo_epi32(ix, _mm256_set1_epi32(dx))),
+      _mm256_mullo_epi32(iy, _mm256_set1_epi32(dy))));
+}
+
+using RowsWriteFn = void (*)(const SpanTarget& target, const SpanRow* rows, int count,
+                             const Packed& p);
+
+// The alpha test on eight lanes of 0..255.
+GLIDE_AVX2_INLINE __m256i AlphaTest8(int func, __m256i a, __m256i ref) {
+  const __m256i all = _mm256_set1_epi32(-1);
+  switch (func) {
+    case GR_CMP_NEVER: return _mm256_setzero_si256();
+    case GR_CMP_LESS: return _mm256_cmpgt_epi32(ref, a);
+    case GR_CMP_EQUAL: return _mm256_cmpeq_epi32(a, ref);
+    case GR_CMP_LEQUAL: return _mm256_xor_si256(_mm256_cmpgt_epi32(a, ref), all);
+    case GR_CMP_GREATER: return _mm256_cmpgt_epi32(a, ref);
+    case GR_CMP_NOTEQUAL: return _mm256_xor_si256(_mm256_cmpeq_epi32(a, ref), all);
+    case GR_CMP_GEQUAL: return _mm256_xor_si256(_mm256_cmpgt_epi32(ref, a), all);
+    default: return all;
+  }
+}
+
+// The second pass: per row, sixteen pixels at a time, the depth test against the buffer (the
+// triangle's own pixels never overlap, so testing after shading sees the same values), then
+// blending, dithering and both writes. Lanes past a row's end are dead; like the row paths' write
+// stage they read and write back up to 15 pixels past it, inside the buffers' padding.
+template <BlendKind kBlend, bool kDither, bool kSubtract, int kDepth>
+__attribute__((target("avx2"))) void RowsWriteAvx2(const SpanTarget& target, const SpanRow* rows,
+                                                   int count, const Packed& p) {
+  const DitherRows& dither = GetDitherRows();
+  const __m256i lanes = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  const __m256i sign = _mm256_set1_epi16(static_cast<short>(0x8000));
+  const bool depthWrite = kDepth >= 0 && target.state.depthMask;
+  for (int r = 0; r < count; ++r) {
+    const SpanRow& row = rows[r];
+    const ptrdiff_t rowOffset = static_cast<ptrdiff_t>(row.y) * target.stride;
+    uint16_t* colorRow = target.color + rowOffset;
+    uint16_t* auxRow = target.aux + rowOffset;
+    const int n = row.x1 - row.x0;
+    for (int i = 0; i < n; i += 16) {
+      const int x = row.x0 + i;
+      const int k = p.start[r] + i;
+      __m256i live = _mm256_and_si256(
+          Load256(p.live + k), _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(n - i)), lanes));
+      __m256i depth = _mm256_setzero_si256(), stored = _mm256_setzero_si256();
+      if constexpr (kDepth >= 0) {
+        depth = Load256(p.depth + k);
+        stored = Load256(auxRow + x);
+        // Unsigned 16-bit compares through the sign flip.
+        const __m256i d = _mm256_xor_si256(depth, sign), s = _mm256_xor_si256(stored, sign);
+        if constexpr (kDepth == GR_CMP_LESS) {
+          live = _mm256_and_si256(live, _mm256_cmpgt_epi16(s, d));
+        } else if constexpr (kDepth == GR_CMP_LEQUAL) {
+          live = _mm256_andnot_si256(_mm256_cmpgt_epi16(d, s), live);
+        } else {
+          static_assert(kDepth == GR_CMP_ALWAYS, "only LESS, LEQUAL and ALWAYS are specialised");
+        }
+      }
+      if (_mm256_testz_si256(live, live)) continue;
+      const __m256i old = Load256(colorRow + x);
+      const __m256i pixel = Finish16<kBlend, kDither, kSubtract>(
+          dither, row.y, x, Load256(p.r + k), Load256(p.g + k), Load256(p.b + k), Load256(p.a + k), old);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(colorRow + x), _mm256_blendv_epi8(old, pixel, live));
+      if (depthWrite) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(auxRow + x), _mm256_blendv_epi8(stored, depth, live));
+      }
+    }
+  }
+}
+
+template <BlendKind kBlend, bool kDither, bool kSubtract>
+RowsWriteFn PickRowsWriteDepth(int depth) {
+  switch (depth) {
+    case -1: return RowsWriteAvx2<kBlend, kDither, kSubtract, -1>;
+    case GR_CMP_LESS: return RowsWriteAvx2<kBlend, kDither, kSubtract, GR_CMP_LESS>;
+    case GR_CMP_LEQUAL: return RowsWriteAvx2<kBlend, kDither, kSubtract, GR_CMP_LEQUAL>;
+    case GR_CMP_ALWAYS: return RowsWriteAvx2<kBlend, kDither, kSubtract, GR_CMP_ALWAYS>;
+    default: return nullptr;
+  }
+}
+
+template <BlendKind kBlend>
+RowsWriteFn PickRowsWriteDither(const RenderState& st, int depth) {
+  if (st.dither == DitherMode::k4x4) {
+    return st.ditherSubtract && kBlend != BlendKind::kNone
+               ? PickRowsWriteDepth<kBlend, true, true>(depth)
+               : PickRowsWriteDepth<kBlend, true, false>(depth);
+  }
+  return PickRowsWriteDepth<kBlend, false, false>(depth);
+}
+
+// The write pass for the state, or null where it has none (2 x 2 dither, other blend factors,
+// other depth functions).
+RowsWriteFn PickRowsWrite(const RenderState& st, int depth) {
+  if (st.dither == DitherMode::k2x2) return nullptr;
+  switch (ClassifyBlend(st)) {
+    case BlendKind::kNone: return PickRowsWriteDither<BlendKind::kNone>(st, depth);
+    case BlendKind::kAlpha: return PickRowsWriteDither<BlendKind::kAlpha>(st, depth);
+    case BlendKind::kAdd: return PickRowsWriteDither<BlendKind::kAdd>(st, depth);
+    case BlendKind::kDarken: return PickRowsWriteDither<BlendKind::kDarken>(st, depth);
+    case BlendKind::kScale: return PickRowsWriteDither<BlendKind::kScale>(st, depth);
+    default: return nullptr;
+  }
+}
+
+// The first pass: packing and shading (see the top of this file).
+template <Tex kTex, bool kBilinear, Combine kCombine, bool kDepth>
+__attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const Gradients& g,
+                                               const SpanRow* rows, int count) {
+  if (count <= 0 || count > kBatchMaxRows) return count == 0;
+  alignas(32) Packed p;  // only what is written is read
+
+  // Packing: each row's columns and its row number, eight lanes per store.
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  int total = 0;
+  int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
+  __m256i lastX = _mm256_setzero_si256(), lastY = _mm256_setzero_si256();
+  for (int r = 0; r < count; ++r) {
+    const SpanRow& row = rows[r];
+    const int n = row.x1 - row.x0;
+    if (n > kBatchMaxPixels - total) return false;
+    p.start[r] = total;
+    minX = std::min(minX, row.x0);
+    maxX = std::max(maxX, row.x1 - 1);
+    minY = std::min(minY, row.y);
+    maxY = std::max(maxY, row.y);
+    lastY = _mm256_set1_epi32(row.y);
+    for (int k = 0; k < n; k += 8) {
+      lastX = _mm256_add_epi32(_mm256_set1_epi32(row.x0 + k), lanes);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(p.x + total + k), lastX);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(p.y + total + k), lastY);
+    }
+    total += n;
+  }
+  if (total == 0) return true;
+  // Lanes of the last block past the last pixel: a real pixel's coordinates (their results are
+  // dead).
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p.x + total), lastX);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p.y + total), lastY);
+
+  // Colour iterators in 32 bits: exact (in wrapping arithmetic) when every corner of the
+  // bounding box is.
+  int32_t start32[4], dx32[4], dy32[4];
+  const int64_t ixs[2] = {minX - g.xa, maxX - g.xa}, iys[2] = {minY - g.ya, maxY - g.ya};
+  for (int k = 0; k < 4; ++k) {
+    for (const int64_t ix : ixs) {
+      for (const int64_t iy : iys) {
+        const int64_t v = g.rgba[k] + ix * g.drgbaDx[k] + iy * g.drgbaDy[k];
+        if (v < INT32_MIN || v > INT32_MAX) return false;
+      }
+    }
+    start32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.rgba[k]));
+    dx32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.drgbaDx[k]));
+    dy32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.drgbaDy[k]));
+  }
+
+  const RenderState& st = target.state;
+  const __m256i xa = _mm256_set1_epi32(g.xa), ya = _mm256_set1_epi32(g.ya);
+  const __m256 w0 = _mm256_set1_ps(g.w), dwDx = _mm256_set1_ps(g.dwDx), dwDy = _mm256_set1_ps(g.dwDy);
+  const __m256 s0 = _mm256_set1_ps(g.s), dsDx = _mm256_set1_ps(g.dsDx), dsDy = _mm256_set1_ps(g.dsDy);
+  const __m256 t0 = _mm256_set1_ps(g.t), dtDx = _mm256_set1_ps(g.dtDx), dtDy = _mm256_set1_ps(g.dtDy);
+  const __m256 one = _mm256_set1_ps(1.0f), scale = _mm256_set1_ps(256.0f);
+  const __m256i key = _mm256_set1_epi32(static_cast<int>(st.chromaValue));
+  const __m256i alphaRef = _mm256_set1_epi32(static_cast<int>(st.alphaRef));
+  const __m256i word = _mm256_set1_epi32(0xFFFF);
+  for (int i = 0; i < total; i += 8) {
+    const __m256i ix = _mm256_sub_epi32(Load256i(p.x + i), xa);
+    const __m256i iy = _mm256_sub_epi32(Load256i(p.y + i), ya);
+    const __m256 fx = _mm256_cvtepi32_ps(ix), fy = _mm256_cvtepi32_ps(iy);
+    // (start + row * dy) + column * dx, as the rows' perspective stage computes it.
+    const __m256 w = _mm256_add_ps(_mm256_add_ps(w0, _mm256_mul_ps(fy, dwDy)), _mm256_mul_ps(fx, dwDx));
+    const __m256 sw = _mm256_add_ps(_mm256_add_ps(s0, _mm256_mul_ps(fy, dsDy)), _mm256_mul_ps(fx, dsDx));
+    const __m256 tw = _mm256_add_ps(_mm256_add_ps(t0, _mm256_mul_ps(fy, dtDy)), _mm256_mul_ps(fx, dtDx));
+    if constexpr (kDepth) Store16(p.depth + i, WDepth8(w));
+    const __m256 inv = _mm256_div_ps(one, w);
+    const __m256i positive = _mm256_castps_si256(_mm256_cmp_ps(w, _mm256_setzero_ps(), _CMP_GT_OQ));
+    const __m256i s = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(sw, inv), scale)), positive);
+    const __m256i t = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(tw, inv), scale)), positive);
+    const Taps tex = Sample8<kTex, kBilinear>(target, s, t);
+    const Taps it{IteratedLanes(start32[0], dx32[0], dy32[0], ix, iy),
+                  IteratedLanes(start32[1], dx32[1], dy32[1], ix, iy),
+                  IteratedLanes(start32[2], dx32[2], dy32[2], ix, iy),
+                  IteratedLanes(start32[3], dx32[3], dy32[3], ix, iy)};
+    const Taps out = Combine8<kCombine>(tex, it);
+    __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(total - i), lanes);
+    if (st.chromaKey) {
+      const __m256i other = _mm256_or_si256(
+          _mm256_or_si256(_mm256_slli_epi32(tex.r, 16), _mm256_slli_epi32(tex.g, 8)), tex.b);
+      live = _mm256_andnot_si256(_mm256_cmpeq_epi32(other, key), live);
+    }
+    if (st.alphaTestFunc != GR_CMP_ALWAYS) {
+      live = _mm256_and_si256(live, AlphaTest8(st.alphaTestFunc, out.a, alphaRef));
+    }
+    Store16(p.r + i, out.r);
+    Store16(p.g + i, out.g);
+    Store16(p.b + i, out.b);
+    Store16(p.a + i, out.a);
+    Store16(p.live + i, _mm256_and_si256(live, word));
+  }
+  // Sixteen dead, defined lanes after the last block for the write pass's whole blocks.
+  const int end = (total + 7) & ~7;
+  const __m256i zero = _mm256_setzero_si256();
+  for (uint16_t* array : {p.r, p.g, p.b, p.a, p.live, p.depth}) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(array + end), zero);
+  }
+  reinterpret_cast<RowsWriteFn>(target.rowsWrite)(target, rows, count, p);
+  return true;
+}
+
+template <Tex kTex, bool kBilinear, Combine kCombine>
+BatchFn PickBatchDepth(bool depth) {
+  return depth ? BatchAvx2<kTex, kBilinear, kCombine, true> : BatchAvx2<kTex, kBilinear, kCombine, false>;
+}
+
+template <Tex kTex, bool kBilinear>
+BatchFn PickBatchCombine(Combine combine, bool depth) {
+  switch (combine) {
+    case Combine::kTexAddItrgbIterAlpha: return PickBatchDepth<kTex, kBilinear, Combine::kTexAddItrgbIterAlpha>(depth);
+    case Combine::kTexAddItrgbTexTimesIterAlpha: return PickBatchDepth<kTex, kBilinear, Combine::kTexAddItrgbTexTimesIterAlpha>(depth);
+    case Combine::kDisplayDefault: return PickBatchDepth<kTex, kBilinear, Combine::kDisplayDefault>(depth);
+    default: return nullptr;
+  }
+}
+
+template <Tex kTex>
+BatchFn PickBatch(bool bilinear, Combine combine, bool depth) {
+  return bilinear ? PickBatchCombine<kTex, true>(combine, depth)
+                  : PickBatchCombine<kTex, false>(combine, depth);
+}
+
+#endif
+
+}  // namespace
+}  // namespace glide
