@@ -34,7 +34,7 @@ struct SpanTarget;
 
 // One covered row of a triangle: pixels [x0, x1) of buffer row y.
 struct SpanRow {
-  int y = 0, x0 = 0, x1 = 0;
+  int y, x0, x1;
 };
 
 // The most rows, and pixels, a small triangle's batch takes.

@@ -1,7 +1,7 @@
 // Small triangles in one pass (SpanFast.cpp, its only includer). A small triangle has about ten
 // rows of a few pixels each; shading them row by row leaves most of every eight-lane block idle
 // and pays a row's set-up ten times. Here all the triangle's pixels are packed into one list
-// across rows and shaded eight lanes at a time, each lane carrying its own column and row:
+// across rows and shaded sixteen lanes at a time, each lane carrying its own column and row:
 // perspective, texture, colour iterators, combine, chroma key and alpha test, into 16-bit
 // arrays. A second pass then goes row by row over the packed results with sixteen-lane loads of
 // the destination: depth test, blending, dithering, and the colour and depth writes.
@@ -38,29 +38,78 @@ GLIDE_AVX2_INLINE __m256i Load256i(const int32_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// An iterated channel (0..255) at each lane's pixel, in 32-bit wrapping arithmetic.
-GLIDE_AVX2_INLINE __m256i IteratedLanes(int32_t start, int32_t dx, int32_t dy, __m256i ix, __m256i iy) {
-  return Channel8(_mm256_add_epi32(
-      _mm256_add_epi32(_mm256_set1_epi32(start), _mm256_mullo_epi32(ix, _mm256_set1_epi32(dx))),
-      _mm256_mullo_epi32(iy, _mm256_set1_epi32(dy))));
-}
-
 using RowsWriteFn = void (*)(const SpanTarget& target, const SpanRow* rows, int count,
                              const Packed& p);
 
-// The alpha test on eight lanes of 0..255.
-GLIDE_AVX2_INLINE __m256i AlphaTest8(int func, __m256i a, __m256i ref) {
-  const __m256i all = _mm256_set1_epi32(-1);
+// The alpha test on sixteen 16-bit lanes of 0..255.
+GLIDE_AVX2_INLINE __m256i AlphaTest16(int func, __m256i a, __m256i ref) {
+  const __m256i all = _mm256_set1_epi16(-1);
   switch (func) {
     case GR_CMP_NEVER: return _mm256_setzero_si256();
-    case GR_CMP_LESS: return _mm256_cmpgt_epi32(ref, a);
-    case GR_CMP_EQUAL: return _mm256_cmpeq_epi32(a, ref);
-    case GR_CMP_LEQUAL: return _mm256_xor_si256(_mm256_cmpgt_epi32(a, ref), all);
-    case GR_CMP_GREATER: return _mm256_cmpgt_epi32(a, ref);
-    case GR_CMP_NOTEQUAL: return _mm256_xor_si256(_mm256_cmpeq_epi32(a, ref), all);
-    case GR_CMP_GEQUAL: return _mm256_xor_si256(_mm256_cmpgt_epi32(ref, a), all);
+    case GR_CMP_LESS: return _mm256_cmpgt_epi16(ref, a);
+    case GR_CMP_EQUAL: return _mm256_cmpeq_epi16(a, ref);
+    case GR_CMP_LEQUAL: return _mm256_xor_si256(_mm256_cmpgt_epi16(a, ref), all);
+    case GR_CMP_GREATER: return _mm256_cmpgt_epi16(a, ref);
+    case GR_CMP_NOTEQUAL: return _mm256_xor_si256(_mm256_cmpeq_epi16(a, ref), all);
+    case GR_CMP_GEQUAL: return _mm256_xor_si256(_mm256_cmpgt_epi16(ref, a), all);
     default: return all;
   }
+}
+
+GLIDE_AVX2_INLINE void Store256(uint16_t* p, __m256i v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+// Eight lanes' pixel offsets from vertex A, 1/W and the texel coordinates.
+struct LaneSetup {
+  __m256i ix, iy;
+  __m256 w;
+  __m256i s, t;
+};
+
+// A triangle's plane equations broadcast to eight lanes (colour iterators in 32 bits).
+struct PackedGradients {
+  __m256i xa, ya;
+  __m256 w0, dwDx, dwDy, s0, dsDx, dsDy, t0, dtDx, dtDy;
+  int32_t start[4], dx[4], dy[4];
+
+  GLIDE_AVX2_INLINE PackedGradients(const Gradients& g, const int32_t (&start32)[4],
+                                    const int32_t (&dx32)[4], const int32_t (&dy32)[4])
+      : xa(_mm256_set1_epi32(g.xa)), ya(_mm256_set1_epi32(g.ya)),
+        w0(_mm256_set1_ps(g.w)), dwDx(_mm256_set1_ps(g.dwDx)), dwDy(_mm256_set1_ps(g.dwDy)),
+        s0(_mm256_set1_ps(g.s)), dsDx(_mm256_set1_ps(g.dsDx)), dsDy(_mm256_set1_ps(g.dsDy)),
+        t0(_mm256_set1_ps(g.t)), dtDx(_mm256_set1_ps(g.dtDx)), dtDy(_mm256_set1_ps(g.dtDy)) {
+    for (int k = 0; k < 4; ++k) {
+      start[k] = start32[k];
+      dx[k] = dx32[k];
+      dy[k] = dy32[k];
+    }
+  }
+
+  // Iterated channel k (0..255) at each lane's pixel, in 32-bit wrapping arithmetic.
+  GLIDE_AVX2_INLINE __m256i Iterated(int k, const LaneSetup& l) const {
+    return Channel8(_mm256_add_epi32(
+        _mm256_add_epi32(_mm256_set1_epi32(start[k]), _mm256_mullo_epi32(l.ix, _mm256_set1_epi32(dx[k]))),
+        _mm256_mullo_epi32(l.iy, _mm256_set1_epi32(dy[k]))));
+  }
+};
+
+// (start + row * dy) + column * dx per lane, as the rows' perspective stage computes it, then
+// the perspective division.
+GLIDE_AVX2_INLINE LaneSetup SetUpLanes(const PackedGradients& pg, __m256i x, __m256i y) {
+  LaneSetup l;
+  l.ix = _mm256_sub_epi32(x, pg.xa);
+  l.iy = _mm256_sub_epi32(y, pg.ya);
+  const __m256 fx = _mm256_cvtepi32_ps(l.ix), fy = _mm256_cvtepi32_ps(l.iy);
+  l.w = _mm256_add_ps(_mm256_add_ps(pg.w0, _mm256_mul_ps(fy, pg.dwDy)), _mm256_mul_ps(fx, pg.dwDx));
+  const __m256 sw = _mm256_add_ps(_mm256_add_ps(pg.s0, _mm256_mul_ps(fy, pg.dsDy)), _mm256_mul_ps(fx, pg.dsDx));
+  const __m256 tw = _mm256_add_ps(_mm256_add_ps(pg.t0, _mm256_mul_ps(fy, pg.dtDy)), _mm256_mul_ps(fx, pg.dtDx));
+  const __m256 inv = _mm256_div_ps(_mm256_set1_ps(1.0f), l.w);
+  const __m256 scale = _mm256_set1_ps(256.0f);
+  const __m256i positive = _mm256_castps_si256(_mm256_cmp_ps(l.w, _mm256_setzero_ps(), _CMP_GT_OQ));
+  l.s = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(sw, inv), scale)), positive);
+  l.t = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(tw, inv), scale)), positive);
+  return l;
 }
 
 // The second pass: per row, sixteen pixels at a time, the depth test against the buffer (the
@@ -178,8 +227,10 @@ __attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const G
   if (total == 0) return true;
   // Lanes of the last block past the last pixel: a real pixel's coordinates (their results are
   // dead).
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p.x + total), lastX);
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p.y + total), lastY);
+  for (int k = total; k < total + 16; k += 8) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p.x + k), lastX);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p.y + k), lastY);
+  }
 
   // Colour iterators in 32 bits: exact (in wrapping arithmetic) when every corner of the
   // bounding box is.
@@ -198,54 +249,48 @@ __attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const G
   }
 
   const RenderState& st = target.state;
-  const __m256i xa = _mm256_set1_epi32(g.xa), ya = _mm256_set1_epi32(g.ya);
-  const __m256 w0 = _mm256_set1_ps(g.w), dwDx = _mm256_set1_ps(g.dwDx), dwDy = _mm256_set1_ps(g.dwDy);
-  const __m256 s0 = _mm256_set1_ps(g.s), dsDx = _mm256_set1_ps(g.dsDx), dsDy = _mm256_set1_ps(g.dsDy);
-  const __m256 t0 = _mm256_set1_ps(g.t), dtDx = _mm256_set1_ps(g.dtDx), dtDy = _mm256_set1_ps(g.dtDy);
-  const __m256 one = _mm256_set1_ps(1.0f), scale = _mm256_set1_ps(256.0f);
-  const __m256i key = _mm256_set1_epi32(static_cast<int>(st.chromaValue));
-  const __m256i alphaRef = _mm256_set1_epi32(static_cast<int>(st.alphaRef));
+  const PackedGradients pg(g, start32, dx32, dy32);
+  const __m256i keyR = _mm256_set1_epi16(static_cast<short>((st.chromaValue >> 16) & 0xFF));
+  const __m256i keyG = _mm256_set1_epi16(static_cast<short>((st.chromaValue >> 8) & 0xFF));
+  const __m256i keyB = _mm256_set1_epi16(static_cast<short>(st.chromaValue & 0xFF));
+  const __m256i alphaRef = _mm256_set1_epi16(static_cast<short>(st.alphaRef));
   const __m256i word = _mm256_set1_epi32(0xFFFF);
-  for (int i = 0; i < total; i += 8) {
-    const __m256i ix = _mm256_sub_epi32(Load256i(p.x + i), xa);
-    const __m256i iy = _mm256_sub_epi32(Load256i(p.y + i), ya);
-    const __m256 fx = _mm256_cvtepi32_ps(ix), fy = _mm256_cvtepi32_ps(iy);
-    // (start + row * dy) + column * dx, as the rows' perspective stage computes it.
-    const __m256 w = _mm256_add_ps(_mm256_add_ps(w0, _mm256_mul_ps(fy, dwDy)), _mm256_mul_ps(fx, dwDx));
-    const __m256 sw = _mm256_add_ps(_mm256_add_ps(s0, _mm256_mul_ps(fy, dsDy)), _mm256_mul_ps(fx, dsDx));
-    const __m256 tw = _mm256_add_ps(_mm256_add_ps(t0, _mm256_mul_ps(fy, dtDy)), _mm256_mul_ps(fx, dtDx));
-    if constexpr (kDepth) Store16(p.depth + i, WDepth8(w));
-    const __m256 inv = _mm256_div_ps(one, w);
-    const __m256i positive = _mm256_castps_si256(_mm256_cmp_ps(w, _mm256_setzero_ps(), _CMP_GT_OQ));
-    const __m256i s = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(sw, inv), scale)), positive);
-    const __m256i t = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(tw, inv), scale)), positive);
-    const Taps tex = Sample8<kTex, kBilinear>(target, s, t);
-    const Taps it{IteratedLanes(start32[0], dx32[0], dy32[0], ix, iy),
-                  IteratedLanes(start32[1], dx32[1], dy32[1], ix, iy),
-                  IteratedLanes(start32[2], dx32[2], dy32[2], ix, iy),
-                  IteratedLanes(start32[3], dx32[3], dy32[3], ix, iy)};
-    const Taps out = Combine8<kCombine>(tex, it);
-    __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(total - i), lanes);
+  for (int i = 0; i < total; i += 16) {
+    // Two halves of eight in 32-bit lanes, then sixteen 16-bit lanes (packus order) from the
+    // texture on; Natural16 stores them in pixel order.
+    const LaneSetup lo = SetUpLanes(pg, Load256i(p.x + i), Load256i(p.y + i));
+    const LaneSetup hi = SetUpLanes(pg, Load256i(p.x + i + 8), Load256i(p.y + i + 8));
+    if constexpr (kDepth) {
+      Store256(p.depth + i, Natural16(Pack16(WDepth8(lo.w), WDepth8(hi.w))));
+    }
+    const Taps16 tex = Sample16<kTex, kBilinear>(target, lo.s, hi.s, lo.t, hi.t);
+    Taps16 it;
+    it.r = Pack16(pg.Iterated(0, lo), pg.Iterated(0, hi));
+    it.g = Pack16(pg.Iterated(1, lo), pg.Iterated(1, hi));
+    it.b = Pack16(pg.Iterated(2, lo), pg.Iterated(2, hi));
+    it.a = Pack16(pg.Iterated(3, lo), pg.Iterated(3, hi));
+    const Taps16 out = Combine16<kCombine>(tex, it);
+    __m256i live = Pack16(_mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(total - i), lanes), word),
+                          _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(total - i - 8), lanes), word));
     if (st.chromaKey) {
-      const __m256i other = _mm256_or_si256(
-          _mm256_or_si256(_mm256_slli_epi32(tex.r, 16), _mm256_slli_epi32(tex.g, 8)), tex.b);
-      live = _mm256_andnot_si256(_mm256_cmpeq_epi32(other, key), live);
+      const __m256i keyed = _mm256_and_si256(
+          _mm256_and_si256(_mm256_cmpeq_epi16(tex.r, keyR), _mm256_cmpeq_epi16(tex.g, keyG)),
+          _mm256_cmpeq_epi16(tex.b, keyB));
+      live = _mm256_andnot_si256(keyed, live);
     }
     if (st.alphaTestFunc != GR_CMP_ALWAYS) {
-      live = _mm256_and_si256(live, AlphaTest8(st.alphaTestFunc, out.a, alphaRef));
+      live = _mm256_and_si256(live, AlphaTest16(st.alphaTestFunc, out.a, alphaRef));
     }
-    Store16(p.r + i, out.r);
-    Store16(p.g + i, out.g);
-    Store16(p.b + i, out.b);
-    Store16(p.a + i, out.a);
-    Store16(p.live + i, _mm256_and_si256(live, word));
+    Store256(p.r + i, Natural16(out.r));
+    Store256(p.g + i, Natural16(out.g));
+    Store256(p.b + i, Natural16(out.b));
+    Store256(p.a + i, Natural16(out.a));
+    Store256(p.live + i, Natural16(live));
   }
   // Sixteen dead, defined lanes after the last block for the write pass's whole blocks.
-  const int end = (total + 7) & ~7;
+  const int end = (total + 15) & ~15;
   const __m256i zero = _mm256_setzero_si256();
-  for (uint16_t* array : {p.r, p.g, p.b, p.a, p.live, p.depth}) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(array + end), zero);
-  }
+  for (uint16_t* array : {p.r, p.g, p.b, p.a, p.live, p.depth}) Store256(array + end, zero);
   reinterpret_cast<RowsWriteFn>(target.rowsWrite)(target, rows, count, p);
   return true;
 }

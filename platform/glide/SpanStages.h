@@ -484,6 +484,30 @@ GLIDE_AVX2_INLINE Taps Combine8(const Taps& tex, const Taps& it) {
   return out;
 }
 
+// The same on sixteen 16-bit lanes.
+template <Combine kCombine>
+GLIDE_AVX2_INLINE Taps16 Combine16(const Taps16& tex, const Taps16& it) {
+  const __m256i top = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1);
+  Taps16 out;
+  if constexpr (kCombine == Combine::kDisplayDefault) {
+    const __m256i f = _mm256_add_epi16(it.a, one);
+    out.r = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.r, f), 8), it.r), top);
+    out.g = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.g, f), 8), it.g), top);
+    out.b = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.b, f), 8), it.b), top);
+    out.a = it.a;
+  } else {
+    out.r = _mm256_min_epu16(_mm256_add_epi16(tex.r, it.r), top);
+    out.g = _mm256_min_epu16(_mm256_add_epi16(tex.g, it.g), top);
+    out.b = _mm256_min_epu16(_mm256_add_epi16(tex.b, it.b), top);
+    if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
+      out.a = it.a;
+    } else {
+      out.a = _mm256_srli_epi16(_mm256_mullo_epi16(tex.a, _mm256_add_epi16(it.a, one)), 8);
+    }
+  }
+  return out;
+}
+
 template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
 __attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const Gradients& g,
                                                int y, int x0, int n, Chunk& c) {
@@ -569,7 +593,6 @@ __attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const G
     }
   } else {
     // Longer spans: sixteen pixels at a time in 16-bit lanes.
-    const __m256i top = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1);
     const __m256i keyR = _mm256_set1_epi16(static_cast<short>((st.chromaValue >> 16) & 0xFF));
     const __m256i keyG = _mm256_set1_epi16(static_cast<short>((st.chromaValue >> 8) & 0xFF));
     const __m256i keyB = _mm256_set1_epi16(static_cast<short>(st.chromaValue & 0xFF));
@@ -597,27 +620,11 @@ __attribute__((target("avx2"))) void ShadeAvx2(const SpanTarget& target, const G
         ib = Natural16(Load256(c.b + i));
         ia = Natural16(Load256(c.a + i));
       }
-      __m256i r, gg, b, a;
-      if constexpr (kCombine == Combine::kDisplayDefault) {
-        const __m256i f = _mm256_add_epi16(ia, one);
-        r = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.r, f), 8), ir), top);
-        gg = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.g, f), 8), ig), top);
-        b = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.b, f), 8), ib), top);
-        a = ia;
-      } else {
-        r = _mm256_min_epu16(_mm256_add_epi16(tex.r, ir), top);
-        gg = _mm256_min_epu16(_mm256_add_epi16(tex.g, ig), top);
-        b = _mm256_min_epu16(_mm256_add_epi16(tex.b, ib), top);
-        if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
-          a = ia;
-        } else {
-          a = _mm256_srli_epi16(_mm256_mullo_epi16(tex.a, _mm256_add_epi16(ia, one)), 8);
-        }
-      }
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.r + i), Natural16(r));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.g + i), Natural16(gg));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.b + i), Natural16(b));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.a + i), Natural16(a));
+      const Taps16 out = Combine16<kCombine>(tex, {ir, ig, ib, ia});
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.r + i), Natural16(out.r));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.g + i), Natural16(out.g));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.b + i), Natural16(out.b));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(c.a + i), Natural16(out.a));
       if (st.chromaKey) {
         const __m256i keyed = _mm256_and_si256(
             _mm256_and_si256(_mm256_cmpeq_epi16(tex.r, keyR), _mm256_cmpeq_epi16(tex.g, keyG)),

@@ -6,18 +6,31 @@
 
 namespace glide {
 
-bool ToFixed12_4(float v, int32_t& out) {
+namespace {
+
+// Beyond +-2048 pixels: from double precision, where the remainder keeps the low 16 bits exact.
+bool ToFixed12_4Wide(float v, int32_t& out) {
   if (!std::isfinite(v)) return false;
   const double scaled = static_cast<double>(v) * 16.0;  // exact
   int64_t bits;
   if (std::fabs(scaled) < 9.0e18) {
     bits = static_cast<int64_t>(scaled);  // truncates toward zero
   } else {
-    // Beyond int64: the remainder is exact and keeps the low 16 bits' worth.
     bits = static_cast<int64_t>(std::fmod(std::trunc(scaled), 65536.0));
   }
   out = static_cast<int16_t>(static_cast<uint16_t>(bits & 0xFFFF));
   return true;
+}
+
+}  // namespace
+
+bool ToFixed12_4(float v, int32_t& out) {
+  // Within +-2048 pixels the product is exact in float and fits the register as it is.
+  if (std::fabs(v) < 2048.0f) {
+    out = static_cast<int32_t>(v * 16.0f);
+    return true;
+  }
+  return ToFixed12_4Wide(v, out);  // NaN lands here too
 }
 
 namespace {
@@ -46,13 +59,13 @@ class EdgeWalker {
     dr_ = delta - dq_ * m_;
   }
   int64_t Column() const { return q_; }
+  // Without a branch: edges step by a fraction of a column, so its carry is unpredictable.
   void Step() {
     q_ += dq_;
     r_ -= dr_;
-    if (r_ < 0) {
-      r_ += m_;
-      ++q_;
-    }
+    const int64_t borrow = r_ >> 63;  // -1 when the remainder went below zero
+    r_ += m_ & borrow;
+    q_ -= borrow;
   }
 
  private:
@@ -64,7 +77,7 @@ constexpr int kParams = 8;  // r, g, b, a, ooz, oow, sow, tow
 struct Vert {
   const GrVertex* v;
   int32_t x16, y16;
-  float p[kParams];  // the parameters in slope order
+  float p[kParams];  // the parameters in slope order, loaded once the vertices are sorted
 };
 
 void LoadParams(Vert& vert) {
@@ -137,11 +150,14 @@ void BuildGradients(const Vert& a, const Slopes& sl, Gradients& g) {
 
 SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVertex& vb,
                          const GrVertex& vc, const Slopes* planar, Slopes* slopesOut) {
-  Vert v[3] = {{&va, 0, 0, {}}, {&vb, 0, 0, {}}, {&vc, 0, 0, {}}};
-  for (Vert& p : v) {
+  struct Corner {
+    const GrVertex* v;
+    int32_t x16, y16;
+  };
+  Corner k[3] = {{&va, 0, 0}, {&vb, 0, 0}, {&vc, 0, 0}};
+  for (Corner& p : k) {
     if (!ToFixed12_4(p.v->x, p.x16) || !ToFixed12_4(p.v->y, p.y16)) return SetupResult::kInvalid;
   }
-
   // Glide's area with the caller's vertex order decides culling; zero area draws nothing.
   const float area = (va.x - vb.x) * (vb.y - vc.y) - (vb.x - vc.x) * (va.y - vb.y);
   if (!(area != 0.0f) || !std::isfinite(area)) return SetupResult::kZeroArea;
@@ -151,10 +167,16 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   }
 
   // Sort by 12.4 y (stable): A topmost, C bottom.
-  if (v[1].y16 < v[0].y16) std::swap(v[0], v[1]);
-  if (v[2].y16 < v[1].y16) std::swap(v[1], v[2]);
-  if (v[1].y16 < v[0].y16) std::swap(v[0], v[1]);
-  for (Vert& p : v) LoadParams(p);
+  if (k[1].y16 < k[0].y16) std::swap(k[0], k[1]);
+  if (k[2].y16 < k[1].y16) std::swap(k[1], k[2]);
+  if (k[1].y16 < k[0].y16) std::swap(k[0], k[1]);
+  Vert v[3];
+  for (int i = 0; i < 3; ++i) {
+    v[i].v = k[i].v;
+    v[i].x16 = k[i].x16;
+    v[i].y16 = k[i].y16;
+    LoadParams(v[i]);
+  }
   const Vert &a = v[0], &b = v[1], &c = v[2];
 
   Slopes slopes;
@@ -203,17 +225,18 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
     auto walkHalf = [&](const Vert& top, const Vert& bottom, int64_t from, int64_t to) {
       if (from >= to) return;
       EdgeWalker shortEdge(top.x16, top.y16, bottom.x16, bottom.y16, 16 * from + 8);
+      EdgeWalker& leftEdge = longLeft ? longEdge : shortEdge;
+      EdgeWalker& rightEdge = longLeft ? shortEdge : longEdge;
+      const int64_t minX = clip.minX, maxX = clip.maxX;
       for (int64_t y = from; y < to; ++y) {
-        const int64_t left = longLeft ? longEdge.Column() : shortEdge.Column();
-        const int64_t right = longLeft ? shortEdge.Column() : longEdge.Column();
-        const int64_t x0 = std::max<int64_t>(left, clip.minX);
-        const int64_t x1 = std::min<int64_t>(right, clip.maxX);
+        const int64_t x0 = std::max(leftEdge.Column(), minX);
+        const int64_t x1 = std::min(rightEdge.Column(), maxX);
         if (x0 < x1) {
           const int row = flip ? lastRow - static_cast<int>(y) : static_cast<int>(y);
           emit(row, static_cast<int>(x0), static_cast<int>(x1));
         }
-        longEdge.Step();
-        shortEdge.Step();
+        leftEdge.Step();
+        rightEdge.Step();
       }
     };
     walkHalf(a, b, yBegin, std::min(yMid, yEnd));
