@@ -248,6 +248,15 @@ __attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const G
     dy32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.drgbaDy[k]));
   }
 
+  // Flat colour and alpha (the objects' usual case): the same channels at every pixel.
+  bool flat = true;
+  for (int k = 0; k < 4; ++k) flat = flat && dx32[k] == 0 && dy32[k] == 0;
+  auto flatChannel = [&](int k) {
+    return static_cast<short>(IteratedChannel(static_cast<int64_t>(start32[k])));
+  };
+  const Taps16 flatColour{_mm256_set1_epi16(flatChannel(0)), _mm256_set1_epi16(flatChannel(1)),
+                          _mm256_set1_epi16(flatChannel(2)), _mm256_set1_epi16(flatChannel(3))};
+
   const RenderState& st = target.state;
   const PackedGradients pg(g, start32, dx32, dy32);
   const __m256i keyR = _mm256_set1_epi16(static_cast<short>((st.chromaValue >> 16) & 0xFF));
@@ -264,11 +273,13 @@ __attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const G
       Store256(p.depth + i, Natural16(Pack16(WDepth8(lo.w), WDepth8(hi.w))));
     }
     const Taps16 tex = Sample16<kTex, kBilinear>(target, lo.s, hi.s, lo.t, hi.t);
-    Taps16 it;
-    it.r = Pack16(pg.Iterated(0, lo), pg.Iterated(0, hi));
-    it.g = Pack16(pg.Iterated(1, lo), pg.Iterated(1, hi));
-    it.b = Pack16(pg.Iterated(2, lo), pg.Iterated(2, hi));
-    it.a = Pack16(pg.Iterated(3, lo), pg.Iterated(3, hi));
+    Taps16 it = flatColour;
+    if (!flat) {
+      it.r = Pack16(pg.Iterated(0, lo), pg.Iterated(0, hi));
+      it.g = Pack16(pg.Iterated(1, lo), pg.Iterated(1, hi));
+      it.b = Pack16(pg.Iterated(2, lo), pg.Iterated(2, hi));
+      it.a = Pack16(pg.Iterated(3, lo), pg.Iterated(3, hi));
+    }
     const Taps16 out = Combine16<kCombine>(tex, it);
     __m256i live = Pack16(_mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(total - i), lanes), word),
                           _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(total - i - 8), lanes), word));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <utility>
 
 namespace glide {
@@ -42,6 +44,9 @@ int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
 }
 int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
 
+// The first row (or column) whose centre lies at or after a 12.4 coordinate: ceil((v - 8) / 16).
+int64_t FirstCentreAtOrAfter(int64_t v) { return (v + 7) >> 4; }
+
 // The first pixel column whose centre lies on or right of an edge at successive row centres:
 // x = ceil((X - 8) / 16) with X the edge's 12.4 x at the row's centre, kept exact with an
 // integer quotient and remainder.
@@ -72,24 +77,46 @@ class EdgeWalker {
   int64_t m_, q_, r_, dq_, dr_;
 };
 
-constexpr int kParams = 8;  // r, g, b, a, ooz, oow, sow, tow
+// The iterated parameters in the vertex's own order: r, g, b, ooz, a, oow, sow, tow.
+// Rows between two edges, cut to the clip window's columns and mapped to buffer rows.
+struct RowWalk {
+  int64_t minX, maxX;
+  int rowBase, rowStep;  // buffer row = rowBase + rowStep * y
+
+  // Rows [from, to); both edges are left where the walk ends.
+  template <typename Emit>
+  void Walk(EdgeWalker& left, EdgeWalker& right, int64_t from, int64_t to, Emit& emit) const {
+    EdgeWalker l = left, r = right;  // in registers
+    for (int64_t y = from; y < to; ++y) {
+      const int64_t x0 = std::max(l.Column(), minX);
+      const int64_t x1 = std::min(r.Column(), maxX);
+      if (x0 < x1) emit(rowBase + rowStep * static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1));
+      l.Step();
+      r.Step();
+    }
+    left = l;
+    right = r;
+  }
+};
+
+constexpr int kParams = 8;
+enum Param { kR = 0, kG = 1, kB = 2, kOoz = 3, kA = 4, kOow = 5, kSow = 6, kTow = 7 };
+static_assert(offsetof(GrVertex, g) == offsetof(GrVertex, r) + 4 && offsetof(GrVertex, b) == offsetof(GrVertex, r) + 8 &&
+              offsetof(GrVertex, ooz) == offsetof(GrVertex, r) + 12 && offsetof(GrVertex, a) == offsetof(GrVertex, r) + 16 &&
+              offsetof(GrVertex, oow) == offsetof(GrVertex, r) + 20 &&
+              offsetof(GrVertex, tmuvtx) == offsetof(GrVertex, r) + 24 &&
+              offsetof(GrTmuVertex, sow) == 0 && offsetof(GrTmuVertex, tow) == 4,
+              "GrVertex holds the iterated parameters one after another");
 
 struct Vert {
   const GrVertex* v;
   int32_t x16, y16;
-  float p[kParams];  // the parameters in slope order, loaded once the vertices are sorted
+  float p[kParams];  // loaded once the vertices are sorted
 };
 
 void LoadParams(Vert& vert) {
-  const GrVertex& v = *vert.v;
-  vert.p[0] = v.r;
-  vert.p[1] = v.g;
-  vert.p[2] = v.b;
-  vert.p[3] = v.a;
-  vert.p[4] = v.ooz;
-  vert.p[5] = v.oow;  // W of the depth buffer and of the perspective divide
-  vert.p[6] = v.tmuvtx[0].sow;
-  vert.p[7] = v.tmuvtx[0].tow;
+  std::memcpy(vert.p, reinterpret_cast<const unsigned char*>(vert.v) + offsetof(GrVertex, r),
+              sizeof vert.p);
 }
 
 // Float to a 64-bit fixed value, saturating (NaN gives 0).
@@ -119,31 +146,33 @@ void BuildGradients(const Vert& a, const Slopes& sl, Gradients& g) {
   g.xa = a.x16 >> 4;
   g.ya = a.y16 >> 4;
   const int dxs = 8 - (a.x16 & 15), dys = 8 - (a.y16 & 15);  // 1/16 pixel
-  for (int i = 0; i < 4; ++i) {
+  constexpr Param kColour[4] = {kR, kG, kB, kA};
+  for (int k = 0; k < 4; ++k) {
+    const int i = kColour[k];
     const int64_t start = ToFixed(a.p[i], 4096.0);
     const int64_t dx = ToFixed(sl.dx[i], 4096.0), dy = ToFixed(sl.dy[i], 4096.0);
-    g.rgba[i] = start + ((dxs * dx + dys * dy) >> 4);
-    g.drgbaDx[i] = dx;
-    g.drgbaDy[i] = dy;
+    g.rgba[k] = start + ((dxs * dx + dys * dy) >> 4);
+    g.drgbaDx[k] = dx;
+    g.drgbaDy[k] = dy;
   }
   {
-    const int64_t start = ToFixed(a.p[4], 4096.0);
-    const int64_t dx = ToFixed(sl.dx[4], 4096.0), dy = ToFixed(sl.dy[4], 4096.0);
+    const int64_t start = ToFixed(a.p[kOoz], 4096.0);
+    const int64_t dx = ToFixed(sl.dx[kOoz], 4096.0), dy = ToFixed(sl.dy[kOoz], 4096.0);
     g.z = start + ((dxs * dx + dys * dy) >> 4);
     g.dzDx = dx;
     g.dzDy = dy;
   }
   const float fdx = static_cast<float>(dxs) / 16.0f, fdy = static_cast<float>(dys) / 16.0f;
   auto floatStart = [&](int i) { return a.p[i] + fdx * sl.dx[i] + fdy * sl.dy[i]; };
-  g.w = floatStart(5);
-  g.dwDx = sl.dx[5];
-  g.dwDy = sl.dy[5];
-  g.s = floatStart(6);
-  g.dsDx = sl.dx[6];
-  g.dsDy = sl.dy[6];
-  g.t = floatStart(7);
-  g.dtDx = sl.dx[7];
-  g.dtDy = sl.dy[7];
+  g.w = floatStart(kOow);  // W of the depth buffer and of the perspective divide
+  g.dwDx = sl.dx[kOow];
+  g.dwDy = sl.dy[kOow];
+  g.s = floatStart(kSow);
+  g.dsDx = sl.dx[kSow];
+  g.dsDy = sl.dy[kSow];
+  g.t = floatStart(kTow);
+  g.dtDx = sl.dx[kTow];
+  g.dtDy = sl.dy[kTow];
 }
 
 }  // namespace
@@ -214,33 +243,27 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   // The clip window counts rows from the top of the screen whatever the origin.
   const int clipTop = flip ? lastRow + 1 - clip.maxY : clip.minY;
   const int clipBottom = flip ? lastRow + 1 - clip.minY : clip.maxY;
-  const int64_t yBegin = std::max<int64_t>(CeilDiv(a.y16 - 8, 16), clipTop);
-  const int64_t yMid = CeilDiv(b.y16 - 8, 16);
-  const int64_t yEnd = std::min<int64_t>(CeilDiv(c.y16 - 8, 16), clipBottom);
+  const int64_t yBegin = std::max<int64_t>(FirstCentreAtOrAfter(a.y16), clipTop);
+  const int64_t yMid = FirstCentreAtOrAfter(b.y16);
+  const int64_t yEnd = std::min<int64_t>(FirstCentreAtOrAfter(c.y16), clipBottom);
   if (yBegin >= yEnd) return SetupResult::kDrawn;
 
-  // Rows go to `emit` as (buffer row, x0, x1) with x0 < x1.
+  // Rows go to `emit` as (buffer row, x0, x1) with x0 < x1: the long edge A-C against A-B,
+  // then against B-C.
+  const RowWalk rowWalk{clip.minX, clip.maxX, flip ? lastRow : 0, flip ? -1 : 1};
   auto walk = [&](auto&& emit) {
     EdgeWalker longEdge(a.x16, a.y16, c.x16, c.y16, 16 * yBegin + 8);
-    auto walkHalf = [&](const Vert& top, const Vert& bottom, int64_t from, int64_t to) {
+    auto half = [&](const Vert& top, const Vert& bottom, int64_t from, int64_t to) {
       if (from >= to) return;
       EdgeWalker shortEdge(top.x16, top.y16, bottom.x16, bottom.y16, 16 * from + 8);
-      EdgeWalker& leftEdge = longLeft ? longEdge : shortEdge;
-      EdgeWalker& rightEdge = longLeft ? shortEdge : longEdge;
-      const int64_t minX = clip.minX, maxX = clip.maxX;
-      for (int64_t y = from; y < to; ++y) {
-        const int64_t x0 = std::max(leftEdge.Column(), minX);
-        const int64_t x1 = std::min(rightEdge.Column(), maxX);
-        if (x0 < x1) {
-          const int row = flip ? lastRow - static_cast<int>(y) : static_cast<int>(y);
-          emit(row, static_cast<int>(x0), static_cast<int>(x1));
-        }
-        leftEdge.Step();
-        rightEdge.Step();
+      if (longLeft) {
+        rowWalk.Walk(longEdge, shortEdge, from, to, emit);
+      } else {
+        rowWalk.Walk(shortEdge, longEdge, from, to, emit);
       }
     };
-    walkHalf(a, b, yBegin, std::min(yMid, yEnd));
-    walkHalf(b, c, std::max(yMid, yBegin), yEnd);
+    half(a, b, yBegin, std::min(yMid, yEnd));
+    half(b, c, std::max(yMid, yBegin), yEnd);
   };
 
   // A small triangle goes to the batch path whole: its rows first, then one call.
@@ -249,8 +272,9 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   if (target.batch != nullptr && yEnd - yBegin <= kBatchMaxRows &&
       width * (yEnd - yBegin) <= kBatchMaxPixels) {
     SpanRow rows[kBatchMaxRows];
-    int count = 0;
-    walk([&](int row, int x0, int x1) { rows[count++] = SpanRow{row, x0, x1}; });
+    SpanRow* next = rows;
+    walk([&](int row, int x0, int x1) { *next++ = SpanRow{row, x0, x1}; });
+    const int count = static_cast<int>(next - rows);
     if (!target.batch(target, g, rows, count)) {
       for (int i = 0; i < count; ++i) job.span(target, g, rows[i].y, rows[i].x0, rows[i].x1);
     }

@@ -23,7 +23,7 @@ struct TriangleJob {
   bool originLowerLeft = false;
 };
 
-// Per-pixel slopes of r, g, b, a, ooz, oow, sow, tow as Glide's set-up computes them.
+// Per-pixel slopes of r, g, b, ooz, a, oow, sow, tow as Glide's set-up computes them.
 struct Slopes {
   float dx[8];
   float dy[8];
