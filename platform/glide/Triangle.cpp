@@ -120,10 +120,11 @@ void LoadParams(Vert& vert) {
 }
 
 // Float to a 64-bit fixed value, saturating (NaN gives 0).
-int64_t ToFixed(double v, double scale) {
-  const double s = v * scale;
-  if (!(s == s)) return 0;
-  return static_cast<int64_t>(std::clamp(s, -1.0e15, 1.0e15));
+inline int64_t ToFixed(float v, double scale) {
+  double s = static_cast<double>(v) * scale;
+  s = s < 1.0e15 ? s : 1.0e15;    // NaN becomes the bound here...
+  s = s > -1.0e15 ? s : -1.0e15;
+  return v == v ? static_cast<int64_t>(s) : 0;  // ...and 0 here
 }
 
 // Glide's set-up arithmetic in single precision: gradients from the (unsnapped) float
@@ -146,22 +147,17 @@ void BuildGradients(const Vert& a, const Slopes& sl, Gradients& g) {
   g.xa = a.x16 >> 4;
   g.ya = a.y16 >> 4;
   const int dxs = 8 - (a.x16 & 15), dys = 8 - (a.y16 & 15);  // 1/16 pixel
-  constexpr Param kColour[4] = {kR, kG, kB, kA};
-  for (int k = 0; k < 4; ++k) {
-    const int i = kColour[k];
-    const int64_t start = ToFixed(a.p[i], 4096.0);
-    const int64_t dx = ToFixed(sl.dx[i], 4096.0), dy = ToFixed(sl.dy[i], 4096.0);
-    g.rgba[k] = start + ((dxs * dx + dys * dy) >> 4);
-    g.drgbaDx[k] = dx;
-    g.drgbaDy[k] = dy;
-  }
-  {
-    const int64_t start = ToFixed(a.p[kOoz], 4096.0);
-    const int64_t dx = ToFixed(sl.dx[kOoz], 4096.0), dy = ToFixed(sl.dy[kOoz], 4096.0);
-    g.z = start + ((dxs * dx + dys * dy) >> 4);
-    g.dzDx = dx;
-    g.dzDy = dy;
-  }
+  // 12.12 colour and 20.12 Z: the start adjusted by the sub-pixel offset to A's pixel centre.
+  auto fixedStart = [&](int i, int64_t& start, int64_t& dx, int64_t& dy) {
+    dx = ToFixed(sl.dx[i], 4096.0);
+    dy = ToFixed(sl.dy[i], 4096.0);
+    start = ToFixed(a.p[i], 4096.0) + ((dxs * dx + dys * dy) >> 4);
+  };
+  fixedStart(kR, g.rgba[0], g.drgbaDx[0], g.drgbaDy[0]);
+  fixedStart(kG, g.rgba[1], g.drgbaDx[1], g.drgbaDy[1]);
+  fixedStart(kB, g.rgba[2], g.drgbaDx[2], g.drgbaDy[2]);
+  fixedStart(kA, g.rgba[3], g.drgbaDx[3], g.drgbaDy[3]);
+  fixedStart(kOoz, g.z, g.dzDx, g.dzDy);
   const float fdx = static_cast<float>(dxs) / 16.0f, fdy = static_cast<float>(dys) / 16.0f;
   auto floatStart = [&](int i) { return a.p[i] + fdx * sl.dx[i] + fdy * sl.dy[i]; };
   g.w = floatStart(kOow);  // W of the depth buffer and of the perspective divide
