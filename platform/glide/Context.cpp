@@ -301,21 +301,22 @@ void Context::BufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth) {
   }
   const Tables& tab = GetTables();
   const Argb c = Unpack(ToArgb(color));
-  // The fast fill writes the clear colour through the dither unit.
-  uint16_t pattern[4][4];
+  // The fast fill writes the clear colour through the dither unit: four rows of its pattern,
+  // copied into every fourth row.
+  uint16_t pattern[4][kWidth];
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 4; ++x) pattern[y][x] = DitherPixel(tab, state_.dither, x, y, c);
+    for (int x = 4; x < kWidth; ++x) pattern[y][x] = pattern[y][x & 3];
   }
   const bool clearColor = state_.rgbMask != 0;
   const bool clearDepth = state_.DepthEnabled() && state_.depthMask;
   const bool clearAlpha = state_.AlphaPlanes();
   uint16_t* buffer = DrawBufferMutable();
+  const size_t width = static_cast<size_t>(std::max(clip_.maxX - clip_.minX, 0));
   for (int y = clip_.minY; y < clip_.maxY; ++y) {
     uint16_t* row = buffer + static_cast<ptrdiff_t>(y) * kWidth;
     uint16_t* auxRow = aux_.data() + static_cast<ptrdiff_t>(y) * kWidth;
-    if (clearColor) {
-      for (int x = clip_.minX; x < clip_.maxX; ++x) row[x] = pattern[y & 3][x & 3];
-    }
+    if (clearColor) std::memcpy(row + clip_.minX, pattern[y & 3] + clip_.minX, width * sizeof(uint16_t));
     if (clearDepth) std::fill(auxRow + clip_.minX, auxRow + clip_.maxX, depth);
     if (clearAlpha) std::fill(auxRow + clip_.minX, auxRow + clip_.maxX, alpha);
   }

@@ -261,7 +261,11 @@ GLIDE_AVX2_INLINE Taps Sample8(const SpanTarget& t, __m256i s, __m256i tt) {
     out.r = Lerp8(Lerp8(c00.r, c01.r, u, iu), Lerp8(c10.r, c11.r, u, iu), v, iv);
     out.g = Lerp8(Lerp8(c00.g, c01.g, u, iu), Lerp8(c10.g, c11.g, u, iu), v, iv);
     out.b = Lerp8(Lerp8(c00.b, c01.b, u, iu), Lerp8(c10.b, c11.b, u, iu), v, iv);
-    out.a = Lerp8(Lerp8(c00.a, c01.a, u, iu), Lerp8(c10.a, c11.a, u, iu), v, iv);
+    if constexpr (kTex == Tex::k565) {
+      out.a = c00.a;  // 255 in every tap, so filtered 255
+    } else {
+      out.a = Lerp8(Lerp8(c00.a, c01.a, u, iu), Lerp8(c10.a, c11.a, u, iu), v, iv);
+    }
     return out;
   }
 }
@@ -454,7 +458,11 @@ GLIDE_AVX2_INLINE Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi,
     out.r = Lerp16(Lerp16(c00.r, c01.r, u, iu), Lerp16(c10.r, c11.r, u, iu), v, iv);
     out.g = Lerp16(Lerp16(c00.g, c01.g, u, iu), Lerp16(c10.g, c11.g, u, iu), v, iv);
     out.b = Lerp16(Lerp16(c00.b, c01.b, u, iu), Lerp16(c10.b, c11.b, u, iu), v, iv);
-    out.a = Lerp16(Lerp16(c00.a, c01.a, u, iu), Lerp16(c10.a, c11.a, u, iu), v, iv);
+    if constexpr (kTex == Tex::k565) {
+      out.a = c00.a;  // 255 in every tap, so filtered 255
+    } else {
+      out.a = Lerp16(Lerp16(c00.a, c01.a, u, iu), Lerp16(c10.a, c11.a, u, iu), v, iv);
+    }
     return out;
   }
 }
