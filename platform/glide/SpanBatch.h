@@ -195,14 +195,19 @@ RowsWriteFn PickRowsWrite(const RenderState& st, int depth) {
   }
 }
 
-// The first pass: packing and shading (see the top of this file).
-template <Tex kTex, bool kBilinear, Combine kCombine, bool kDepth>
-__attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const Gradients& g,
-                                               const SpanRow* rows, int count) {
-  if (count <= 0 || count > kBatchMaxRows) return count == 0;
-  alignas(32) Packed p;  // only what is written is read
+// What packing learns of a triangle: its pixel count and its colour iterators in 32 bits.
+struct BatchLayout {
+  int total = 0;
+  int32_t start32[4], dx32[4], dy32[4];
+  bool flat = false;  // flat colour and alpha (the objects' usual case)
+  Taps16 flatColour;  // then the same channels at every pixel
+};
 
-  // Packing: each row's columns and its row number, eight lanes per store.
+// Packs each row's columns and its row number, eight lanes per store, and checks the colour
+// iterators. False where the triangle must go row by row.
+GLIDE_AVX2_INLINE bool PackRows(const SpanRow* rows, int count, const Gradients& g, Packed& p,
+                                BatchLayout& layout) {
+  if (count <= 0 || count > kBatchMaxRows) return count == 0;
   const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   int total = 0;
   int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
@@ -224,6 +229,7 @@ __attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const G
     }
     total += n;
   }
+  layout.total = total;
   if (total == 0) return true;
   // Lanes of the last block past the last pixel: a real pixel's coordinates (their results are
   // dead).
@@ -234,8 +240,8 @@ __attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const G
 
   // Colour iterators in 32 bits: exact (in wrapping arithmetic) when every corner of the
   // bounding box is.
-  int32_t start32[4], dx32[4], dy32[4];
   const int64_t ixs[2] = {minX - g.xa, maxX - g.xa}, iys[2] = {minY - g.ya, maxY - g.ya};
+  bool flat = true;
   for (int k = 0; k < 4; ++k) {
     for (const int64_t ix : ixs) {
       for (const int64_t iy : iys) {
@@ -243,19 +249,41 @@ __attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const G
         if (v < INT32_MIN || v > INT32_MAX) return false;
       }
     }
-    start32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.rgba[k]));
-    dx32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.drgbaDx[k]));
-    dy32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.drgbaDy[k]));
+    layout.start32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.rgba[k]));
+    layout.dx32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.drgbaDx[k]));
+    layout.dy32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.drgbaDy[k]));
+    flat = flat && layout.dx32[k] == 0 && layout.dy32[k] == 0;
   }
+  layout.flat = flat;
+  short channel[4];
+  for (int k = 0; k < 4; ++k) channel[k] = static_cast<short>(IteratedChannel(layout.start32[k]));
+  layout.flatColour = {_mm256_set1_epi16(channel[0]), _mm256_set1_epi16(channel[1]),
+                       _mm256_set1_epi16(channel[2]), _mm256_set1_epi16(channel[3])};
+  return true;
+}
 
-  // Flat colour and alpha (the objects' usual case): the same channels at every pixel.
-  bool flat = true;
-  for (int k = 0; k < 4; ++k) flat = flat && dx32[k] == 0 && dy32[k] == 0;
-  auto flatChannel = [&](int k) {
-    return static_cast<short>(IteratedChannel(static_cast<int64_t>(start32[k])));
-  };
-  const Taps16 flatColour{_mm256_set1_epi16(flatChannel(0)), _mm256_set1_epi16(flatChannel(1)),
-                          _mm256_set1_epi16(flatChannel(2)), _mm256_set1_epi16(flatChannel(3))};
+// Sixteen dead, defined lanes after the last block for the write pass's whole blocks.
+GLIDE_AVX2_INLINE void FinishPacked(Packed& p, int total) {
+  const int end = (total + 15) & ~15;
+  const __m256i zero = _mm256_setzero_si256();
+  for (uint16_t* array : {p.r, p.g, p.b, p.a, p.live, p.depth}) Store256(array + end, zero);
+}
+
+// The first pass: packing and shading (see the top of this file).
+template <Tex kTex, bool kBilinear, Combine kCombine, bool kDepth>
+__attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const Gradients& g,
+                                               const SpanRow* rows, int count) {
+  alignas(32) Packed p;  // only what is written is read
+  BatchLayout layout;
+  if (!PackRows(rows, count, g, p, layout)) return false;
+  const int total = layout.total;
+  if (total == 0) return true;
+  const bool flat = layout.flat;
+  const Taps16& flatColour = layout.flatColour;
+  const int32_t(&start32)[4] = layout.start32;
+  const int32_t(&dx32)[4] = layout.dx32;
+  const int32_t(&dy32)[4] = layout.dy32;
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
 
   const RenderState& st = target.state;
   const PackedGradients pg(g, start32, dx32, dy32);
@@ -298,10 +326,7 @@ __attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const G
     Store256(p.a + i, Natural16(out.a));
     Store256(p.live + i, Natural16(live));
   }
-  // Sixteen dead, defined lanes after the last block for the write pass's whole blocks.
-  const int end = (total + 15) & ~15;
-  const __m256i zero = _mm256_setzero_si256();
-  for (uint16_t* array : {p.r, p.g, p.b, p.a, p.live, p.depth}) Store256(array + end, zero);
+  FinishPacked(p, total);
   reinterpret_cast<RowsWriteFn>(target.rowsWrite)(target, rows, count, p);
   return true;
 }
