@@ -1,11 +1,14 @@
 // Rasterizer benchmarks on one core (the rasterizer runs on the calling thread).
 //   bench_glide [google benchmark flags]
-//   bench_glide --once CASE [N]   draws CASE N times (default 2; for callgrind instruction
-//                                  counts, e.g. valgrind --tool=callgrind
-//                                  --toggle-collect='*FullScreenQuad*' bench_glide --once quad 3)
+//   bench_glide --once CASE [N]   draws CASE N times (quads: default 2; meshes: default 1, each
+//                                  after a clear), for callgrind instruction counts, e.g.
+//                                  valgrind --tool=callgrind --toggle-collect='*FullScreenQuad*'
+//                                  bench_glide --once quad 3, or for timing whole runs
 // Cases: a 640 x 480 quad, perspective, bilinear, blended (SRC_ALPHA / ONE_MINUS_SRC_ALPHA),
-// 4x4 dithered with subtraction, from a 256 x 256 RGB565 texture; the same from P_8; the same
-// opaque; and a W-buffered mesh of 6000 small textured triangles. Each also through the
+// 4x4 dithered with subtraction, from a 256 x 256 RGB565 texture (quad); the same from P_8; the
+// same opaque; a W-buffered mesh of 6000 small textured triangles (about 51 pixels each,
+// covering the screen once) from P_8 (mesh) and in the state the presentation draws its objects
+// in, from RGB565 scaled by alpha (mesh_objects). The quads and the P_8 mesh also through the
 // generic path, the straightforward per-pixel implementation the specialised paths replace.
 #include <benchmark/benchmark.h>
 
