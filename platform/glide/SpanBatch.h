@@ -240,19 +240,23 @@ GLIDE_AVX2_INLINE bool PackRows(const SpanRow* rows, int count, const Gradients&
 
   // Colour iterators in 32 bits: exact (in wrapping arithmetic) when every corner of the
   // bounding box is.
-  const int64_t ixs[2] = {minX - g.xa, maxX - g.xa}, iys[2] = {minY - g.ya, maxY - g.ya};
   bool flat = true;
+  for (int k = 0; k < 4; ++k) flat = flat && g.drgbaDx[k] == 0 && g.drgbaDy[k] == 0;
+  const int64_t ixs[2] = {minX - g.xa, maxX - g.xa}, iys[2] = {minY - g.ya, maxY - g.ya};
   for (int k = 0; k < 4; ++k) {
-    for (const int64_t ix : ixs) {
-      for (const int64_t iy : iys) {
-        const int64_t v = g.rgba[k] + ix * g.drgbaDx[k] + iy * g.drgbaDy[k];
-        if (v < INT32_MIN || v > INT32_MAX) return false;
+    if (flat) {
+      if (g.rgba[k] < INT32_MIN || g.rgba[k] > INT32_MAX) return false;
+    } else {
+      for (const int64_t ix : ixs) {
+        for (const int64_t iy : iys) {
+          const int64_t v = g.rgba[k] + ix * g.drgbaDx[k] + iy * g.drgbaDy[k];
+          if (v < INT32_MIN || v > INT32_MAX) return false;
+        }
       }
     }
     layout.start32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.rgba[k]));
     layout.dx32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.drgbaDx[k]));
     layout.dy32[k] = static_cast<int32_t>(static_cast<uint32_t>(g.drgbaDy[k]));
-    flat = flat && layout.dx32[k] == 0 && layout.dy32[k] == 0;
   }
   layout.flat = flat;
   short channel[4];

@@ -97,6 +97,22 @@ struct RowWalk {
     left = l;
     right = r;
   }
+
+  // The same into `out` (room for a row per row walked); returns the end of what it wrote.
+  SpanRow* Collect(EdgeWalker& left, EdgeWalker& right, int64_t from, int64_t to, SpanRow* out) const {
+    EdgeWalker l = left, r = right;
+    for (int64_t y = from; y < to; ++y) {
+      const int64_t x0 = std::max(l.Column(), minX);
+      const int64_t x1 = std::min(r.Column(), maxX);
+      *out = SpanRow{rowBase + rowStep * static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1)};
+      out += x0 < x1;  // an empty row is overwritten by the next
+      l.Step();
+      r.Step();
+    }
+    left = l;
+    right = r;
+    return out;
+  }
 };
 
 constexpr int kParams = 8;
@@ -244,18 +260,18 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   const int64_t yEnd = std::min<int64_t>(FirstCentreAtOrAfter(c.y16), clipBottom);
   if (yBegin >= yEnd) return SetupResult::kDrawn;
 
-  // Rows go to `emit` as (buffer row, x0, x1) with x0 < x1: the long edge A-C against A-B,
-  // then against B-C.
+  // The rows between the long edge A-C and A-B, then B-C, go to `walkRows(left, right, from,
+  // to)`.
   const RowWalk rowWalk{clip.minX, clip.maxX, flip ? lastRow : 0, flip ? -1 : 1};
-  auto walk = [&](auto&& emit) {
+  auto walk = [&](auto&& walkRows) {
     EdgeWalker longEdge(a.x16, a.y16, c.x16, c.y16, 16 * yBegin + 8);
     auto half = [&](const Vert& top, const Vert& bottom, int64_t from, int64_t to) {
       if (from >= to) return;
       EdgeWalker shortEdge(top.x16, top.y16, bottom.x16, bottom.y16, 16 * from + 8);
       if (longLeft) {
-        rowWalk.Walk(longEdge, shortEdge, from, to, emit);
+        walkRows(longEdge, shortEdge, from, to);
       } else {
-        rowWalk.Walk(shortEdge, longEdge, from, to, emit);
+        walkRows(shortEdge, longEdge, from, to);
       }
     };
     half(a, b, yBegin, std::min(yMid, yEnd));
@@ -269,14 +285,19 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
       width * (yEnd - yBegin) <= kBatchMaxPixels) {
     SpanRow rows[kBatchMaxRows];
     SpanRow* next = rows;
-    walk([&](int row, int x0, int x1) { *next++ = SpanRow{row, x0, x1}; });
+    walk([&](EdgeWalker& left, EdgeWalker& right, int64_t from, int64_t to) {
+      next = rowWalk.Collect(left, right, from, to, next);
+    });
     const int count = static_cast<int>(next - rows);
     if (!target.batch(target, g, rows, count)) {
       for (int i = 0; i < count; ++i) job.span(target, g, rows[i].y, rows[i].x0, rows[i].x1);
     }
     return SetupResult::kDrawn;
   }
-  walk([&](int row, int x0, int x1) { job.span(target, g, row, x0, x1); });
+  auto span = [&](int row, int x0, int x1) { job.span(target, g, row, x0, x1); };
+  walk([&](EdgeWalker& left, EdgeWalker& right, int64_t from, int64_t to) {
+    rowWalk.Walk(left, right, from, to, span);
+  });
   return SetupResult::kDrawn;
 }
 
