@@ -346,6 +346,7 @@ BatchFn PickBatchCombine(Combine combine, bool depth) {
     case Combine::kTexAddItrgbIterAlpha: return PickBatchDepth<kTex, kBilinear, Combine::kTexAddItrgbIterAlpha>(depth);
     case Combine::kTexAddItrgbTexTimesIterAlpha: return PickBatchDepth<kTex, kBilinear, Combine::kTexAddItrgbTexTimesIterAlpha>(depth);
     case Combine::kDisplayDefault: return PickBatchDepth<kTex, kBilinear, Combine::kDisplayDefault>(depth);
+    case Combine::kDisplayTexTimesIterAlpha: return PickBatchDepth<kTex, kBilinear, Combine::kDisplayTexTimesIterAlpha>(depth);
     default: return nullptr;
   }
 }

@@ -122,26 +122,20 @@ void PixelStage(const SpanTarget& target, const Gradients& g, int y, int x0, int
     }
     Argb out;
     uint32_t colorOther;
-    if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha ||
-                  kCombine == Combine::kTexAddItrgbTexTimesIterAlpha) {
-      const Argb tx = Unpack(texel);
-      colorOther = texel & 0xFFFFFF;
-      out.r = AddSat(tx.r, it.r);
-      out.g = AddSat(tx.g, it.g);
-      out.b = AddSat(tx.b, it.b);
-      if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
-        out.a = it.a;
-      } else {
-        out.a = (tx.a * (it.a + 1)) >> 8;
-      }
-    } else if constexpr (kCombine == Combine::kDisplayDefault) {
+    if constexpr (kCombine != Combine::kGeneric && kCombine != Combine::kItrgb) {
       const Argb tx = Unpack(texel);
       colorOther = texel & 0xFFFFFF;
       const int f = it.a + 1;
-      out.r = AddSat((tx.r * f) >> 8, it.r);
-      out.g = AddSat((tx.g * f) >> 8, it.g);
-      out.b = AddSat((tx.b * f) >> 8, it.b);
-      out.a = it.a;
+      if constexpr (ScalesTexture(kCombine)) {
+        out.r = AddSat((tx.r * f) >> 8, it.r);
+        out.g = AddSat((tx.g * f) >> 8, it.g);
+        out.b = AddSat((tx.b * f) >> 8, it.b);
+      } else {
+        out.r = AddSat(tx.r, it.r);
+        out.g = AddSat(tx.g, it.g);
+        out.b = AddSat(tx.b, it.b);
+      }
+      out.a = TexTimesIterAlpha(kCombine) ? (tx.a * f) >> 8 : it.a;
     } else if constexpr (kCombine == Combine::kItrgb) {
       colorOther = 0;
       out = it;
@@ -230,6 +224,7 @@ SpanFn PickCombine(Combine combine, int depth) {
     case Combine::kTexAddItrgbIterAlpha: return PickDepth<kTex, kBilinear, Combine::kTexAddItrgbIterAlpha>(depth);
     case Combine::kTexAddItrgbTexTimesIterAlpha: return PickDepth<kTex, kBilinear, Combine::kTexAddItrgbTexTimesIterAlpha>(depth);
     case Combine::kDisplayDefault: return PickDepth<kTex, kBilinear, Combine::kDisplayDefault>(depth);
+    case Combine::kDisplayTexTimesIterAlpha: return PickDepth<kTex, kBilinear, Combine::kDisplayTexTimesIterAlpha>(depth);
     default: return PickDepth<kTex, kBilinear, Combine::kGeneric>(depth);
   }
 }
@@ -249,8 +244,9 @@ Combine ClassifyCombine(const RenderState& st) {
     if (alphaIsIterated) return Combine::kTexAddItrgbIterAlpha;
     if (alphaIsTexTimesIter) return Combine::kTexAddItrgbTexTimesIterAlpha;
   }
-  if (iterLocal && texOther && st.colorCombine == addScaled && alphaIsIterated) {
-    return Combine::kDisplayDefault;
+  if (iterLocal && texOther && st.colorCombine == addScaled) {
+    if (alphaIsIterated) return Combine::kDisplayDefault;
+    if (alphaIsTexTimesIter) return Combine::kDisplayTexTimesIterAlpha;
   }
   // Flat iterated colour; the chroma key would need c_other, which this path does not select.
   if (iterLocal && st.colorCombine == DecalUnit() && alphaIsIterated && !st.chromaKey) {

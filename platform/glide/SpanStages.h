@@ -135,7 +135,20 @@ PerspectiveFn ChoosePerspective(SimdLevel level) {
 
 // What the specialised paths are specialised on.
 enum class Tex { kNone, kLut8, k565, k4444 };
-enum class Combine { kGeneric, kTexAddItrgbIterAlpha, kTexAddItrgbTexTimesIterAlpha, kDisplayDefault, kItrgb };
+// kDisplayDefault: texture scaled by iterated alpha plus iterated colour, iterated alpha;
+// kDisplayTexTimesIterAlpha: the same colour with texture alpha times iterated alpha.
+enum class Combine {
+  kGeneric, kTexAddItrgbIterAlpha, kTexAddItrgbTexTimesIterAlpha, kDisplayDefault,
+  kDisplayTexTimesIterAlpha, kItrgb
+};
+// The combines whose colour is texture * (iterated alpha + 1) / 256 + iterated colour.
+constexpr bool ScalesTexture(Combine c) {
+  return c == Combine::kDisplayDefault || c == Combine::kDisplayTexTimesIterAlpha;
+}
+// The combines whose alpha is texture alpha * (iterated alpha + 1) / 256.
+constexpr bool TexTimesIterAlpha(Combine c) {
+  return c == Combine::kTexAddItrgbTexTimesIterAlpha || c == Combine::kDisplayTexTimesIterAlpha;
+}
 // Depth: -1 none, otherwise the GR_CMP_* function of a W-buffer with bias 0.
 
 #if GLIDE_X86
@@ -472,22 +485,21 @@ GLIDE_AVX2_INLINE Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi,
 template <Combine kCombine>
 GLIDE_AVX2_INLINE Taps Combine8(const Taps& tex, const Taps& it) {
   const __m256i top = _mm256_set1_epi32(255), one = _mm256_set1_epi32(1);
+  const __m256i f = _mm256_add_epi32(it.a, one);
   Taps out;
-  if constexpr (kCombine == Combine::kDisplayDefault) {
-    const __m256i f = _mm256_add_epi32(it.a, one);
+  if constexpr (ScalesTexture(kCombine)) {
     out.r = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.r, f), 8), it.r), top);
     out.g = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.g, f), 8), it.g), top);
     out.b = _mm256_min_epi32(_mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(tex.b, f), 8), it.b), top);
-    out.a = it.a;
   } else {
     out.r = _mm256_min_epi32(_mm256_add_epi32(tex.r, it.r), top);
     out.g = _mm256_min_epi32(_mm256_add_epi32(tex.g, it.g), top);
     out.b = _mm256_min_epi32(_mm256_add_epi32(tex.b, it.b), top);
-    if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
-      out.a = it.a;
-    } else {
-      out.a = _mm256_srli_epi32(_mm256_mullo_epi16(tex.a, _mm256_add_epi32(it.a, one)), 8);
-    }
+  }
+  if constexpr (TexTimesIterAlpha(kCombine)) {
+    out.a = _mm256_srli_epi32(_mm256_mullo_epi16(tex.a, f), 8);
+  } else {
+    out.a = it.a;
   }
   return out;
 }
@@ -496,22 +508,21 @@ GLIDE_AVX2_INLINE Taps Combine8(const Taps& tex, const Taps& it) {
 template <Combine kCombine>
 GLIDE_AVX2_INLINE Taps16 Combine16(const Taps16& tex, const Taps16& it) {
   const __m256i top = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1);
+  const __m256i f = _mm256_add_epi16(it.a, one);
   Taps16 out;
-  if constexpr (kCombine == Combine::kDisplayDefault) {
-    const __m256i f = _mm256_add_epi16(it.a, one);
+  if constexpr (ScalesTexture(kCombine)) {
     out.r = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.r, f), 8), it.r), top);
     out.g = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.g, f), 8), it.g), top);
     out.b = _mm256_min_epu16(_mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(tex.b, f), 8), it.b), top);
-    out.a = it.a;
   } else {
     out.r = _mm256_min_epu16(_mm256_add_epi16(tex.r, it.r), top);
     out.g = _mm256_min_epu16(_mm256_add_epi16(tex.g, it.g), top);
     out.b = _mm256_min_epu16(_mm256_add_epi16(tex.b, it.b), top);
-    if constexpr (kCombine == Combine::kTexAddItrgbIterAlpha) {
-      out.a = it.a;
-    } else {
-      out.a = _mm256_srli_epi16(_mm256_mullo_epi16(tex.a, _mm256_add_epi16(it.a, one)), 8);
-    }
+  }
+  if constexpr (TexTimesIterAlpha(kCombine)) {
+    out.a = _mm256_srli_epi16(_mm256_mullo_epi16(tex.a, f), 8);
+  } else {
+    out.a = it.a;
   }
   return out;
 }
