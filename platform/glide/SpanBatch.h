@@ -67,30 +67,33 @@ struct LaneSetup {
   __m256i s, t;
 };
 
-// A triangle's plane equations broadcast to eight lanes (colour iterators in 32 bits).
+// What packing learns of a triangle: its pixel count and its colour iterators in 32 bits.
+struct BatchLayout {
+  int total = 0;
+  int32_t start32[4], dx32[4], dy32[4];
+  bool flat = false;  // flat colour and alpha (the objects' usual case)
+  Taps16 flatColour;  // then the same channels at every pixel
+};
+
+// A triangle's plane equations broadcast to eight lanes; colour iterators from the layout.
 struct PackedGradients {
   __m256i xa, ya;
   __m256 w0, dwDx, dwDy, s0, dsDx, dsDy, t0, dtDx, dtDy;
-  int32_t start[4], dx[4], dy[4];
+  const BatchLayout& layout;
 
-  GLIDE_AVX2_INLINE PackedGradients(const Gradients& g, const int32_t (&start32)[4],
-                                    const int32_t (&dx32)[4], const int32_t (&dy32)[4])
+  GLIDE_AVX2_INLINE PackedGradients(const Gradients& g, const BatchLayout& batch)
       : xa(_mm256_set1_epi32(g.xa)), ya(_mm256_set1_epi32(g.ya)),
         w0(_mm256_set1_ps(g.w)), dwDx(_mm256_set1_ps(g.dwDx)), dwDy(_mm256_set1_ps(g.dwDy)),
         s0(_mm256_set1_ps(g.s)), dsDx(_mm256_set1_ps(g.dsDx)), dsDy(_mm256_set1_ps(g.dsDy)),
-        t0(_mm256_set1_ps(g.t)), dtDx(_mm256_set1_ps(g.dtDx)), dtDy(_mm256_set1_ps(g.dtDy)) {
-    for (int k = 0; k < 4; ++k) {
-      start[k] = start32[k];
-      dx[k] = dx32[k];
-      dy[k] = dy32[k];
-    }
-  }
+        t0(_mm256_set1_ps(g.t)), dtDx(_mm256_set1_ps(g.dtDx)), dtDy(_mm256_set1_ps(g.dtDy)),
+        layout(batch) {}
 
   // Iterated channel k (0..255) at each lane's pixel, in 32-bit wrapping arithmetic.
   GLIDE_AVX2_INLINE __m256i Iterated(int k, const LaneSetup& l) const {
     return Channel8(_mm256_add_epi32(
-        _mm256_add_epi32(_mm256_set1_epi32(start[k]), _mm256_mullo_epi32(l.ix, _mm256_set1_epi32(dx[k]))),
-        _mm256_mullo_epi32(l.iy, _mm256_set1_epi32(dy[k]))));
+        _mm256_add_epi32(_mm256_set1_epi32(layout.start32[k]),
+                         _mm256_mullo_epi32(l.ix, _mm256_set1_epi32(layout.dx32[k]))),
+        _mm256_mullo_epi32(l.iy, _mm256_set1_epi32(layout.dy32[k]))));
   }
 };
 
@@ -195,14 +198,6 @@ RowsWriteFn PickRowsWrite(const RenderState& st, int depth) {
   }
 }
 
-// What packing learns of a triangle: its pixel count and its colour iterators in 32 bits.
-struct BatchLayout {
-  int total = 0;
-  int32_t start32[4], dx32[4], dy32[4];
-  bool flat = false;  // flat colour and alpha (the objects' usual case)
-  Taps16 flatColour;  // then the same channels at every pixel
-};
-
 // Packs each row's columns and its row number, eight lanes per store, and checks the colour
 // iterators. False where the triangle must go row by row.
 GLIDE_AVX2_INLINE bool PackRows(const SpanRow* rows, int count, const Gradients& g, Packed& p,
@@ -282,15 +277,10 @@ __attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const G
   if (!PackRows(rows, count, g, p, layout)) return false;
   const int total = layout.total;
   if (total == 0) return true;
-  const bool flat = layout.flat;
-  const Taps16& flatColour = layout.flatColour;
-  const int32_t(&start32)[4] = layout.start32;
-  const int32_t(&dx32)[4] = layout.dx32;
-  const int32_t(&dy32)[4] = layout.dy32;
   const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
 
   const RenderState& st = target.state;
-  const PackedGradients pg(g, start32, dx32, dy32);
+  const PackedGradients pg(g, layout);
   const __m256i keyR = _mm256_set1_epi16(static_cast<short>((st.chromaValue >> 16) & 0xFF));
   const __m256i keyG = _mm256_set1_epi16(static_cast<short>((st.chromaValue >> 8) & 0xFF));
   const __m256i keyB = _mm256_set1_epi16(static_cast<short>(st.chromaValue & 0xFF));
@@ -305,8 +295,8 @@ __attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const G
       Store256(p.depth + i, Natural16(Pack16(WDepth8(lo.w), WDepth8(hi.w))));
     }
     const Taps16 tex = Sample16<kTex, kBilinear>(target, lo.s, hi.s, lo.t, hi.t);
-    Taps16 it = flatColour;
-    if (!flat) {
+    Taps16 it = layout.flatColour;
+    if (!layout.flat) {
       it.r = Pack16(pg.Iterated(0, lo), pg.Iterated(0, hi));
       it.g = Pack16(pg.Iterated(1, lo), pg.Iterated(1, hi));
       it.b = Pack16(pg.Iterated(2, lo), pg.Iterated(2, hi));

@@ -77,44 +77,29 @@ class EdgeWalker {
   int64_t m_, q_, r_, dq_, dr_;
 };
 
-// The iterated parameters in the vertex's own order: r, g, b, ooz, a, oow, sow, tow.
 // Rows between two edges, cut to the clip window's columns and mapped to buffer rows.
 struct RowWalk {
   int64_t minX, maxX;
   int rowBase, rowStep;  // buffer row = rowBase + rowStep * y
 
-  // Rows [from, to); both edges are left where the walk ends.
+  // Rows [from, to), each to `emit`, empty ones (x0 >= x1) too; both edges are left where the
+  // walk ends.
   template <typename Emit>
   void Walk(EdgeWalker& left, EdgeWalker& right, int64_t from, int64_t to, Emit& emit) const {
     EdgeWalker l = left, r = right;  // in registers
     for (int64_t y = from; y < to; ++y) {
       const int64_t x0 = std::max(l.Column(), minX);
       const int64_t x1 = std::min(r.Column(), maxX);
-      if (x0 < x1) emit(rowBase + rowStep * static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1));
+      emit(SpanRow{rowBase + rowStep * static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1)});
       l.Step();
       r.Step();
     }
     left = l;
     right = r;
-  }
-
-  // The same into `out` (room for a row per row walked); returns the end of what it wrote.
-  SpanRow* Collect(EdgeWalker& left, EdgeWalker& right, int64_t from, int64_t to, SpanRow* out) const {
-    EdgeWalker l = left, r = right;
-    for (int64_t y = from; y < to; ++y) {
-      const int64_t x0 = std::max(l.Column(), minX);
-      const int64_t x1 = std::min(r.Column(), maxX);
-      *out = SpanRow{rowBase + rowStep * static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1)};
-      out += x0 < x1;  // an empty row is overwritten by the next
-      l.Step();
-      r.Step();
-    }
-    left = l;
-    right = r;
-    return out;
   }
 };
 
+// The iterated parameters in the vertex's own order: r, g, b, ooz, a, oow, sow, tow.
 constexpr int kParams = 8;
 enum Param { kR = 0, kG = 1, kB = 2, kOoz = 3, kA = 4, kOow = 5, kSow = 6, kTow = 7 };
 static_assert(offsetof(GrVertex, g) == offsetof(GrVertex, r) + 4 && offsetof(GrVertex, b) == offsetof(GrVertex, r) + 8 &&
@@ -260,18 +245,17 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   const int64_t yEnd = std::min<int64_t>(FirstCentreAtOrAfter(c.y16), clipBottom);
   if (yBegin >= yEnd) return SetupResult::kDrawn;
 
-  // The rows between the long edge A-C and A-B, then B-C, go to `walkRows(left, right, from,
-  // to)`.
+  // The rows between the long edge A-C and A-B, then B-C, go to `emit`.
   const RowWalk rowWalk{clip.minX, clip.maxX, flip ? lastRow : 0, flip ? -1 : 1};
-  auto walk = [&](auto&& walkRows) {
+  auto walk = [&](auto&& emit) {
     EdgeWalker longEdge(a.x16, a.y16, c.x16, c.y16, 16 * yBegin + 8);
     auto half = [&](const Vert& top, const Vert& bottom, int64_t from, int64_t to) {
       if (from >= to) return;
       EdgeWalker shortEdge(top.x16, top.y16, bottom.x16, bottom.y16, 16 * from + 8);
       if (longLeft) {
-        walkRows(longEdge, shortEdge, from, to);
+        rowWalk.Walk(longEdge, shortEdge, from, to, emit);
       } else {
-        walkRows(shortEdge, longEdge, from, to);
+        rowWalk.Walk(shortEdge, longEdge, from, to, emit);
       }
     };
     half(a, b, yBegin, std::min(yMid, yEnd));
@@ -284,19 +268,18 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   if (target.batch != nullptr && yEnd - yBegin <= kBatchMaxRows &&
       width * (yEnd - yBegin) <= kBatchMaxPixels) {
     SpanRow rows[kBatchMaxRows];
-    SpanRow* next = rows;
-    walk([&](EdgeWalker& left, EdgeWalker& right, int64_t from, int64_t to) {
-      next = rowWalk.Collect(left, right, from, to, next);
+    int count = 0;
+    walk([&](const SpanRow& row) {
+      rows[count] = row;
+      count += row.x0 < row.x1;  // an empty row is overwritten by the next
     });
-    const int count = static_cast<int>(next - rows);
     if (!target.batch(target, g, rows, count)) {
       for (int i = 0; i < count; ++i) job.span(target, g, rows[i].y, rows[i].x0, rows[i].x1);
     }
     return SetupResult::kDrawn;
   }
-  auto span = [&](int row, int x0, int x1) { job.span(target, g, row, x0, x1); };
-  walk([&](EdgeWalker& left, EdgeWalker& right, int64_t from, int64_t to) {
-    rowWalk.Walk(left, right, from, to, span);
+  walk([&](const SpanRow& row) {
+    if (row.x0 < row.x1) job.span(target, g, row.y, row.x0, row.x1);
   });
   return SetupResult::kDrawn;
 }
