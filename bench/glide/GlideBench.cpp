@@ -6,12 +6,15 @@
 //                                  bench_glide --once quad 3, or for timing whole runs
 // Cases: a 640 x 480 quad, perspective, bilinear, blended (SRC_ALPHA / ONE_MINUS_SRC_ALPHA),
 // 4x4 dithered with subtraction, from a 256 x 256 RGB565 texture (quad); the same from P_8; the
-// same opaque; a W-buffered mesh of 6000 small textured triangles (about 51 pixels each,
-// covering the screen once) from P_8 (mesh) and in the state the presentation draws its objects
-// in, from RGB565 scaled by alpha (mesh_objects). The quads and the P_8 mesh also through the
-// generic path, the straightforward per-pixel implementation the specialised paths replace.
+// same opaque; a W-buffered mesh of 6000 small textured triangles from P_8 (mesh) and in the state
+// the presentation draws its objects in, from RGB565 scaled by alpha (mesh_objects), covering the
+// screen once (about 51 pixels a triangle) or a 400 x 300 area (mesh_scene_size,
+// mesh_scene_size_objects: 20 pixels a triangle, the size of the scenes' object triangles). The
+// quads and the full-screen P_8 mesh also through the generic path, the straightforward
+// per-pixel implementation the specialised paths replace.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -100,27 +103,32 @@ struct Mesh {
   std::vector<int> tris;
 };
 
-// 60 x 50 quads = 6000 triangles over the screen, each about 10 x 9 pixels, W 1 to 3.
-const Mesh& TheMesh() {
-  static Mesh mesh = [] {
-    Mesh m;
-    const int nx = 60, ny = 50;
-    for (int j = 0; j <= ny; ++j) {
-      for (int i = 0; i <= nx; ++i) {
-        const float x = 640.0f * i / nx, y = 480.0f * j / ny;
-        const float w = 1.0f + 2.0f * (0.5f + 0.5f * std::sin(i * 0.3f + j * 0.2f));
-        m.v.push_back(V(x, y, 1.0f / w, x * 0.8f, y * 0.8f, 255));
-      }
+// 60 x 50 quads = 6000 triangles, W 1 to 3. Full screen: each about 10 x 9 pixels (51 pixels a
+// triangle). Scene size: 400 x 300 pixels at the centre, 20 pixels a triangle, what the scenes'
+// objects draw (facemap's triangles average 15 pixels, enviro's 25).
+Mesh MakeMesh(float width, float height) {
+  Mesh m;
+  const int nx = 60, ny = 50;
+  const float left = (640.0f - width) / 2, top = (480.0f - height) / 2;
+  for (int j = 0; j <= ny; ++j) {
+    for (int i = 0; i <= nx; ++i) {
+      const float x = left + width * i / nx, y = top + height * j / ny;
+      const float w = 1.0f + 2.0f * (0.5f + 0.5f * std::sin(i * 0.3f + j * 0.2f));
+      m.v.push_back(V(x, y, 1.0f / w, x * 0.8f, y * 0.8f, 255));
     }
-    for (int j = 0; j < ny; ++j) {
-      for (int i = 0; i < nx; ++i) {
-        const int a = j * (nx + 1) + i;
-        m.tris.insert(m.tris.end(), {a, a + 1, a + nx + 2, a, a + nx + 2, a + nx + 1});
-      }
+  }
+  for (int j = 0; j < ny; ++j) {
+    for (int i = 0; i < nx; ++i) {
+      const int a = j * (nx + 1) + i;
+      m.tris.insert(m.tris.end(), {a, a + 1, a + nx + 2, a, a + nx + 2, a + nx + 1});
     }
-    return m;
-  }();
-  return mesh;
+  }
+  return m;
+}
+
+const Mesh& TheMesh(bool sceneSize) {
+  static const Mesh full = MakeMesh(640, 480), scene = MakeMesh(400, 300);
+  return sceneSize ? scene : full;
 }
 
 // The mesh state: texture alpha times iterated alpha, W buffer LESS with writes. From P_8 with
@@ -135,8 +143,8 @@ void MeshState(bool generic, bool objects = false) {
   grDepthMask(FXTRUE);
 }
 
-void DrawMesh() {
-  const Mesh& m = TheMesh();
+void DrawMesh(bool sceneSize) {
+  const Mesh& m = TheMesh(sceneSize);
   for (size_t i = 0; i < m.tris.size(); i += 3) {
     grDrawTriangle(&m.v[m.tris[i]], &m.v[m.tris[i + 1]], &m.v[m.tris[i + 2]]);
   }
@@ -150,15 +158,15 @@ void BM_Quad(benchmark::State& state, bool p8, bool blend, bool generic) {
                                                   benchmark::Counter::kIsRate);
 }
 
-void BM_Mesh(benchmark::State& state, bool generic, bool objects) {
+void BM_Mesh(benchmark::State& state, bool generic, bool objects, bool sceneSize) {
   MeshState(generic, objects);
   for (auto _ : state) {
     state.PauseTiming();
     grBufferClear(0, 0, GR_WDEPTHVALUE_FARTHEST);
     state.ResumeTiming();
-    DrawMesh();
+    DrawMesh(sceneSize);
   }
-  const double triangles = static_cast<double>(TheMesh().tris.size() / 3);
+  const double triangles = static_cast<double>(TheMesh(sceneSize).tris.size() / 3);
   state.counters["ns/triangle"] = benchmark::Counter(triangles * state.iterations() / 1e9,
                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
@@ -178,9 +186,11 @@ BENCHMARK_CAPTURE(BM_Quad, blended_p8, true, true, false)->Unit(benchmark::kMill
 BENCHMARK_CAPTURE(BM_Quad, blended_p8_generic, true, true, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, opaque_rgb565, false, false, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, opaque_rgb565_generic, false, false, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000, false, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_generic, true, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_objects, false, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000, false, false, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_generic, true, false, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_objects, false, true, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size, false, false, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size_objects, false, true, true)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Clear)->Unit(benchmark::kMillisecond);
 
 }  // namespace
@@ -193,11 +203,16 @@ int main(int argc, char** argv) {
       SceneState(false, true, false);
     } else if (which == "quad_generic") {
       SceneState(false, true, true);
-    } else if (which == "mesh" || which == "mesh_objects") {
-      MeshState(false, which == "mesh_objects");
+    } else if (which.starts_with("mesh")) {
+      const bool objects = which.ends_with("_objects");
+      const bool sceneSize = which.starts_with("mesh_scene_size");
+      if (which != "mesh" + std::string(sceneSize ? "_scene_size" : "") + (objects ? "_objects" : "")) {
+        return 2;
+      }
+      MeshState(false, objects);
       for (int i = 0; i < (argc == 4 ? times : 1); ++i) {
         grBufferClear(0, 0, GR_WDEPTHVALUE_FARTHEST);
-        DrawMesh();
+        DrawMesh(sceneSize);
       }
       return 0;
     } else {
