@@ -115,49 +115,95 @@ GLIDE_AVX2_INLINE LaneSetup SetUpLanes(const PackedGradients& pg, __m256i x, __m
   return l;
 }
 
+// The depth test of sixteen lanes against the stored values; `live` with the failing lanes off.
+template <int kDepth>
+GLIDE_AVX2_INLINE __m256i DepthTest16(__m256i live, __m256i depth, __m256i stored) {
+  // Unsigned 16-bit compares through the sign flip.
+  const __m256i sign = _mm256_set1_epi16(static_cast<short>(0x8000));
+  const __m256i d = _mm256_xor_si256(depth, sign), s = _mm256_xor_si256(stored, sign);
+  if constexpr (kDepth == GR_CMP_LESS) {
+    return _mm256_and_si256(live, _mm256_cmpgt_epi16(s, d));
+  } else if constexpr (kDepth == GR_CMP_LEQUAL) {
+    return _mm256_andnot_si256(_mm256_cmpgt_epi16(d, s), live);
+  } else {
+    static_assert(kDepth == GR_CMP_ALWAYS, "only LESS, LEQUAL and ALWAYS are specialised");
+    return live;
+  }
+}
+
+// Sixteen 16-bit lanes from two places: eight from `lo`, eight from `hi`.
+GLIDE_AVX2_INLINE __m256i Load2x8(const uint16_t* lo, const uint16_t* hi) {
+  return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(hi), reinterpret_cast<const __m128i*>(lo));
+}
+
+GLIDE_AVX2_INLINE void Store2x8(uint16_t* lo, uint16_t* hi, __m256i v) {
+  _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(hi), reinterpret_cast<__m128i*>(lo), v);
+}
+
 // The second pass: per row, sixteen pixels at a time, the depth test against the buffer (the
 // triangle's own pixels never overlap, so testing after shading sees the same values), then
-// blending, dithering and both writes. Lanes past a row's end are dead; like the row paths' write
-// stage they read and write back up to 15 pixels past it, inside the buffers' padding.
+// blending, dithering and both writes. Two consecutive rows of at most eight pixels each (most
+// rows of a small triangle) share one sixteen-lane step, a row in each half. Lanes past a row's
+// end are dead; like the row paths' write stage they read and write back up to 15 pixels past
+// it, inside the buffers' padding.
 template <BlendKind kBlend, bool kDither, bool kSubtract, int kDepth>
 __attribute__((target("avx2"))) void RowsWriteAvx2(const SpanTarget& target, const SpanRow* rows,
                                                    int count, const Packed& p) {
   const DitherRows& dither = GetDitherRows();
   const __m256i lanes = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-  const __m256i sign = _mm256_set1_epi16(static_cast<short>(0x8000));
+  const __m256i halfLanes = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
   const bool depthWrite = kDepth >= 0 && target.state.depthMask;
   for (int r = 0; r < count; ++r) {
-    const SpanRow& row = rows[r];
-    const ptrdiff_t rowOffset = static_cast<ptrdiff_t>(row.y) * target.stride;
-    uint16_t* colorRow = target.color + rowOffset;
-    uint16_t* auxRow = target.aux + rowOffset;
-    const int n = row.x1 - row.x0;
-    for (int i = 0; i < n; i += 16) {
-      const int x = row.x0 + i;
-      const int k = p.start[r] + i;
+    const ptrdiff_t at = static_cast<ptrdiff_t>(rows[r].y) * target.stride + rows[r].x0;
+    const int n = rows[r].x1 - rows[r].x0;
+    const int k = p.start[r];
+    if (n <= 8 && r + 1 < count && rows[r + 1].x1 - rows[r + 1].x0 <= 8) {
+      const ptrdiff_t at1 = static_cast<ptrdiff_t>(rows[r + 1].y) * target.stride + rows[r + 1].x0;
+      const int n1 = rows[r + 1].x1 - rows[r + 1].x0;
+      const int k1 = p.start[r + 1];
       __m256i live = _mm256_and_si256(
-          Load256(p.live + k), _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(n - i)), lanes));
+          Load2x8(p.live + k, p.live + k1),
+          _mm256_cmpgt_epi16(_mm256_set_m128i(_mm_set1_epi16(static_cast<short>(n1)),
+                                              _mm_set1_epi16(static_cast<short>(n))),
+                             halfLanes));
       __m256i depth = _mm256_setzero_si256(), stored = _mm256_setzero_si256();
       if constexpr (kDepth >= 0) {
-        depth = Load256(p.depth + k);
-        stored = Load256(auxRow + x);
-        // Unsigned 16-bit compares through the sign flip.
-        const __m256i d = _mm256_xor_si256(depth, sign), s = _mm256_xor_si256(stored, sign);
-        if constexpr (kDepth == GR_CMP_LESS) {
-          live = _mm256_and_si256(live, _mm256_cmpgt_epi16(s, d));
-        } else if constexpr (kDepth == GR_CMP_LEQUAL) {
-          live = _mm256_andnot_si256(_mm256_cmpgt_epi16(d, s), live);
-        } else {
-          static_assert(kDepth == GR_CMP_ALWAYS, "only LESS, LEQUAL and ALWAYS are specialised");
-        }
+        depth = Load2x8(p.depth + k, p.depth + k1);
+        stored = Load2x8(target.aux + at, target.aux + at1);
+        live = DepthTest16<kDepth>(live, depth, stored);
+      }
+      const SpanRow &row0 = rows[r], &row1 = rows[r + 1];
+      ++r;
+      if (_mm256_testz_si256(live, live)) continue;
+      const __m256i old = Load2x8(target.color + at, target.color + at1);
+      const __m256i pixel = Finish16<kBlend, kDither, kSubtract>(
+          DitherAt(dither, row0.y, row0.x0, row1.y, row1.x0), Load2x8(p.r + k, p.r + k1),
+          Load2x8(p.g + k, p.g + k1), Load2x8(p.b + k, p.b + k1), Load2x8(p.a + k, p.a + k1), old);
+      Store2x8(target.color + at, target.color + at1, _mm256_blendv_epi8(old, pixel, live));
+      if (depthWrite) Store2x8(target.aux + at, target.aux + at1, _mm256_blendv_epi8(stored, depth, live));
+      continue;
+    }
+    const int y = rows[r].y;
+    for (int i = 0; i < n; i += 16) {
+      const int x = rows[r].x0 + i;
+      uint16_t* color = target.color + at + i;
+      uint16_t* aux = target.aux + at + i;
+      __m256i live = _mm256_and_si256(
+          Load256(p.live + k + i), _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(n - i)), lanes));
+      __m256i depth = _mm256_setzero_si256(), stored = _mm256_setzero_si256();
+      if constexpr (kDepth >= 0) {
+        depth = Load256(p.depth + k + i);
+        stored = Load256(aux);
+        live = DepthTest16<kDepth>(live, depth, stored);
       }
       if (_mm256_testz_si256(live, live)) continue;
-      const __m256i old = Load256(colorRow + x);
+      const __m256i old = Load256(color);
       const __m256i pixel = Finish16<kBlend, kDither, kSubtract>(
-          dither, row.y, x, Load256(p.r + k), Load256(p.g + k), Load256(p.b + k), Load256(p.a + k), old);
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(colorRow + x), _mm256_blendv_epi8(old, pixel, live));
+          DitherAt(dither, y, x), Load256(p.r + k + i), Load256(p.g + k + i), Load256(p.b + k + i),
+          Load256(p.a + k + i), old);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(color), _mm256_blendv_epi8(old, pixel, live));
       if (depthWrite) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(auxRow + x), _mm256_blendv_epi8(stored, depth, live));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(aux), _mm256_blendv_epi8(stored, depth, live));
       }
     }
   }
@@ -288,19 +334,36 @@ __attribute__((target("avx2"))) bool BatchAvx2(const SpanTarget& target, const G
   const __m256i word = _mm256_set1_epi32(0xFFFF);
   for (int i = 0; i < total; i += 16) {
     // Two halves of eight in 32-bit lanes, then sixteen 16-bit lanes (packus order) from the
-    // texture on; Natural16 stores them in pixel order.
-    const LaneSetup lo = SetUpLanes(pg, Load256i(p.x + i), Load256i(p.y + i));
-    const LaneSetup hi = SetUpLanes(pg, Load256i(p.x + i + 8), Load256i(p.y + i + 8));
-    if constexpr (kDepth) {
-      Store256(p.depth + i, Natural16(Pack16(WDepth8(lo.w), WDepth8(hi.w))));
-    }
-    const Taps16 tex = Sample16<kTex, kBilinear>(target, lo.s, hi.s, lo.t, hi.t);
-    Taps16 it = layout.flatColour;
-    if (!layout.flat) {
-      it.r = Pack16(pg.Iterated(0, lo), pg.Iterated(0, hi));
-      it.g = Pack16(pg.Iterated(1, lo), pg.Iterated(1, hi));
-      it.b = Pack16(pg.Iterated(2, lo), pg.Iterated(2, hi));
-      it.a = Pack16(pg.Iterated(3, lo), pg.Iterated(3, hi));
+    // texture on; Natural16 stores them in pixel order. A last block of at most eight pixels is
+    // set up and sampled once and its eight results doubled into both halves (the second copy
+    // lands past the last pixel, dead).
+    Taps16 tex, it = layout.flatColour;
+    if (total - i <= 8) {
+      const LaneSetup lo = SetUpLanes(pg, Load256i(p.x + i), Load256i(p.y + i));
+      if constexpr (kDepth) {
+        const __m256i depth = WDepth8(lo.w);
+        Store256(p.depth + i, Natural16(Pack16(depth, depth)));
+      }
+      const Taps t8 = Sample8<kTex, kBilinear>(target, lo.s, lo.t);
+      tex = {Pack16(t8.r, t8.r), Pack16(t8.g, t8.g), Pack16(t8.b, t8.b), Pack16(t8.a, t8.a)};
+      if (!layout.flat) {
+        const __m256i r = pg.Iterated(0, lo), g8 = pg.Iterated(1, lo);
+        const __m256i b = pg.Iterated(2, lo), a = pg.Iterated(3, lo);
+        it = {Pack16(r, r), Pack16(g8, g8), Pack16(b, b), Pack16(a, a)};
+      }
+    } else {
+      const LaneSetup lo = SetUpLanes(pg, Load256i(p.x + i), Load256i(p.y + i));
+      const LaneSetup hi = SetUpLanes(pg, Load256i(p.x + i + 8), Load256i(p.y + i + 8));
+      if constexpr (kDepth) {
+        Store256(p.depth + i, Natural16(Pack16(WDepth8(lo.w), WDepth8(hi.w))));
+      }
+      tex = Sample16<kTex, kBilinear>(target, lo.s, hi.s, lo.t, hi.t);
+      if (!layout.flat) {
+        it.r = Pack16(pg.Iterated(0, lo), pg.Iterated(0, hi));
+        it.g = Pack16(pg.Iterated(1, lo), pg.Iterated(1, hi));
+        it.b = Pack16(pg.Iterated(2, lo), pg.Iterated(2, hi));
+        it.a = Pack16(pg.Iterated(3, lo), pg.Iterated(3, hi));
+      }
     }
     const Taps16 out = Combine16<kCombine>(tex, it);
     __m256i live = Pack16(_mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(total - i), lanes), word),

@@ -829,14 +829,39 @@ GLIDE_AVX2_INLINE __m256i Subtract16(__m256i v, __m256i offset, int minimum) {
   return _mm256_blendv_epi8(raised, v, low);
 }
 
+// The dither values and dither subtraction offsets of sixteen pixels.
+struct DitherLanes {
+  __m256i d, subRb, subG;
+};
+
+using DitherTable = int16_t[4][4][16];
+
+GLIDE_AVX2_INLINE __m256i DitherRow(const DitherTable& table, int y, int x) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(table[y & 3][x & 3]));
+}
+
+GLIDE_AVX2_INLINE __m256i DitherRows2(const DitherTable& table, int y0, int x0, int y1, int x1) {
+  return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(table[y1 & 3][x1 & 3]),
+                             reinterpret_cast<const __m128i*>(table[y0 & 3][x0 & 3]));
+}
+
+// Columns x .. x + 15 of row y.
+GLIDE_AVX2_INLINE DitherLanes DitherAt(const DitherRows& rows, int y, int x) {
+  return {DitherRow(rows.d, y, x), DitherRow(rows.subRb, y, x), DitherRow(rows.subG, y, x)};
+}
+
+// Columns x0 .. x0 + 7 of row y0 in the low eight lanes, x1 .. x1 + 7 of row y1 in the high.
+GLIDE_AVX2_INLINE DitherLanes DitherAt(const DitherRows& rows, int y0, int x0, int y1, int x1) {
+  return {DitherRows2(rows.d, y0, x0, y1, x1), DitherRows2(rows.subRb, y0, x0, y1, x1),
+          DitherRows2(rows.subG, y0, x0, y1, x1)};
+}
+
 // Blending with the destination `old`, dither subtraction, dithering and packing of sixteen
-// pixels in 16-bit lanes (colour 0..255 per lane) at columns x .. x + 15 of row y. Lanes hold
-// the same arithmetic whether they carry sixteen pixels or eight in the low halves of 32-bit
-// lanes.
+// pixels in 16-bit lanes (colour 0..255 per lane) with the given dither lanes. Lanes hold the
+// same arithmetic whether they carry sixteen pixels or eight in the low halves of 32-bit lanes.
 template <BlendKind kBlend, bool kDither, bool kSubtract>
-GLIDE_AVX2_INLINE __m256i Finish16(const DitherRows& rows, int y, int x,
-                                                        __m256i r, __m256i g, __m256i b,
-                                                        __m256i a, __m256i old) {
+GLIDE_AVX2_INLINE __m256i Finish16(const DitherLanes& dither, __m256i r, __m256i g, __m256i b,
+                                   __m256i a, __m256i old) {
   if constexpr (kBlend != BlendKind::kNone) {
     const __m256i sf = _mm256_add_epi16(a, _mm256_set1_epi16(1));
     const __m256i invA = _mm256_sub_epi16(_mm256_set1_epi16(256), a);
@@ -847,11 +872,9 @@ GLIDE_AVX2_INLINE __m256i Finish16(const DitherRows& rows, int y, int x,
     __m256i dg = _mm256_or_si256(_mm256_slli_epi16(g6, 2), _mm256_srli_epi16(g6, 4));
     __m256i db = _mm256_or_si256(_mm256_slli_epi16(b5, 3), _mm256_srli_epi16(b5, 2));
     if constexpr (kSubtract) {
-      const __m256i offRb = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.subRb[y & 3][x & 3]));
-      const __m256i offG = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.subG[y & 3][x & 3]));
-      dr = Subtract16(dr, offRb, 4);
-      dg = Subtract16(dg, offG, 2);
-      db = Subtract16(db, offRb, 4);
+      dr = Subtract16(dr, dither.subRb, 4);
+      dg = Subtract16(dg, dither.subG, 2);
+      db = Subtract16(db, dither.subRb, 4);
     }
     r = BlendChannel16<kBlend>(r, dr, sf, invA);
     g = BlendChannel16<kBlend>(g, dg, sf, invA);
@@ -862,14 +885,11 @@ GLIDE_AVX2_INLINE __m256i Finish16(const DitherRows& rows, int y, int x,
   }
   __m256i r5, g6, b5;
   if constexpr (kDither) {
-    const __m256i dv = _mm256_load_si256(reinterpret_cast<const __m256i*>(rows.d[y & 3][x & 3]));
+    const __m256i dv = dither.d;
     r5 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(r, 1), _mm256_srli_epi16(r, 4)), _mm256_srli_epi16(r, 7)), dv), 4);
     b5 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(b, 1), _mm256_srli_epi16(b, 4)), _mm256_srli_epi16(b, 7)), dv), 4);
     g6 = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(g, 2), _mm256_srli_epi16(g, 4)), _mm256_srli_epi16(g, 6)), dv), 4);
   } else {
-    (void)rows;
-    (void)y;
-    (void)x;
     r5 = _mm256_srli_epi16(r, 3);
     g6 = _mm256_srli_epi16(g, 2);
     b5 = _mm256_srli_epi16(b, 3);
@@ -891,7 +911,7 @@ __attribute__((target("avx2"))) void WriteStageAvx2(const SpanTarget& target, in
     if (_mm256_testz_si256(live, live)) continue;
     const __m256i old = Load256(colorRow + x);
     const __m256i pixel = Finish16<kBlend, kDither, kSubtract>(
-        rows, y, x, Load256(c.r + i), Load256(c.g + i), Load256(c.b + i), Load256(c.a + i), old);
+        DitherAt(rows, y, x), Load256(c.r + i), Load256(c.g + i), Load256(c.b + i), Load256(c.a + i), old);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(colorRow + x), _mm256_blendv_epi8(old, pixel, live));
   }
 }
