@@ -229,60 +229,6 @@ GLIDE_AVX2_INLINE __m256i Address8(__m256i c, __m256i andMask,
                           sizeMask);
 }
 
-template <Tex kTex, bool kBilinear>
-GLIDE_AVX2_INLINE Taps Sample8(const SpanTarget& t, __m256i s, __m256i tt) {
-  const TextureBinding& b = t.binding;
-  const __m128i sShift = _mm_cvtsi32_si128(b.sShift), tShift = _mm_cvtsi32_si128(b.tShift);
-  const __m128i widthLog2 = _mm_cvtsi32_si128(b.widthLog2);
-  const __m256i sAnd = _mm256_set1_epi32(t.sAnd), tAnd = _mm256_set1_epi32(t.tAnd);
-  const __m256i wMask = _mm256_set1_epi32(b.widthMask), hMask = _mm256_set1_epi32(b.heightMask);
-  if constexpr (!kBilinear) {
-    const __m256i si = Address8(_mm256_sra_epi32(s, sShift), sAnd, wMask);
-    const __m256i ti = Address8(_mm256_sra_epi32(tt, tShift), tAnd, hMask);
-    return Gather8<kTex>(t, _mm256_add_epi32(_mm256_sll_epi32(ti, widthLog2), si));
-  } else {
-    const int lod = b.sShift - 8;
-    const __m128i lodShift = _mm_cvtsi32_si128(lod);
-    const __m256i half = _mm256_set1_epi32(128 << lod);
-    const __m256i sh = _mm256_sub_epi32(s, half), th = _mm256_sub_epi32(tt, half);
-    const __m256i s0 = _mm256_sra_epi32(sh, sShift), t0 = _mm256_sra_epi32(th, tShift);
-    const __m256i weightMask = _mm256_set1_epi32(0xF0), one = _mm256_set1_epi32(1);
-    const __m256i u = _mm256_and_si256(_mm256_sra_epi32(sh, lodShift), weightMask);
-    const __m256i v = _mm256_and_si256(_mm256_sra_epi32(th, lodShift), weightMask);
-    const __m256i full = _mm256_set1_epi32(256);
-    const __m256i iu = _mm256_sub_epi32(full, u), iv = _mm256_sub_epi32(full, v);
-    const __m256i sa = Address8(s0, sAnd, wMask), sb = Address8(_mm256_add_epi32(s0, one), sAnd, wMask);
-    const __m256i rowA = _mm256_sll_epi32(Address8(t0, tAnd, hMask), widthLog2);
-    const __m256i rowB = _mm256_sll_epi32(Address8(_mm256_add_epi32(t0, one), tAnd, hMask), widthLog2);
-    Taps c00, c01, c10, c11;
-    const __m256i adjacent = _mm256_cmpeq_epi32(sb, _mm256_add_epi32(sa, one));
-    if (_mm256_movemask_epi8(adjacent) == -1) {
-      // Every right tap sits next to its left one: one load fetches both.
-      const __m256i pairA = Load8<kTex>(t, _mm256_add_epi32(rowA, sa));
-      const __m256i pairB = Load8<kTex>(t, _mm256_add_epi32(rowB, sa));
-      c00 = Decode8<kTex>(t, pairA);
-      c01 = Decode8<kTex>(t, Neighbour8<kTex>(pairA));
-      c10 = Decode8<kTex>(t, pairB);
-      c11 = Decode8<kTex>(t, Neighbour8<kTex>(pairB));
-    } else {
-      c00 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sa));
-      c01 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sb));
-      c10 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sa));
-      c11 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sb));
-    }
-    Taps out;
-    out.r = Lerp8(Lerp8(c00.r, c01.r, u, iu), Lerp8(c10.r, c11.r, u, iu), v, iv);
-    out.g = Lerp8(Lerp8(c00.g, c01.g, u, iu), Lerp8(c10.g, c11.g, u, iu), v, iv);
-    out.b = Lerp8(Lerp8(c00.b, c01.b, u, iu), Lerp8(c10.b, c11.b, u, iu), v, iv);
-    if constexpr (kTex == Tex::k565) {
-      out.a = c00.a;  // 255 in every tap, so filtered 255
-    } else {
-      out.a = Lerp8(Lerp8(c00.a, c01.a, u, iu), Lerp8(c10.a, c11.a, u, iu), v, iv);
-    }
-    return out;
-  }
-}
-
 // Eight 32-bit lanes (0..255) to eight uint16 in order.
 GLIDE_AVX2_INLINE void Store16(uint16_t* out, __m256i v) {
   const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08);
@@ -430,6 +376,102 @@ GLIDE_AVX2_INLINE Footprint Address8Bilinear(const SpanTarget& t, __m256i s, __m
   return f;
 }
 
+// Bilinear filtering of P_8 texels on eight lanes with each palette entry kept whole: a lane
+// holds red and blue in its two 16-bit halves, another alpha and green, so that one lerp of
+// 16-bit lanes filters two channels (the same arithmetic per channel as Lerp16).
+struct PairedChannels {
+  __m256i rb, ag;  // (red << 16) | blue and (alpha << 16) | green, each 0..255
+};
+
+GLIDE_AVX2_INLINE PairedChannels BilinearLut8(const SpanTarget& t, const Footprint& f) {
+  const __m256i byte = _mm256_set1_epi32(0xFF);
+  const int* palette = reinterpret_cast<const int*>(t.lut8.data());
+  const __m256i a = Load8<Tex::kLut8>(t, _mm256_add_epi32(f.rowA, f.sa));
+  const __m256i b = Load8<Tex::kLut8>(t, _mm256_add_epi32(f.rowB, f.sa));
+  __m256i right0, right1;
+  if (f.adjacent) {
+    right0 = _mm256_srli_epi32(a, 8);
+    right1 = _mm256_srli_epi32(b, 8);
+  } else {
+    right0 = Load8<Tex::kLut8>(t, _mm256_add_epi32(f.rowA, f.sb));
+    right1 = Load8<Tex::kLut8>(t, _mm256_add_epi32(f.rowB, f.sb));
+  }
+  const __m256i c00 = _mm256_i32gather_epi32(palette, _mm256_and_si256(a, byte), 4);
+  const __m256i c01 = _mm256_i32gather_epi32(palette, _mm256_and_si256(right0, byte), 4);
+  const __m256i c10 = _mm256_i32gather_epi32(palette, _mm256_and_si256(b, byte), 4);
+  const __m256i c11 = _mm256_i32gather_epi32(palette, _mm256_and_si256(right1, byte), 4);
+  const __m256i full = _mm256_set1_epi16(256);
+  const __m256i u = _mm256_or_si256(f.u, _mm256_slli_epi32(f.u, 16));
+  const __m256i v = _mm256_or_si256(f.v, _mm256_slli_epi32(f.v, 16));
+  const __m256i iu = _mm256_sub_epi16(full, u), iv = _mm256_sub_epi16(full, v);
+  const __m256i rbMask = _mm256_set1_epi32(0x00FF00FF);
+  PairedChannels out;
+  out.rb = Lerp16(Lerp16(_mm256_and_si256(c00, rbMask), _mm256_and_si256(c01, rbMask), u, iu),
+                  Lerp16(_mm256_and_si256(c10, rbMask), _mm256_and_si256(c11, rbMask), u, iu), v, iv);
+  out.ag = Lerp16(Lerp16(_mm256_srli_epi16(c00, 8), _mm256_srli_epi16(c01, 8), u, iu),
+                  Lerp16(_mm256_srli_epi16(c10, 8), _mm256_srli_epi16(c11, 8), u, iu), v, iv);
+  return out;
+}
+
+template <Tex kTex, bool kBilinear>
+GLIDE_AVX2_INLINE Taps Sample8(const SpanTarget& t, __m256i s, __m256i tt) {
+  const TextureBinding& b = t.binding;
+  const __m128i sShift = _mm_cvtsi32_si128(b.sShift), tShift = _mm_cvtsi32_si128(b.tShift);
+  const __m128i widthLog2 = _mm_cvtsi32_si128(b.widthLog2);
+  const __m256i sAnd = _mm256_set1_epi32(t.sAnd), tAnd = _mm256_set1_epi32(t.tAnd);
+  const __m256i wMask = _mm256_set1_epi32(b.widthMask), hMask = _mm256_set1_epi32(b.heightMask);
+  if constexpr (!kBilinear) {
+    const __m256i si = Address8(_mm256_sra_epi32(s, sShift), sAnd, wMask);
+    const __m256i ti = Address8(_mm256_sra_epi32(tt, tShift), tAnd, hMask);
+    return Gather8<kTex>(t, _mm256_add_epi32(_mm256_sll_epi32(ti, widthLog2), si));
+  } else if constexpr (kTex == Tex::kLut8) {
+    const PairedChannels c = BilinearLut8(t, Address8Bilinear(t, s, tt));
+    const __m256i low = _mm256_set1_epi32(0xFFFF);
+    return {_mm256_srli_epi32(c.rb, 16), _mm256_and_si256(c.ag, low), _mm256_and_si256(c.rb, low),
+            _mm256_srli_epi32(c.ag, 16)};
+  } else {
+    const int lod = b.sShift - 8;
+    const __m128i lodShift = _mm_cvtsi32_si128(lod);
+    const __m256i half = _mm256_set1_epi32(128 << lod);
+    const __m256i sh = _mm256_sub_epi32(s, half), th = _mm256_sub_epi32(tt, half);
+    const __m256i s0 = _mm256_sra_epi32(sh, sShift), t0 = _mm256_sra_epi32(th, tShift);
+    const __m256i weightMask = _mm256_set1_epi32(0xF0), one = _mm256_set1_epi32(1);
+    const __m256i u = _mm256_and_si256(_mm256_sra_epi32(sh, lodShift), weightMask);
+    const __m256i v = _mm256_and_si256(_mm256_sra_epi32(th, lodShift), weightMask);
+    const __m256i full = _mm256_set1_epi32(256);
+    const __m256i iu = _mm256_sub_epi32(full, u), iv = _mm256_sub_epi32(full, v);
+    const __m256i sa = Address8(s0, sAnd, wMask), sb = Address8(_mm256_add_epi32(s0, one), sAnd, wMask);
+    const __m256i rowA = _mm256_sll_epi32(Address8(t0, tAnd, hMask), widthLog2);
+    const __m256i rowB = _mm256_sll_epi32(Address8(_mm256_add_epi32(t0, one), tAnd, hMask), widthLog2);
+    Taps c00, c01, c10, c11;
+    const __m256i adjacent = _mm256_cmpeq_epi32(sb, _mm256_add_epi32(sa, one));
+    if (_mm256_movemask_epi8(adjacent) == -1) {
+      // Every right tap sits next to its left one: one load fetches both.
+      const __m256i pairA = Load8<kTex>(t, _mm256_add_epi32(rowA, sa));
+      const __m256i pairB = Load8<kTex>(t, _mm256_add_epi32(rowB, sa));
+      c00 = Decode8<kTex>(t, pairA);
+      c01 = Decode8<kTex>(t, Neighbour8<kTex>(pairA));
+      c10 = Decode8<kTex>(t, pairB);
+      c11 = Decode8<kTex>(t, Neighbour8<kTex>(pairB));
+    } else {
+      c00 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sa));
+      c01 = Gather8<kTex>(t, _mm256_add_epi32(rowA, sb));
+      c10 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sa));
+      c11 = Gather8<kTex>(t, _mm256_add_epi32(rowB, sb));
+    }
+    Taps out;
+    out.r = Lerp8(Lerp8(c00.r, c01.r, u, iu), Lerp8(c10.r, c11.r, u, iu), v, iv);
+    out.g = Lerp8(Lerp8(c00.g, c01.g, u, iu), Lerp8(c10.g, c11.g, u, iu), v, iv);
+    out.b = Lerp8(Lerp8(c00.b, c01.b, u, iu), Lerp8(c10.b, c11.b, u, iu), v, iv);
+    if constexpr (kTex == Tex::k565) {
+      out.a = c00.a;  // 255 in every tap, so filtered 255
+    } else {
+      out.a = Lerp8(Lerp8(c00.a, c01.a, u, iu), Lerp8(c10.a, c11.a, u, iu), v, iv);
+    }
+    return out;
+  }
+}
+
 template <Tex kTex, bool kBilinear>
 GLIDE_AVX2_INLINE Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi,
                                                        __m256i tLo, __m256i tHi) {
@@ -448,6 +490,14 @@ GLIDE_AVX2_INLINE Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi,
     return Decode16<kTex>(t, Load8<kTex>(t, indexLo), Load8<kTex>(t, indexHi));
   } else {
     const Footprint lo = Address8Bilinear(t, sLo, tLo), hi = Address8Bilinear(t, sHi, tHi);
+    if constexpr (kTex == Tex::kLut8) {
+      const PairedChannels a = BilinearLut8(t, lo), b = BilinearLut8(t, hi);
+      const __m256i low = _mm256_set1_epi32(0xFFFF);
+      return {Pack16(_mm256_srli_epi32(a.rb, 16), _mm256_srli_epi32(b.rb, 16)),
+              Pack16(_mm256_and_si256(a.ag, low), _mm256_and_si256(b.ag, low)),
+              Pack16(_mm256_and_si256(a.rb, low), _mm256_and_si256(b.rb, low)),
+              Pack16(_mm256_srli_epi32(a.ag, 16), _mm256_srli_epi32(b.ag, 16))};
+    }
     Taps16 c00, c01, c10, c11;
     if (lo.adjacent && hi.adjacent) {
       const __m256i aLo = Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sa));
