@@ -260,6 +260,7 @@ void Context::TexDownloadMipMap(FxU32 start, FxU32 evenOdd, const GrTexInfo& inf
   const std::string reason = textures_->DownloadMipMap(
       start, evenOdd, info.smallLod, info.largeLod, info.aspectRatio, info.format, info.data);
   if (!reason.empty()) Misuse("grTexDownloadMipMap refused: %s", reason.c_str());
+  dirty_ = true;  // an expanded copy of what was written is gone
 }
 
 void Context::TexDownloadLevel(FxU32 start, GrLOD_t lod, GrLOD_t largeLod, GrAspectRatio_t aspect,
@@ -268,6 +269,7 @@ void Context::TexDownloadLevel(FxU32 start, GrLOD_t lod, GrLOD_t largeLod, GrAsp
   const std::string reason = textures_->DownloadLevel(start, lod, largeLod, aspect, format,
                                                       evenOdd, data, firstRow, lastRow);
   if (!reason.empty()) Misuse("grTexDownloadMipMapLevel refused: %s", reason.c_str());
+  dirty_ = true;
 }
 
 void Context::TexDownloadPalette(const void* data, int first, int last) {
@@ -443,6 +445,12 @@ void Context::Validate() {
       Misuse("a palette texture is drawn before grTexDownloadTable loaded a palette (black)");
     }
     PrepareTexture(target_, textures_->Data(), textures_->Palette());
+  }
+  target_.texels32 = nullptr;
+  if (normalized.textureEnabled && simd_ == SimdLevel::kAvx2 && !genericOnly_ &&
+      BytesPerTexel(binding_.format) == 1) {
+    target_.texels32 = textures_->Expanded(binding_.levelAddress, binding_.widthMask + 1,
+                                           binding_.heightMask + 1, binding_.format, target_.lut8);
   }
   // Span functions are cached by the normalized state (the choice is the same for equal states).
   span_ = nullptr;

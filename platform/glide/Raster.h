@@ -61,6 +61,9 @@ struct SpanTarget {
   TextureBinding binding;
   int sAnd = -1, tAnd = -1;  // wrap: size - 1; clamp: all ones
   std::array<uint32_t, 256> lut8{};
+  // For the sixteen-lane samplers, an 8-bit level already expanded through lut8 (one more zero
+  // texel after its last); set wherever they may draw from such a level.
+  const uint32_t* texels32 = nullptr;
 
   // The specialised paths' perspective and blend-and-write stages, chosen with the span
   // function.

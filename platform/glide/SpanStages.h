@@ -164,14 +164,15 @@ struct Taps {
   __m256i r, g, b, a;
 };
 
-// Texels already loaded (the low 8 or 16 bits of each lane) to channels.
+// Texels already loaded (the low 16 bits of each lane, or 8-bit texels expanded to 0xAARRGGBB)
+// to channels.
 template <Tex kTex>
 GLIDE_AVX2_INLINE Taps Decode8(const SpanTarget& t, __m256i loaded) {
   const __m256i byteMask = _mm256_set1_epi32(0xFF);
   Taps out;
   if constexpr (kTex == Tex::kLut8) {
-    const __m256i argb = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.lut8.data()),
-                                                _mm256_and_si256(loaded, byteMask), 4);
+    (void)t;
+    const __m256i argb = loaded;  // already expanded
     out.a = _mm256_srli_epi32(argb, 24);
     out.r = _mm256_and_si256(_mm256_srli_epi32(argb, 16), byteMask);
     out.g = _mm256_and_si256(_mm256_srli_epi32(argb, 8), byteMask);
@@ -197,12 +198,16 @@ GLIDE_AVX2_INLINE Taps Decode8(const SpanTarget& t, __m256i loaded) {
   return out;
 }
 
-// Four bytes from the texel at `index` on: the texel and (within a row) its right neighbour.
-// Reads at most 3 bytes past the level, inside texture memory's guard bytes.
+// 16-bit formats: four bytes from the texel at `index` on, the texel and (within a row) its right
+// neighbour; reads at most 2 bytes past the level, inside texture memory's guard bytes. 8-bit
+// formats: the texel expanded through its table (SpanTarget::texels32).
 template <Tex kTex>
 GLIDE_AVX2_INLINE __m256i Load8(const SpanTarget& t, __m256i index) {
-  return _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.texels), index,
-                                kTex == Tex::kLut8 ? 1 : 2);
+  if constexpr (kTex == Tex::kLut8) {
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.texels32), index, 4);
+  } else {
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.texels), index, 2);
+  }
 }
 
 template <Tex kTex>
@@ -210,10 +215,11 @@ GLIDE_AVX2_INLINE Taps Gather8(const SpanTarget& t, __m256i index) {
   return Decode8<kTex>(t, Load8<kTex>(t, index));
 }
 
-// The right neighbour in a pair loaded by Load8.
+// The right neighbour in a pair loaded by Load8 (16-bit formats).
 template <Tex kTex>
 GLIDE_AVX2_INLINE __m256i Neighbour8(__m256i pair) {
-  return _mm256_srli_epi32(pair, kTex == Tex::kLut8 ? 8 : 16);
+  static_assert(kTex != Tex::kLut8, "8-bit texels are loaded one at a time");
+  return _mm256_srli_epi32(pair, 16);
 }
 
 // (c0 * (256 - u) + c1 * u) >> 8 per 32-bit lane holding 0..255 (products fit the low 16 bits).
@@ -376,30 +382,39 @@ GLIDE_AVX2_INLINE Footprint Address8Bilinear(const SpanTarget& t, __m256i s, __m
   return f;
 }
 
-// Bilinear filtering of P_8 texels on eight lanes with each palette entry kept whole: a lane
-// holds red and blue in its two 16-bit halves, another alpha and green, so that one lerp of
-// 16-bit lanes filters two channels (the same arithmetic per channel as Lerp16).
+// Bilinear filtering of 8-bit texels (expanded to 0xAARRGGBB) on eight lanes with each texel's
+// colour kept whole: a lane holds red and blue in its two 16-bit halves, another alpha and
+// green, so that one lerp of 16-bit lanes filters two channels (the same arithmetic per channel
+// as Lerp16).
 struct PairedChannels {
   __m256i rb, ag;  // (red << 16) | blue and (alpha << 16) | green, each 0..255
 };
 
+// The texels at `index` and index + 1 of eight lanes in one 64-bit load each: left and right
+// taps of lanes whose right tap is the next column.
+GLIDE_AVX2_INLINE void LoadPairs32(const SpanTarget& t, __m256i index, __m256i& left, __m256i& right) {
+  const auto* pairs = reinterpret_cast<const long long*>(t.texels32);
+  const __m256i q0 = _mm256_i32gather_epi64(pairs, _mm256_castsi256_si128(index), 4);  // lanes 0-3
+  const __m256i q1 = _mm256_i32gather_epi64(pairs, _mm256_extracti128_si256(index, 1), 4);
+  // Even dwords are left taps, odd ones right taps; the shuffle leaves lanes 0 1 4 5 2 3 6 7.
+  left = _mm256_permute4x64_epi64(
+      _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castsi256_ps(q0), _mm256_castsi256_ps(q1), 0x88)), 0xD8);
+  right = _mm256_permute4x64_epi64(
+      _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castsi256_ps(q0), _mm256_castsi256_ps(q1), 0xDD)), 0xD8);
+}
+
 GLIDE_AVX2_INLINE PairedChannels BilinearLut8(const SpanTarget& t, const Footprint& f) {
-  const __m256i byte = _mm256_set1_epi32(0xFF);
-  const int* palette = reinterpret_cast<const int*>(t.lut8.data());
-  const __m256i a = Load8<Tex::kLut8>(t, _mm256_add_epi32(f.rowA, f.sa));
-  const __m256i b = Load8<Tex::kLut8>(t, _mm256_add_epi32(f.rowB, f.sa));
-  __m256i right0, right1;
+  const __m256i a = _mm256_add_epi32(f.rowA, f.sa), b = _mm256_add_epi32(f.rowB, f.sa);
+  __m256i c00, c01, c10, c11;
   if (f.adjacent) {
-    right0 = _mm256_srli_epi32(a, 8);
-    right1 = _mm256_srli_epi32(b, 8);
+    LoadPairs32(t, a, c00, c01);
+    LoadPairs32(t, b, c10, c11);
   } else {
-    right0 = Load8<Tex::kLut8>(t, _mm256_add_epi32(f.rowA, f.sb));
-    right1 = Load8<Tex::kLut8>(t, _mm256_add_epi32(f.rowB, f.sb));
+    c00 = Load8<Tex::kLut8>(t, a);
+    c01 = Load8<Tex::kLut8>(t, _mm256_add_epi32(f.rowA, f.sb));
+    c10 = Load8<Tex::kLut8>(t, b);
+    c11 = Load8<Tex::kLut8>(t, _mm256_add_epi32(f.rowB, f.sb));
   }
-  const __m256i c00 = _mm256_i32gather_epi32(palette, _mm256_and_si256(a, byte), 4);
-  const __m256i c01 = _mm256_i32gather_epi32(palette, _mm256_and_si256(right0, byte), 4);
-  const __m256i c10 = _mm256_i32gather_epi32(palette, _mm256_and_si256(b, byte), 4);
-  const __m256i c11 = _mm256_i32gather_epi32(palette, _mm256_and_si256(right1, byte), 4);
   const __m256i full = _mm256_set1_epi16(256);
   const __m256i u = _mm256_or_si256(f.u, _mm256_slli_epi32(f.u, 16));
   const __m256i v = _mm256_or_si256(f.v, _mm256_slli_epi32(f.v, 16));
@@ -497,36 +512,37 @@ GLIDE_AVX2_INLINE Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi,
               Pack16(_mm256_and_si256(a.ag, low), _mm256_and_si256(b.ag, low)),
               Pack16(_mm256_and_si256(a.rb, low), _mm256_and_si256(b.rb, low)),
               Pack16(_mm256_srli_epi32(a.ag, 16), _mm256_srli_epi32(b.ag, 16))};
-    }
-    Taps16 c00, c01, c10, c11;
-    if (lo.adjacent && hi.adjacent) {
-      const __m256i aLo = Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sa));
-      const __m256i aHi = Load8<kTex>(t, _mm256_add_epi32(hi.rowA, hi.sa));
-      const __m256i bLo = Load8<kTex>(t, _mm256_add_epi32(lo.rowB, lo.sa));
-      const __m256i bHi = Load8<kTex>(t, _mm256_add_epi32(hi.rowB, hi.sa));
-      c00 = Decode16<kTex>(t, aLo, aHi);
-      c01 = Decode16<kTex>(t, Neighbour8<kTex>(aLo), Neighbour8<kTex>(aHi));
-      c10 = Decode16<kTex>(t, bLo, bHi);
-      c11 = Decode16<kTex>(t, Neighbour8<kTex>(bLo), Neighbour8<kTex>(bHi));
     } else {
-      c00 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sa)), Load8<kTex>(t, _mm256_add_epi32(hi.rowA, hi.sa)));
-      c01 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sb)), Load8<kTex>(t, _mm256_add_epi32(hi.rowA, hi.sb)));
-      c10 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowB, lo.sa)), Load8<kTex>(t, _mm256_add_epi32(hi.rowB, hi.sa)));
-      c11 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowB, lo.sb)), Load8<kTex>(t, _mm256_add_epi32(hi.rowB, hi.sb)));
+      Taps16 c00, c01, c10, c11;
+      if (lo.adjacent && hi.adjacent) {
+        const __m256i aLo = Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sa));
+        const __m256i aHi = Load8<kTex>(t, _mm256_add_epi32(hi.rowA, hi.sa));
+        const __m256i bLo = Load8<kTex>(t, _mm256_add_epi32(lo.rowB, lo.sa));
+        const __m256i bHi = Load8<kTex>(t, _mm256_add_epi32(hi.rowB, hi.sa));
+        c00 = Decode16<kTex>(t, aLo, aHi);
+        c01 = Decode16<kTex>(t, Neighbour8<kTex>(aLo), Neighbour8<kTex>(aHi));
+        c10 = Decode16<kTex>(t, bLo, bHi);
+        c11 = Decode16<kTex>(t, Neighbour8<kTex>(bLo), Neighbour8<kTex>(bHi));
+      } else {
+        c00 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sa)), Load8<kTex>(t, _mm256_add_epi32(hi.rowA, hi.sa)));
+        c01 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sb)), Load8<kTex>(t, _mm256_add_epi32(hi.rowA, hi.sb)));
+        c10 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowB, lo.sa)), Load8<kTex>(t, _mm256_add_epi32(hi.rowB, hi.sa)));
+        c11 = Decode16<kTex>(t, Load8<kTex>(t, _mm256_add_epi32(lo.rowB, lo.sb)), Load8<kTex>(t, _mm256_add_epi32(hi.rowB, hi.sb)));
+      }
+      const __m256i full = _mm256_set1_epi16(256);
+      const __m256i u = Pack16(lo.u, hi.u), v = Pack16(lo.v, hi.v);
+      const __m256i iu = _mm256_sub_epi16(full, u), iv = _mm256_sub_epi16(full, v);
+      Taps16 out;
+      out.r = Lerp16(Lerp16(c00.r, c01.r, u, iu), Lerp16(c10.r, c11.r, u, iu), v, iv);
+      out.g = Lerp16(Lerp16(c00.g, c01.g, u, iu), Lerp16(c10.g, c11.g, u, iu), v, iv);
+      out.b = Lerp16(Lerp16(c00.b, c01.b, u, iu), Lerp16(c10.b, c11.b, u, iu), v, iv);
+      if constexpr (kTex == Tex::k565) {
+        out.a = c00.a;  // 255 in every tap, so filtered 255
+      } else {
+        out.a = Lerp16(Lerp16(c00.a, c01.a, u, iu), Lerp16(c10.a, c11.a, u, iu), v, iv);
+      }
+      return out;
     }
-    const __m256i full = _mm256_set1_epi16(256);
-    const __m256i u = Pack16(lo.u, hi.u), v = Pack16(lo.v, hi.v);
-    const __m256i iu = _mm256_sub_epi16(full, u), iv = _mm256_sub_epi16(full, v);
-    Taps16 out;
-    out.r = Lerp16(Lerp16(c00.r, c01.r, u, iu), Lerp16(c10.r, c11.r, u, iu), v, iv);
-    out.g = Lerp16(Lerp16(c00.g, c01.g, u, iu), Lerp16(c10.g, c11.g, u, iu), v, iv);
-    out.b = Lerp16(Lerp16(c00.b, c01.b, u, iu), Lerp16(c10.b, c11.b, u, iu), v, iv);
-    if constexpr (kTex == Tex::k565) {
-      out.a = c00.a;  // 255 in every tap, so filtered 255
-    } else {
-      out.a = Lerp16(Lerp16(c00.a, c01.a, u, iu), Lerp16(c10.a, c11.a, u, iu), v, iv);
-    }
-    return out;
   }
 }
 

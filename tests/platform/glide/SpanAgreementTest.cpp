@@ -265,6 +265,95 @@ TEST_P(SpanAgreement, PackedSmallTrianglesMatchTheGenericPath) {
   grClipWindow(0, 0, 640, 480);
 }
 
+// 8-bit textures are sampled from copies expanded through their tables, kept for the textures
+// drawn from last: what is drawn follows every download over a texture (whole, partial, or
+// another texture's), the palette, and more textures in turn than copies are kept.
+TEST_P(SpanAgreement, EightBitTexturesFollowDownloadsAndThePalette) {
+  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
+  glide::TheContext().SetSimdLimit(GetParam());
+  RandomScenes scenes(5);
+  guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
+  guColorCombineFunction(GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
+  guAlphaSource(GR_ALPHASOURCE_TEXTURE_ALPHA_TIMES_ITERATED_ALPHA);
+  grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+  grDepthBufferMode(GR_DEPTHBUFFER_DISABLE);
+  grDitherMode(GR_DITHER_4x4);
+  grChromakeyMode(GR_CHROMAKEY_DISABLE);
+  grAlphaTestFunction(GR_CMP_ALWAYS);
+  grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
+
+  struct Texture {
+    FxU32 address = 0;
+    GrTexInfo info{};
+    std::vector<uint8_t> texels;
+  };
+  const GrTextureFormat_t formats[] = {GR_TEXFMT_P_8, GR_TEXFMT_RGB_332, GR_TEXFMT_INTENSITY_8,
+                                       GR_TEXFMT_ALPHA_8, GR_TEXFMT_ALPHA_INTENSITY_44};
+  const struct {
+    GrLOD_t lod;
+    GrAspectRatio_t aspect;
+  } shapes[] = {{GR_LOD_64, GR_ASPECT_1x1}, {GR_LOD_128, GR_ASPECT_2x1}, {GR_LOD_32, GR_ASPECT_1x4},
+                {GR_LOD_1, GR_ASPECT_1x1}, {GR_LOD_16, GR_ASPECT_8x1}};
+  std::vector<Texture> textures(11);
+  FxU32 address = 0x80000;
+  for (size_t i = 0; i < textures.size(); ++i) {
+    Texture& t = textures[i];
+    t.info = {shapes[i % 5].lod, shapes[i % 5].lod, shapes[i % 5].aspect, formats[(i + i / 5) % 5], nullptr};
+    t.texels.resize(grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &t.info));
+    for (auto& b : t.texels) b = static_cast<uint8_t>(scenes.Byte());
+    t.info.data = t.texels.data();
+    t.address = address;
+    address += (static_cast<FxU32>(t.texels.size()) + 7) & ~7u;
+    grTexDownloadMipMap(GR_TMU0, t.address, GR_MIPMAPLEVELMASK_BOTH, &t.info);
+  }
+  auto check = [&](const Texture& t, const std::string& step) {
+    grTexSource(GR_TMU0, t.address, GR_MIPMAPLEVELMASK_BOTH, const_cast<GrTexInfo*>(&t.info));
+    for (const int filter : {GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_BILINEAR}) {
+      grTexFilterMode(GR_TMU0, filter, filter);
+      // A large triangle (rows) and small ones (packed).
+      std::vector<GrVertex> v = {scenes.RandomVertex(20, 30), scenes.RandomVertex(600, 90),
+                                 scenes.RandomVertex(200, 450)};
+      for (int i = 0; i < 8; ++i) {
+        const float x = scenes.Unit() * 600, y = scenes.Unit() * 440;
+        for (int k = 0; k < 3; ++k) v.push_back(scenes.RandomVertex(x + scenes.Unit() * 25, y + scenes.Unit() * 25));
+      }
+      scenes.NewBackgrounds();
+      std::vector<uint16_t> results[2][2];
+      scenes.DrawBothWays(
+          [&] {
+            for (size_t i = 0; i < v.size(); i += 3) grDrawTriangle(&v[i], &v[i + 1], &v[i + 2]);
+          },
+          [&](GrBuffer_t b) { return Read(b); }, results);
+      ASSERT_EQ(results[0][0], results[1][0]) << "colour differs " << step;
+    }
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t i = 0; i < textures.size(); ++i) check(textures[i], "drawing texture " + std::to_string(i));
+  }
+  // Each change below comes right after a draw from the texture, which holds its copy.
+  Texture& first = textures[0];  // P_8, 64 x 64
+  check(first, "drawing texture 0 again");
+  for (auto& b : first.texels) b = static_cast<uint8_t>(scenes.Byte());
+  grTexDownloadMipMap(GR_TMU0, first.address, GR_MIPMAPLEVELMASK_BOTH, &first.info);
+  check(first, "after new texels were downloaded over it");
+  std::vector<uint8_t> rows(64 * 10);
+  for (auto& b : rows) b = static_cast<uint8_t>(scenes.Byte());
+  grTexDownloadMipMapLevelPartial(GR_TMU0, first.address, GR_LOD_64, GR_LOD_64, GR_ASPECT_1x1,
+                                  GR_TEXFMT_P_8, GR_MIPMAPLEVELMASK_BOTH, rows.data(), 20, 29);
+  check(first, "after a partial download over its rows 20 to 29");
+  GuTexPalette palette;
+  for (auto& e : palette.data) e = static_cast<FxU32>(scenes.Byte() << 16 | scenes.Byte() << 8 | scenes.Byte());
+  grTexDownloadTable(GR_TMU0, GR_TEXTABLE_PALETTE, &palette);
+  check(first, "after a new palette");
+  // An RGB565 texture written over the second half of texture 1 (RGB332, 128 x 64).
+  check(textures[1], "drawing texture 1 again");
+  std::vector<uint8_t> other(64 * 32 * 2);
+  for (auto& b : other) b = static_cast<uint8_t>(scenes.Byte());
+  GrTexInfo otherInfo{GR_LOD_64, GR_LOD_64, GR_ASPECT_2x1, GR_TEXFMT_RGB_565, other.data()};
+  grTexDownloadMipMap(GR_TMU0, textures[1].address + 128 * 32, GR_MIPMAPLEVELMASK_BOTH, &otherInfo);
+  check(textures[1], "after another texture was downloaded over half of it");
+}
+
 INSTANTIATE_TEST_SUITE_P(SimdLevels, SpanAgreement,
                          ::testing::Values(glide::SimdLevel::kNone, glide::SimdLevel::kSse2,
                                            glide::SimdLevel::kAvx2),
