@@ -205,6 +205,26 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   }
   const Vert &a = v[0], &b = v[1], &c = v[2];
 
+  // Coverage: rows whose centre lies in [A.y, C.y); in each, columns whose centre lies in
+  // [left edge, right edge). The long edge A-C is on the left when B lies right of it.
+  const int64_t cross = static_cast<int64_t>(b.x16 - a.x16) * (c.y16 - a.y16) -
+                        static_cast<int64_t>(b.y16 - a.y16) * (c.x16 - a.x16);
+  if (cross == 0) return SetupResult::kZeroArea;
+  const bool longLeft = cross > 0;
+  // With the origin at the lower left, the triangle is rasterized as given and row y is stored
+  // in buffer row H - 1 - y (see the gradients below).
+  const bool flip = job.originLowerLeft;
+  const int lastRow = job.screenHeight - 1;
+  const ClipRect& clip = job.clip;
+  // The clip window counts rows from the top of the screen whatever the origin.
+  const int clipTop = flip ? lastRow + 1 - clip.maxY : clip.minY;
+  const int clipBottom = flip ? lastRow + 1 - clip.minY : clip.maxY;
+  const int64_t yBegin = std::max<int64_t>(FirstCentreAtOrAfter(a.y16), clipTop);
+  const int64_t yMid = FirstCentreAtOrAfter(b.y16);
+  const int64_t yEnd = std::min<int64_t>(FirstCentreAtOrAfter(c.y16), clipBottom);
+  // No row centre inside: nothing to set up (unless a planar polygon wants the slopes).
+  if (yBegin >= yEnd && slopesOut == nullptr) return SetupResult::kDrawn;
+
   Slopes slopes;
   if (planar != nullptr) {
     slopes = *planar;
@@ -213,14 +233,12 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
                              (b.v->x - c.v->x) * (a.v->y - b.v->y);
     ComputeSlopes(a, b, c, sortedArea, slopes);
   }
+  if (slopesOut != nullptr) *slopesOut = slopes;
+  if (yBegin >= yEnd) return SetupResult::kDrawn;
   Gradients g;
   BuildGradients(a, slopes, g);
-  if (slopesOut != nullptr) *slopesOut = slopes;
-  // With the origin at the lower left, the triangle is rasterized as given and row y is stored
-  // in buffer row H - 1 - y: the span functions see buffer rows, so the plane equations are
-  // anchored at A's buffer row and every y slope changes sign (exactly, so nothing else moves).
-  const bool flip = job.originLowerLeft;
-  const int lastRow = job.screenHeight - 1;
+  // Lower-left origin: the span functions see buffer rows, so the plane equations are anchored
+  // at A's buffer row and every y slope changes sign (exactly, so nothing else moves).
   if (flip) {
     g.ya = lastRow - g.ya;
     for (int i = 0; i < 4; ++i) g.drgbaDy[i] = -g.drgbaDy[i];
@@ -229,21 +247,6 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
     g.dsDy = -g.dsDy;
     g.dtDy = -g.dtDy;
   }
-
-  // Coverage: rows whose centre lies in [A.y, C.y); in each, columns whose centre lies in
-  // [left edge, right edge). The long edge A-C is on the left when B lies right of it.
-  const int64_t cross = static_cast<int64_t>(b.x16 - a.x16) * (c.y16 - a.y16) -
-                        static_cast<int64_t>(b.y16 - a.y16) * (c.x16 - a.x16);
-  if (cross == 0) return SetupResult::kZeroArea;
-  const bool longLeft = cross > 0;
-  const ClipRect& clip = job.clip;
-  // The clip window counts rows from the top of the screen whatever the origin.
-  const int clipTop = flip ? lastRow + 1 - clip.maxY : clip.minY;
-  const int clipBottom = flip ? lastRow + 1 - clip.minY : clip.maxY;
-  const int64_t yBegin = std::max<int64_t>(FirstCentreAtOrAfter(a.y16), clipTop);
-  const int64_t yMid = FirstCentreAtOrAfter(b.y16);
-  const int64_t yEnd = std::min<int64_t>(FirstCentreAtOrAfter(c.y16), clipBottom);
-  if (yBegin >= yEnd) return SetupResult::kDrawn;
 
   // The rows between the long edge A-C and A-B, then B-C, go to `emit`.
   const RowWalk rowWalk{clip.minX, clip.maxX, flip ? lastRow : 0, flip ? -1 : 1};
