@@ -446,9 +446,11 @@ void Context::Validate() {
     }
     PrepareTexture(target_, textures_->Data(), textures_->Palette());
   }
+  // The sixteen-lane samplers read 8-bit textures from an expanded copy (the state's format is
+  // the one their span functions are chosen by).
   target_.texels32 = nullptr;
   if (normalized.textureEnabled && simd_ == SimdLevel::kAvx2 && !genericOnly_ &&
-      BytesPerTexel(binding_.format) == 1) {
+      BytesPerTexel(normalized.texFormat) == 1) {
     target_.texels32 = textures_->Expanded(binding_.levelAddress, binding_.widthMask + 1,
                                            binding_.heightMask + 1, binding_.format, target_.lut8);
   }
