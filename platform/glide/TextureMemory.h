@@ -70,9 +70,9 @@ class TextureMemory {
   // The 8-bit level of `width` x `height` texels at `address` expanded through `table` (the
   // format's expansion table, for P_8 the palette) to 0xAARRGGBB, plus one zero texel after the
   // last: the sixteen-lane samplers load a texel's colour with one 32-bit load instead of the
-  // texel and then its table entry. Copies are kept for the textures drawn from most recently
-  // and dropped when memory under them is written (for P_8, when the palette changes); a
-  // pointer returned stays valid until then.
+  // texel and then its table entry. Copies are kept for the eight textures asked for most
+  // recently and dropped when memory under them is written (for P_8, when the palette changes);
+  // a pointer returned stays valid until the next call, download or palette change.
   const uint32_t* Expanded(uint32_t address, int width, int height, TexFormat format,
                            const std::array<uint32_t, 256>& table);
 
