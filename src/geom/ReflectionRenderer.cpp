@@ -1,5 +1,7 @@
 #include "geom/ReflectionRenderer.h"
 
+#include "geom/ScreenArea.h"
+
 #include <glide.h>
 
 #include <algorithm>
@@ -10,7 +12,6 @@ namespace {
 
 constexpr float kMapCentre = 128.0f;
 constexpr float kMapRadius = 126.0f;
-constexpr float kMinScreenArea = 0.9f;  // twice the area, in pixels, a face must exceed
 
 // The three corners of the triangle being drawn; fields other than those written stay zero.
 GrVertex Corners[3];
@@ -60,11 +61,9 @@ void SetMapCoordinates(GrVertex& corner, float s, float t) {
 // Common steps 6 and 7: draws the face if it runs counter-clockwise on the screen and covers
 // more than about half a pixel.
 void CullAndDraw() {
-  const GrVertex& s0 = Corners[0];
-  const GrVertex& s1 = Corners[1];
-  const GrVertex& s2 = Corners[2];
-  const float area = (s0.x - s1.x) * (s2.y - s1.y) - (s0.y - s1.y) * (s2.x - s1.x);
-  if (area > kMinScreenArea) grDrawTriangle(&Corners[0], &Corners[1], &Corners[2]);
+  if (ScreenArea(Corners[0], Corners[1], Corners[2]) > kMinScreenArea) {
+    grDrawTriangle(&Corners[0], &Corners[1], &Corners[2]);
+  }
 }
 
 }  // namespace

@@ -62,12 +62,6 @@ void BeginScene() {
   grBufferClear(0, 0, GR_WDEPTHVALUE_FARTHEST);
 }
 
-void ShowFrame() {
-  WaitForSwaps();
-  grBufferSwap(1);
-  grBufferClear(0, 0, GR_WDEPTHVALUE_FARTHEST);
-}
-
 void SelectTexture(TextureId id) {
   // An id of a failed load (-1) or from a previous scene leaves the texture source unchanged.
   if (id < 0 || id >= TextureCount || id >= kTextureTableRows) return;

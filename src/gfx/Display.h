@@ -32,9 +32,6 @@ void OpenDisplay();
 void CloseDisplay();
 // Empties the texture arena and table, and leaves both colour buffers black.
 void BeginScene();
-// Ends a scene's frame the way every scene does: waits until no swap is pending, swaps at the
-// next retrace, and clears the new back buffer to black with the farthest depth.
-void ShowFrame();
 // Makes texture `id` the TMU 0 source. An id outside the current table leaves the source as it is.
 void SelectTexture(TextureId id);
 // Moves the arena's next free address (reserving memory below it).

@@ -6,7 +6,9 @@
 #include "geom/ReflectionRenderer.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
+#include "scenes/FrameEnd.h"
 #include "scenes/ReflectionScenes.h"
+#include "scenes/SceneObjects.h"
 #include "scenes/Scenes.h"
 
 #include <glide.h>
@@ -105,7 +107,7 @@ void EnviroInit() {
   SelectTexture(EnviroMaps[0]);
   SetReflectionSceneState();
   for (const ObjectFile& file : kObjects) {
-    if (LoadReflectionObject(file.name, file.scale, file.object) != 0) {
+    if (LoadSceneObject(file.name, file.scale, file.object) != 0) {
       EnviroClock = kLastFrame + 1;
       return;
     }

@@ -7,7 +7,9 @@
 #include "geom/ReflectionRenderer.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
+#include "scenes/FrameEnd.h"
 #include "scenes/ReflectionScenes.h"
+#include "scenes/SceneObjects.h"
 #include "scenes/Scenes.h"
 
 #include <glide.h>
@@ -56,7 +58,7 @@ void FacemapInit() {
   }
   SelectTexture(FacemapMap);
   SetReflectionSceneState();
-  if (LoadReflectionObject("vexol.p3d", 0.7f, &FacemapFigure) != 0) {
+  if (LoadSceneObject("vexol.p3d", 0.7f, &FacemapFigure) != 0) {
     FacemapClock = kLastFrame + 1;
     return;
   }

@@ -16,15 +16,3 @@ void SetReflectionSceneState() {
   guColorCombineFunction(GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
   grChromakeyMode(GR_CHROMAKEY_DISABLE);
 }
-
-int LoadReflectionObject(const char* fileName, float scale, P3dObject* object) {
-  ObjectScale = scale;
-  if (object->vertices != nullptr) ReleaseP3d(object);  // loaded again: the old arrays go
-  if (LoadP3d(fileName, object) != 0) return 1;
-  // An object larger than the point scratch would be transformed past its end every frame.
-  if (object->vertexCount > kPointScratchSize) {
-    ReleaseP3d(object);
-    return 1;
-  }
-  return 0;
-}

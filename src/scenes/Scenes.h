@@ -13,3 +13,7 @@ int32_t FacemapFrame();
 void EnviroInit();
 int32_t EnviroFrame();
 void EnviroDone();
+
+void SpaceInit();
+int32_t SpaceFrame();
+void SpaceDone();

@@ -5,7 +5,9 @@
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
+#include "scenes/FrameEnd.h"
 #include "scenes/Scenes.h"
+#include "scenes/ScreenQuad.h"
 #include "scenes/TitleScene.h"
 
 #include <glide.h>
@@ -106,29 +108,11 @@ void RenderSweep() {
 
 }  // namespace
 
-void SetTitleQuad(GrVertex* quad, float x0, float y0, float x1, float y1, float alpha, float t) {
-  const float xs[4] = {x0, x1, x1, x0};
-  const float ys[4] = {y0, y0, y1, y1};
-  const float ss[4] = {0.0f, 255.0f, 255.0f, 0.0f};
-  const float ts[4] = {t, t, t + 59.0f, t + 59.0f};
-  for (int i = 0; i < 4; ++i) {
-    GrVertex& vertex = quad[i];
-    vertex.x = xs[i] + 320.0f;
-    vertex.y = ys[i] + 240.0f;
-    vertex.z = 1.0f;
-    vertex.oow = 1.0f;
-    vertex.r = vertex.g = vertex.b = 0.0f;
-    vertex.a = alpha;
-    vertex.tmuvtx[0].sow = ss[i];
-    vertex.tmuvtx[0].tow = ts[i];
-  }
-}
-
 void TitleLayout(float band) {
-  SetTitleQuad(TextStripL, -256.0f, -64.0f, 255.0f, 63.0f, 196.0f, band);
-  SetTitleQuad(TextStripR, -256.0f, -64.0f, 255.0f, 63.0f, 196.0f, band);
-  SetTitleQuad(BeamL, -10.0f, -10.0f, 10.0f, 10.0f, 255.0f, band);
-  SetTitleQuad(BeamR, -10.0f, -10.0f, 10.0f, 10.0f, 255.0f, band);
+  SetCenteredQuad(TextStripL, -256.0f, -64.0f, 255.0f, 63.0f, 196.0f, band);
+  SetCenteredQuad(TextStripR, -256.0f, -64.0f, 255.0f, 63.0f, 196.0f, band);
+  SetCenteredQuad(BeamL, -10.0f, -10.0f, 10.0f, 10.0f, 255.0f, band);
+  SetCenteredQuad(BeamR, -10.0f, -10.0f, 10.0f, 10.0f, 255.0f, band);
   ShapeBeam(BeamL, band);
   ShapeBeam(BeamR, band);
 }
@@ -155,7 +139,7 @@ void TitleInit() {
     TitleClock = kTitleFrames + 1;
     return;
   }
-  SetTitleQuad(BackdropQuad, -320.0f, -240.0f, 319.0f, 239.0f, 255.0f, 0.0f);
+  SetCenteredQuad(BackdropQuad, -320.0f, -240.0f, 319.0f, 239.0f, 255.0f, 0.0f);
   SelectTexture(TitleTextures[0]);
 
   grColorMask(FXTRUE, FXFALSE);

@@ -41,36 +41,39 @@ int CountLines(const std::string& text) { return static_cast<int>(std::count(tex
 
 // The title's done stops EffectPlayHandle, which is 0 when no cartoon scene started an effect:
 // the sound library answers a stop of a handle it does not play with success, so no failure line.
-// Every scene of this build: title (1241 frames), facemap (1201), enviro (6001), each init
-// showing one black frame first.
-constexpr int kFramesShown = 1 + 1241 + 1 + 1201 + 1 + 6001;
+// Every scene of this build: title (1241 frames), space (1129), facemap (1201), enviro (6001);
+// each init but the space scene's shows one black frame first.
+constexpr int kFramesShown = 1 + 1241 + 1129 + 1 + 1201 + 1 + 6001;
 
 TEST_F(EndToEndTest, PlaysEveryScenePresentInTableOrder) {
   EXPECT_EQ(Run(""), 0) << File("stderr.txt");
   EXPECT_EQ(File("stdout.txt"), "Initializing MIDAS\n");
   EXPECT_EQ(File("debug.log"),
             "MIDAS: Loading samples\nMIDAS: starting\n"
-            "start:title\ntitle:done\n"
+            "start:title\ntitle:done\nstart:space\nstart:done\n"
             "start:facemap\nstart:enviro\nENV DONE\n");
   EXPECT_EQ(CountLines(File("hashes.txt")), kFramesShown);
 }
 
 TEST_F(EndToEndTest, SkippingScenesStillReleasesTheirSound) {
-  // Enter in each scene, at frames 100 (title), 500 (facemap) and 1500 (enviro): enviro's done stops the
-  // effect the facemap scene started, so nothing fails and shutdown has nothing left.
-  EXPECT_EQ(Run("WIN32_INPUT=100:down:13,100:up:13,500:down:13,500:up:13,1500:down:13,1500:up:13"), 0)
+  // Enter in each scene, at frames 100 (title), 500 (space), 1000 (facemap) and 1500 (enviro):
+  // the space scene's done stops its own effect and enviro's the one the facemap scene started, so
+  // nothing fails and shutdown has nothing left.
+  EXPECT_EQ(Run("WIN32_INPUT=100:down:13,100:up:13,500:down:13,500:up:13,1000:down:13,1000:up:13,"
+                "1500:down:13,1500:up:13"),
+            0)
       << File("stderr.txt");
   EXPECT_EQ(File("debug.log"),
             "MIDAS: Loading samples\nMIDAS: starting\n"
-            "start:title\ntitle:done\n"
+            "start:title\ntitle:done\nstart:space\nstart:done\n"
             "start:facemap\nstart:enviro\nENV DONE\n");
 }
 
 TEST_F(EndToEndTest, EscapeDuringFacemapLeavesTheEffectToShutdown) {
-  EXPECT_EQ(Run("WIN32_INPUT=1300:down:27"), 0) << File("stderr.txt");
+  EXPECT_EQ(Run("WIN32_INPUT=2800:down:27"), 0) << File("stderr.txt");
   EXPECT_EQ(File("debug.log"),
             "MIDAS: Loading samples\nMIDAS: starting\n"
-            "start:title\ntitle:done\nstart:facemap\n");
+            "start:title\ntitle:done\nstart:space\nstart:done\nstart:facemap\n");
 }
 
 TEST_F(EndToEndTest, ClosingTheWindowEndsLikeEscape) {

@@ -44,6 +44,19 @@ void SceneFixture::WriteUniformCel(const std::string& name, int width, int heigh
                                                      static_cast<std::streamsize>(bytes.size()));
 }
 
+void SceneFixture::WriteQuadrantCel(const std::string& name, int width, int height) {
+  fs::remove(dir_ / name);
+  std::vector<uint8_t> bytes(800 + static_cast<size_t>(width) * height, 0);
+  const uint8_t palette[4][3] = {{63, 0, 0}, {0, 63, 0}, {0, 0, 63}, {63, 63, 63}};
+  for (int i = 0; i < 4; ++i)
+    for (int c = 0; c < 3; ++c) bytes[32 + 3 * (i + 1) + c] = palette[i][c];
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      bytes[800 + static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(1 + (x >= width / 2) + 2 * (y >= height / 2));
+  std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                     static_cast<std::streamsize>(bytes.size()));
+}
+
 void SceneFixture::Remove(const std::string& name) { fs::remove(dir_ / name); }
 
 std::string SceneFixture::Log() const { return testsupport::ReadFile(dir_ / "debug.log"); }

@@ -17,6 +17,10 @@ class SceneFixture : public ::testing::Test {
   // Replaces `name` with a CEL of the given size whose every pixel is one colour (8-bit
   // components, stored as 6-bit).
   void WriteUniformCel(const std::string& name, int width, int height, uint8_t r, uint8_t g, uint8_t b);
+  // Replaces `name` with a CEL split into four quadrants: red top-left, green top-right, blue
+  // bottom-left, white bottom-right (full 6-bit components), so that a swapped corner, a mirrored
+  // axis or a wrong texture window shows.
+  void WriteQuadrantCel(const std::string& name, int width, int height);
   void Remove(const std::string& name);
   std::string Log() const;
 

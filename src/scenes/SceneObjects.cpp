@@ -1,0 +1,12 @@
+#include "scenes/SceneObjects.h"
+
+int LoadSceneObject(const char* fileName, float scale, P3dObject* object) {
+  ObjectScale = scale;
+  if (object->vertices != nullptr) ReleaseP3d(object);
+  if (LoadP3d(fileName, object) != 0) return 1;
+  if (object->vertexCount > kPointScratchSize) {
+    ReleaseP3d(object);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,12 @@
+// The objects a 3D scene loads and the scratch array it transforms them into. Every scene that
+// draws P3D objects keeps its own PointScratch of kPointScratchSize points; an object with more
+// points would be transformed past the array's end, so the load refuses it.
+#pragma once
+
+#include "geom/P3d.h"
+
+inline constexpr int32_t kPointScratchSize = 3000;
+
+// ObjectScale = scale, then LoadP3d, refusing (and releasing) an object larger than a point
+// scratch array. An object loaded again first releases its old arrays. 0 on success, 1 on failure.
+int LoadSceneObject(const char* fileName, float scale, P3dObject* object);

@@ -1,0 +1,140 @@
+// The scene kit's quad operations and phase pair, checked on the values the scenes rely on.
+#include "scenes/PhasePair.h"
+#include "scenes/ScreenQuad.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+TEST(ScreenQuadTest, SetScreenQuadPlacesCornersAndPreDividesTheWholeTextureFromRowOne) {
+  GrVertex quad[4];
+  SetScreenQuad(quad, -240.0f, -200.0f, 239.0f, 199.0f, 4.0f, 100.0f);
+  const float xs[4] = {80.0f, 559.0f, 559.0f, 80.0f};
+  const float ys[4] = {40.0f, 40.0f, 439.0f, 439.0f};
+  const float ss[4] = {0.0f, 255.0f, 255.0f, 0.0f};
+  const float ts[4] = {1.0f, 1.0f, 255.0f, 255.0f};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(quad[i].x, xs[i]) << i;
+    EXPECT_EQ(quad[i].y, ys[i]) << i;
+    EXPECT_EQ(quad[i].z, 4.0f);
+    EXPECT_EQ(quad[i].oow, 0.25f);
+    EXPECT_EQ(quad[i].tmuvtx[0].sow, ss[i] / 4.0f) << i;
+    EXPECT_EQ(quad[i].tmuvtx[0].tow, ts[i] / 4.0f) << i;
+    EXPECT_EQ(quad[i].a, 100.0f);
+    EXPECT_EQ(quad[i].r + quad[i].g + quad[i].b + quad[i].ooz, 0.0f);
+  }
+}
+
+TEST(ScreenQuadTest, CenteredQuadShowsSixtyRowsFromItsOrigin) {
+  GrVertex quad[4];
+  SetCenteredQuad(quad, -256.0f, -64.0f, 255.0f, 63.0f, 196.0f, 64.0f);
+  EXPECT_EQ(quad[0].x, 64.0f);
+  EXPECT_EQ(quad[2].x, 575.0f);
+  EXPECT_EQ(quad[0].y, 176.0f);
+  EXPECT_EQ(quad[2].y, 303.0f);
+  EXPECT_EQ(quad[1].tmuvtx[0].tow, 64.0f);
+  EXPECT_EQ(quad[2].tmuvtx[0].tow, 123.0f);
+  EXPECT_EQ(quad[3].tmuvtx[0].sow, 0.0f);
+  EXPECT_EQ(quad[2].tmuvtx[0].sow, 255.0f);
+  EXPECT_EQ(quad[3].oow, 1.0f);
+  EXPECT_EQ(quad[3].z, 1.0f);
+}
+
+TEST(ScreenQuadTest, MoveScaleAndRescaleKeepTheTexture) {
+  GrVertex quad[4];
+  SetScreenQuad(quad, -128.0f, -128.0f, 128.0f, 128.0f, 2.0f, 50.0f);
+  ScaleScreenQuad(quad, 1.2f, 0.5f);
+  EXPECT_FLOAT_EQ(quad[0].x, 320.0f - 128.0f * 1.2f);
+  EXPECT_FLOAT_EQ(quad[2].y, 240.0f + 64.0f);
+  MoveScreenQuad(quad, 10.0f, -20.0f);
+  EXPECT_FLOAT_EQ(quad[1].x, 320.0f + 128.0f * 1.2f + 10.0f);
+  EXPECT_FLOAT_EQ(quad[1].y, 240.0f - 64.0f - 20.0f);
+
+  SetScaledScreenQuad(quad, -240.0f, -240.0f, 239.0f, 239.0f, 0.5f);
+  EXPECT_EQ(quad[0].x, 200.0f);
+  EXPECT_EQ(quad[0].y, 120.0f);
+  EXPECT_EQ(quad[2].x, 439.5f);
+  EXPECT_EQ(quad[3].y, 359.5f);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(quad[i].oow, 1.0f) << "a rescaled quad is flat";
+    EXPECT_EQ(quad[i].a, 50.0f) << "alpha untouched";
+    EXPECT_EQ(quad[i].z, 2.0f) << "z untouched";
+  }
+  EXPECT_EQ(quad[2].tmuvtx[0].sow, 127.5f) << "texture corners untouched";
+}
+
+TEST(ScreenQuadTest, DepthRedividesTheTextureCornersButLeavesTheLeftColumnAtZero) {
+  GrVertex quad[4];
+  SetScreenQuad(quad, -24.0f, -24.0f, 23.0f, 23.0f, 200.0f, 230.0f);
+  SetScreenQuadDepth(quad, 250.0f);
+  EXPECT_EQ(quad[0].tmuvtx[0].sow, 0.0f);
+  EXPECT_EQ(quad[3].tmuvtx[0].sow, 0.0f);
+  EXPECT_EQ(quad[0].tmuvtx[0].tow, 1.0f / 250.0f);
+  EXPECT_EQ(quad[1].tmuvtx[0].sow, 255.0f / 250.0f);
+  EXPECT_EQ(quad[1].tmuvtx[0].tow, 1.0f / 250.0f);
+  EXPECT_EQ(quad[2].tmuvtx[0].tow, 255.0f / 250.0f);
+  EXPECT_EQ(quad[3].tmuvtx[0].tow, 255.0f / 250.0f);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(quad[i].z, 250.0f);
+    EXPECT_EQ(quad[i].oow, 1.0f / 250.0f);
+  }
+}
+
+TEST(ScreenQuadTest, SnapRoundsToTheNearestSixteenthAndAddsTheCentre) {
+  // Unsnapped these would be 320.03, 320.04, 319.97 and 128.1.
+  EXPECT_EQ(SnapToSixteenth(0.03f, 320.0f), 320.0f);
+  EXPECT_EQ(SnapToSixteenth(0.04f, 320.0f), 320.0625f);
+  EXPECT_EQ(SnapToSixteenth(-0.03f, 320.0f), 320.0f);
+  EXPECT_EQ(SnapToSixteenth(0.1f, 128.0f), 128.125f);
+  EXPECT_EQ(SnapToSixteenth(-100.53f, 240.0f), 139.5f);
+  EXPECT_EQ(SnapToSixteenth(-100.57f, 240.0f), 139.4375f);
+}
+
+TEST(ScreenQuadTest, RotationTurnsEachCornerAboutTheCentreOnTheSixteenthGrid) {
+  GrVertex quad[4] = {};
+  const float half = 3.14159265f / 2.0f;
+  RotateScreenQuad(quad, -70.0f, -60.0f, 70.0f, 60.0f, half);
+  // A quarter turn with y down: (cx, cy) -> (-cy, cx).
+  EXPECT_EQ(quad[0].x, 380.0f);
+  EXPECT_EQ(quad[0].y, 170.0f);
+  EXPECT_EQ(quad[1].x, 380.0f);
+  EXPECT_EQ(quad[1].y, 310.0f);
+  EXPECT_EQ(quad[2].x, 260.0f);
+  EXPECT_EQ(quad[3].y, 170.0f);
+
+  RotateScaleScreenQuad(quad, -64.0f, -16.0f, 63.0f, 16.0f, 0.7f, 1.3f);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(quad[i].x * 16.0f, std::round(quad[i].x * 16.0f)) << i;
+    EXPECT_EQ(quad[i].y * 16.0f, std::round(quad[i].y * 16.0f)) << i;
+  }
+  const float c = 1.3f * std::cos(0.7f), s = 1.3f * std::sin(0.7f);
+  EXPECT_NEAR(quad[2].x, 63.0f * c - 16.0f * s + 320.0f, 1.0f / 32.0f);
+  EXPECT_NEAR(quad[2].y, 63.0f * s + 16.0f * c + 240.0f, 1.0f / 32.0f);
+}
+
+TEST(PhasePairTest, SecondAngleFollowsTheNewFirst) {
+  PhasePair pair;
+  pair.Advance(kCommonPhaseRates);
+  EXPECT_EQ(pair.first, 0.1f);
+  EXPECT_EQ(pair.second, 0.05925697676830226f * std::sin(0.1f)) << "updated with the new first angle";
+  const float second = pair.second;
+  pair.Advance(kCommonPhaseRates);
+  EXPECT_EQ(pair.first, 0.1f + 0.1f * std::cos(second)) << "the first angle uses the old second";
+}
+
+TEST(PhasePairTest, DividedRateIsADivisionNotAMultiplicationByTheReciprocal) {
+  PhasePair divided;
+  const PhaseRates thirds{1.0f, 0.2580212351476527f, 3.0f};
+  float first = 0.0f, second = 0.0f;
+  for (int i = 0; i < 500; ++i) {
+    divided.Advance(thirds);
+    first = first + std::cos(second) / 3.0f;
+    second = second + 0.2580212351476527f * std::sin(first);
+  }
+  EXPECT_EQ(divided.first, first);
+  EXPECT_EQ(divided.second, second);
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+// The space scene through the pixels it shows, with fixture data: black starfield, sun and flares
+// (so only what a test looks at lights up), a quadrant "green.cel" whose corners tell the
+// overlay's orientation, a white "white.cel", and hand-made objects whose placement is known.
+#include "SceneFixture.h"
+
+#include "audio/AudioService.h"
+#include "gfx/Display.h"
+#include "gfx/Loaders.h"
+#include "scenes/Scenes.h"
+
+#include "platform/FrameClock.h"
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <optional>
+
+namespace {
+
+constexpr int kFlightFrames = 873;
+constexpr int kSceneFrames = 1129;
+
+class SpaceSceneTest : public SceneFixture {
+ protected:
+  void SetUp() override {
+    SceneFixture::SetUp();
+    WriteUniformCel("space.cel", 64, 64, 0, 0, 0);
+    WriteUniformCel("sun.cel", 64, 64, 0, 0, 0);
+    WriteUniformCel("flare.cel", 64, 64, 0, 0, 0);
+    WriteUniformCel("glow.cel", 64, 64, 0, 0, 0);
+    WriteUniformCel("clouds.cel", 64, 64, 255, 255, 255);
+    WriteUniformCel("white.cel", 16, 16, 255, 255, 255);
+    WriteQuadrantCel("green.cel", 64, 64);
+    WriteUniformCel("lit.cel", 16, 16, 255, 255, 255);
+    WriteEmptyObject("planet.p3d");
+    WriteEmptyObject("clouds.p3d");
+    WriteEmptyObject("plane.p3d");
+  }
+
+  // A P3D file of one rectangle in view space, x and y within +-half, at view depth z (before
+  // the scene's transform), facing the eye, textured with "lit.cel", for loading at `scale`.
+  void WriteObject(const std::string& name, float halfX, float halfY, float z, float scale) {
+    const float k = 1.0f / (2.0f * scale);  // view (x, y, z) = 2 * scale * (a, -c, b)
+    const float a = halfX * k, c = halfY * k, b = z * k;
+    // Corners top-left, bottom-left, bottom-right, top-right.
+    std::ofstream(dir_ / name) << "1\nlit.cel\n4\n"
+                               << -a << ' ' << b << ' ' << c << '\n' << -a << ' ' << b << ' ' << -c << '\n'
+                               << a << ' ' << b << ' ' << -c << '\n' << a << ' ' << b << ' ' << c << '\n'
+                               << "2\n0 0 0 0 1 0 0 2 1 0\n0 0 0 0 2 1 0 3 1 1\n";
+  }
+  void WriteEmptyObject(const std::string& name) { std::ofstream(dir_ / name) << "0\n0\n0\n"; }
+
+  // Runs the scene from init to its end, keeping the frames asked for (by call index) and
+  // returning the index of the call that reported the end.
+  int Run(std::map<int, std::vector<uint16_t>>& kept) {
+    SpaceInit();
+    for (int call = 0; call < 2000; ++call) {
+      const int32_t over = SpaceFrame();
+      if (kept.count(call)) kept[call] = ShownFrame();
+      if (over) return call;
+    }
+    return -1;
+  }
+};
+
+// The overlay at a corner pixel: texture x alpha, blended by alpha over black.
+int Faded(int full, int alpha) { return full * alpha / 255 * alpha / 255; }
+
+TEST_F(SpaceSceneTest, OverlaysFadeGreenOutWhiteInThenToBlack) {
+  std::map<int, std::vector<uint16_t>> kept;
+  // Call k of the flight shows F = k + 1; fade call 873 + j shows F = j + 1.
+  for (int call : {0, 63, 125, 126, 127, 400, 729, 730, 799, 856, 857, 872, 873, 1000, 1127, 1128}) kept[call] = {};
+  ASSERT_EQ(Run(kept), kSceneFrames - 1) << "873 flight frames and 256 fade frames";
+  EXPECT_EQ(SpaceFrame(), 1);
+
+  // F = 1: green (quadrants) at alpha 253, upright: red top-left, green top-right, blue
+  // bottom-left, white bottom-right.
+  const auto& first = kept[0];
+  EXPECT_NEAR(Red(At(first, 10, 10)), Faded(255, 253), 6);
+  EXPECT_EQ(Green(At(first, 10, 10)), 0);
+  EXPECT_NEAR(Green(At(first, 630, 10)), Faded(255, 253), 6);
+  EXPECT_NEAR(Blue(At(first, 10, 470)), Faded(255, 253), 6);
+  EXPECT_EQ(Red(At(first, 10, 470)), 0);
+  EXPECT_NEAR(Green(At(kept[63], 630, 10)), Faded(255, 127), 6) << "F = 64, alpha 127";
+  EXPECT_NEAR(Green(At(kept[125], 630, 10)), Faded(255, 3), 3) << "F = 126, alpha 3";
+  EXPECT_EQ(At(kept[127], 630, 10), 0) << "F = 128: no overlay";
+  EXPECT_EQ(At(kept[400], 630, 10), 0);
+  EXPECT_EQ(At(kept[729], 630, 10), 0) << "F = 730: no overlay";
+  EXPECT_EQ(Red(At(kept[730], 10, 10)), Green(At(kept[730], 10, 10))) << "F = 731: white";
+  EXPECT_LE(Green(At(kept[730], 10, 10)), 2) << "F = 731: alpha 2";
+  EXPECT_NEAR(Green(At(kept[799], 10, 10)), Faded(255, 140), 6) << "F = 800: alpha 140";
+  EXPECT_LT(Green(At(kept[856], 10, 10)), 252) << "F = 857: alpha 254";
+  EXPECT_GE(Green(At(kept[857], 10, 470)), 250) << "F = 858: full white";
+  EXPECT_GE(Blue(At(kept[872], 630, 470)), 250) << "F = 873: full white";
+  // The fade: white at 255 - F over black.
+  EXPECT_NEAR(Green(At(kept[873], 10, 10)), Faded(255, 254), 6) << "fade F = 1";
+  EXPECT_NEAR(Green(At(kept[1000], 10, 10)), Faded(255, 127), 6) << "fade F = 128";
+  EXPECT_LE(Green(At(kept[1127], 10, 10)), 1) << "fade F = 255";
+  EXPECT_EQ(At(kept[1128], 320, 240), 0) << "the last frame, alpha -1, is black";
+}
+
+TEST_F(SpaceSceneTest, GlowAppearsAtHalfSizeWhenTheApproachPassesThirteen) {
+  WriteUniformCel("glow.cel", 64, 64, 255, 255, 255);
+  std::map<int, std::vector<uint16_t>> kept;
+  for (int call : {319, 320, 548, 549}) kept[call] = {};
+  Run(kept);
+  auto litSpan = [](const std::vector<uint16_t>& frame) {
+    int first = -1, last = -1;
+    for (int x = 0; x < 640; ++x) {
+      if (Green(At(frame, x, 240)) > 100) {
+        if (first < 0) first = x;
+        last = x;
+      }
+    }
+    return std::make_pair(first, last);
+  };
+  EXPECT_EQ(litSpan(kept[319]).first, -1) << "F = 320: D = 13, no glow";
+  // F = 321: k = 0.5 + 0.05 / 23; the quad spans 320 - 240k .. 320 + 239k, 199.48 .. 440.02.
+  EXPECT_EQ(litSpan(kept[320]), std::make_pair(199, 439));
+  EXPECT_LT(litSpan(kept[548]).first, 81) << "F = 549: nearly full";
+  EXPECT_EQ(litSpan(kept[549]), std::make_pair(80, 558)) << "F = 550: D = 24.5, full size";
+}
+
+TEST_F(SpaceSceneTest, PlanetBrightensBehindTheDarkeningPlanesAndHidesTheStarfield) {
+  WriteUniformCel("space.cel", 64, 64, 0, 0, 160);
+  WriteObject("planet.p3d", 50.0f, 50.0f, 0.0f, 0.2f);
+  std::map<int, std::vector<uint16_t>> kept;
+  for (int call : {199, 509}) kept[call] = {};
+  Run(kept);
+  // F = 200: L = 100, so the white planet shows at 100; the starfield (w 1000) is behind it.
+  EXPECT_NEAR(Red(At(kept[199], 320, 240)), 100, 6);
+  EXPECT_EQ(Blue(At(kept[199], 320, 240)), Red(At(kept[199], 320, 240))) << "no starfield over the planet";
+  EXPECT_NEAR(Blue(At(kept[199], 20, 240)), 160, 8) << "the starfield added elsewhere";
+  EXPECT_EQ(Red(At(kept[199], 20, 240)), 0);
+  EXPECT_GE(Red(At(kept[509], 320, 240)), 250) << "F = 510: full brightness";
+}
+
+TEST_F(SpaceSceneTest, PlaneCopiesDarkenWithoutWritingDepth) {
+  WriteUniformCel("space.cel", 64, 64, 0, 0, 160);
+  WriteObject("planet.p3d", 50.0f, 50.0f, 0.0f, 0.2f);
+  // Turned by -30 degrees, this plane runs from far left in front to far right behind, and
+  // crosses the screen centre well in front of the planet.
+  WriteObject("plane.p3d", 200.0f, 1000.0f, -200.0f, 0.205f);
+  std::map<int, std::vector<uint16_t>> kept;
+  kept[199] = {};
+  Run(kept);
+  // Two copies at alpha 128 each keep (127/255)^2 of the planet's 100.
+  EXPECT_NEAR(Red(At(kept[199], 320, 240)), 100 * 127 / 255 * 127 / 255, 6);
+  EXPECT_NEAR(Blue(At(kept[199], 20, 240)), 160, 8) << "the starfield still added where only the planes are";
+}
+
+TEST_F(SpaceSceneTest, MissingGlowEndsTheSceneBeforeAnythingElse) {
+  Remove("glow.cel");
+  SpaceInit();
+  EXPECT_EQ(GlowDoubling, 0) << "the clouds' load, still doubled, cleared the flag";
+  const uint64_t shown = platform::FrameCount();
+  EXPECT_EQ(SpaceFrame(), 1);
+  EXPECT_EQ(platform::FrameCount(), shown) << "nothing drawn or swapped";
+  EXPECT_EQ(Log(), "start:space\n") << "no sample was tried";
+}
+
+class SpaceBrokenObjectTest : public SpaceSceneTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SpaceBrokenObjectTest, EndsTheSceneWithoutSound) {
+  std::ofstream(dir_ / GetParam()) << "1\nnot-there.cel\n3\n0 0";
+  SpaceInit();
+  EXPECT_EQ(SpaceFrame(), 1);
+  EXPECT_EQ(Log(), "start:space\n") << "no sample is started";
+}
+
+INSTANTIATE_TEST_SUITE_P(EachObject, SpaceBrokenObjectTest, ::testing::Values("planet.p3d", "clouds.p3d", "plane.p3d"));
+
+TEST_F(SpaceSceneTest, DoneStopsAndFreesTheEffectWhenSkipped) {
+  SpaceInit();
+  EXPECT_EQ(Log(), "start:space\nCouldn't play 2'nd sample!\n") << "the sound library is not running here";
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(SpaceFrame(), 0);
+  SpaceDone();
+  EXPECT_EQ(Log(), "start:space\nCouldn't play 2'nd sample!\nstart:done\nCouldn't stop 2'nd sample!\n"
+                   "Couldn't free 2'nd sample!\n");
+  EXPECT_EQ(EffectPlayHandle, 0u);
+  EXPECT_EQ(AudioSamples[2], 0u);
+}
+
+}  // namespace
