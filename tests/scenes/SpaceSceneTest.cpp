@@ -67,9 +67,13 @@ class SpaceSceneTest : public SceneFixture {
 int Faded(int full, int alpha) { return full * alpha / 255 * alpha / 255; }
 
 TEST_F(SpaceSceneTest, OverlaysFadeGreenOutWhiteInThenToBlack) {
+  // A dim blue starfield under the overlays shows how they blend: the overlay's alpha takes its
+  // share of what lies beneath.
+  WriteUniformCel("space.cel", 64, 64, 0, 0, 160);
   std::map<int, std::vector<uint16_t>> kept;
   // Call k of the flight shows F = k + 1; fade call 873 + j shows F = j + 1.
-  for (int call : {0, 63, 125, 126, 127, 400, 729, 730, 799, 856, 857, 872, 873, 1000, 1127, 1128}) kept[call] = {};
+  for (int call : {0, 63, 125, 126, 127, 400, 729, 730, 793, 799, 856, 857, 872, 873, 999, 1000, 1127, 1128})
+    kept[call] = {};
   ASSERT_EQ(Run(kept), kSceneFrames - 1) << "873 flight frames and 256 fade frames";
   EXPECT_EQ(SpaceFrame(), 1);
 
@@ -79,13 +83,17 @@ TEST_F(SpaceSceneTest, OverlaysFadeGreenOutWhiteInThenToBlack) {
   EXPECT_NEAR(Red(At(first, 10, 10)), Faded(255, 253), 6);
   EXPECT_EQ(Green(At(first, 10, 10)), 0);
   EXPECT_NEAR(Green(At(first, 630, 10)), Faded(255, 253), 6);
+  EXPECT_EQ(Red(At(first, 630, 10)), 0);
   EXPECT_NEAR(Blue(At(first, 10, 470)), Faded(255, 253), 6);
   EXPECT_EQ(Red(At(first, 10, 470)), 0);
+  EXPECT_NEAR(Red(At(first, 630, 470)), Faded(255, 253), 6);
   EXPECT_NEAR(Green(At(kept[63], 630, 10)), Faded(255, 127), 6) << "F = 64, alpha 127";
+  EXPECT_NEAR(Blue(At(kept[63], 630, 10)), 160 * 128 / 255, 6) << "the starfield beneath keeps 1 - alpha";
   EXPECT_NEAR(Green(At(kept[125], 630, 10)), Faded(255, 3), 3) << "F = 126, alpha 3";
-  EXPECT_EQ(At(kept[127], 630, 10), 0) << "F = 128: no overlay";
-  EXPECT_EQ(At(kept[400], 630, 10), 0);
-  EXPECT_EQ(At(kept[729], 630, 10), 0) << "F = 730: no overlay";
+  for (int call : {127, 400, 729}) {
+    EXPECT_EQ(Green(At(kept[call], 630, 10)), 0) << "F = " << call + 1 << ": no overlay";
+    EXPECT_NEAR(Blue(At(kept[call], 630, 10)), 160, 6) << "F = " << call + 1 << ": the starfield alone";
+  }
   EXPECT_EQ(Red(At(kept[730], 10, 10)), Green(At(kept[730], 10, 10))) << "F = 731: white";
   EXPECT_LE(Green(At(kept[730], 10, 10)), 2) << "F = 731: alpha 2";
   EXPECT_NEAR(Green(At(kept[799], 10, 10)), Faded(255, 140), 6) << "F = 800: alpha 140";
@@ -96,7 +104,10 @@ TEST_F(SpaceSceneTest, OverlaysFadeGreenOutWhiteInThenToBlack) {
   EXPECT_NEAR(Green(At(kept[873], 10, 10)), Faded(255, 254), 6) << "fade F = 1";
   EXPECT_NEAR(Green(At(kept[1000], 10, 10)), Faded(255, 127), 6) << "fade F = 128";
   EXPECT_LE(Green(At(kept[1127], 10, 10)), 1) << "fade F = 255";
-  EXPECT_EQ(At(kept[1128], 320, 240), 0) << "the last frame, alpha -1, is black";
+  for (uint16_t p : kept[1128]) ASSERT_EQ(p, 0) << "the last frame, alpha -1, is black";
+  // Fade F = 127 (alpha 128) against flight F = 794 (white at alpha 128 over the starfield).
+  EXPECT_NEAR(Green(At(kept[999], 10, 10)), Green(At(kept[793], 10, 10)), 1) << "the same white at alpha 128";
+  EXPECT_NEAR(Blue(At(kept[999], 10, 10)), Green(At(kept[999], 10, 10)), 6) << "no starfield under the fade";
 }
 
 TEST_F(SpaceSceneTest, GlowAppearsAtHalfSizeWhenTheApproachPassesThirteen) {
