@@ -16,6 +16,7 @@ std::vector<std::string> Trace;
 // What each fake scene's frame does on its n-th call (1-based), and when it reports the end.
 struct FakeScene {
   int framesUntilEnd = 1000;
+  std::function<void()> onInit;
   std::map<int, std::function<void()>> onFrame;
   int frames = 0;
 };
@@ -25,6 +26,7 @@ template <int N>
 void FakeInit() {
   Trace.push_back("init" + std::to_string(N));
   Fakes[N].frames = 0;
+  if (Fakes[N].onInit) Fakes[N].onInit();
 }
 template <int N>
 int32_t FakeFrame() {
@@ -117,6 +119,36 @@ TEST_F(MainLoopTest, EscapeSeenWithEnterEndsWithoutSkipping) {
   };
   MainLoop();
   EXPECT_EQ(Trace, Expect({"init0", "frame0", "frame0"}));
+}
+
+TEST_F(MainLoopTest, EscapeHeldWithEnterAtTheSameChecksEndsWithoutSkipping) {
+  // Both keys are down when the iteration checks them (the window procedure saw both during the
+  // frame): Escape wins, the skip is not performed and no done runs.
+  Fakes[0].onFrame[2] = [] {
+    WindowProc(MainWindow, WM_KEYDOWN, VK_RETURN, 0);
+    WindowProc(MainWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+    Post(WM_KEYUP, VK_RETURN);  // so that a wrong skip would not wait forever
+  };
+  MainLoop();
+  EXPECT_EQ(Trace, Expect({"init0", "frame0", "frame0"}));
+}
+
+TEST_F(MainLoopTest, SkipIterationStartsTheNextSceneWithoutCallingItsFrame) {
+  // Scene 1's init posts a key. The queue still holds the character message Enter's press was
+  // translated into; the skip's iteration pumps that, the next iteration (scene 1's first frame)
+  // pumps the key, and scene 1's second frame sees it down. A frame called in the skip's own
+  // iteration would come one pump early and see it up.
+  Fakes[0].onFrame[1] = [] {
+    Post(WM_KEYDOWN, VK_RETURN);
+    Post(WM_KEYUP, VK_RETURN);
+  };
+  Fakes[1].onInit = [] { Post(WM_KEYDOWN, 'A'); };
+  Fakes[1].onFrame[2] = [] { Trace.push_back(KeyState['A'] ? "A down" : "A up"); };
+  Fakes[1].framesUntilEnd = 2;
+  Fakes[2].framesUntilEnd = 1;
+  MainLoop();
+  EXPECT_EQ(Trace, Expect({"init0", "frame0", "frame0", "done0", "init1", "frame1", "frame1", "A down", "init2",
+                           "frame2", "done2"}));
 }
 
 TEST_F(MainLoopTest, ClosingTheWindowEndsAtTheNextPumpWithoutDone) {

@@ -5,7 +5,9 @@
 #include "gfx/LoaderCommon.h"
 #include "gfx/Loaders.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 namespace {
 
@@ -170,6 +172,34 @@ TEST_F(SceneResetTest, TwoScenesInARowBothStartAtIdZero) {
   SetTextureArenaTop(grTexMinAddress(GR_TMU0) + 0x20000);
   EXPECT_EQ(LoadCelPaletted("a.cel"), 0);
   EXPECT_EQ(TextureTable[0].startAddress, grTexMinAddress(GR_TMU0) + 0x20000);
+}
+
+}  // namespace
+
+namespace {
+
+// Every pixel of a colour buffer, read back.
+std::vector<uint16_t> ReadBuffer(GrBuffer_t buffer) {
+  std::vector<uint16_t> pixels(640 * 480);
+  EXPECT_TRUE(grLfbReadRegion(buffer, 0, 0, 640, 480, 1280, pixels.data()));
+  return pixels;
+}
+
+using SceneResetBuffersTest = LoaderTest;
+
+TEST_F(SceneResetBuffersTest, BeginSceneLeavesBothColourBuffersBlack) {
+  // Both buffers hold a picture first.
+  for (int i = 0; i < 2; ++i) {
+    grBufferClear(0x00FF00FF, 0, GR_WDEPTHVALUE_FARTHEST);
+    grBufferSwap(0);
+  }
+  ASSERT_NE(ReadBuffer(GR_BUFFER_FRONTBUFFER)[0], 0);
+  ASSERT_NE(ReadBuffer(GR_BUFFER_BACKBUFFER)[0], 0);
+  BeginScene();
+  for (GrBuffer_t buffer : {GR_BUFFER_FRONTBUFFER, GR_BUFFER_BACKBUFFER}) {
+    const auto pixels = ReadBuffer(buffer);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0), 640 * 480) << "buffer " << buffer;
+  }
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include "SceneFixture.h"
 
 #include "audio/AudioService.h"
+#include "scenes/ReflectionScenes.h"
 #include "scenes/Scenes.h"
+#include "scenes/ScreenQuad.h"
 
 #include <algorithm>
 #include <fstream>
@@ -28,13 +30,28 @@ class ReflectionScenesTest : public SceneFixture {
     }
     return peak;
   }
+
+  // Draws a small opaque quad with whatever texture is selected and returns its centre pixel; the
+  // frame shown next is cleared by the scene anyway.
+  static uint16_t ProbeTextureSource() {
+    GrVertex quad[4];
+    SetScreenQuad(quad, -8.0f, -8.0f, 8.0f, 8.0f, 1.0f, 255.0f);
+    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO, GR_BLEND_ZERO);
+    grDepthBufferFunction(GR_CMP_ALWAYS);
+    DrawScreenQuad(quad);
+    uint16_t pixel = 0;
+    grLfbReadRegion(GR_BUFFER_BACKBUFFER, 320, 240, 1, 1, 2, &pixel);
+    grBufferClear(0, 0, GR_WDEPTHVALUE_FARTHEST);
+    SetReflectionSceneState();
+    return pixel;
+  }
 };
 
 TEST_F(ReflectionScenesTest, FacemapFadesInAndOut) {
   WriteUniformCel("refmap2.cel", 256, 256, 255, 255, 255);
   FacemapInit();
   EXPECT_EQ(Log().substr(0, 14), "start:facemap\n");
-  const std::map<int, int> expected = {{0, 0}, {100, 100}, {255, 255}, {945, 255}, {946, 254}, {1200, 0}};
+  const std::map<int, int> expected = {{0, 0}, {1, 1}, {100, 100}, {255, 255}, {945, 255}, {946, 254}, {1200, 0}};
   int frames = 0;
   for (int f = 0; f <= 1200; ++f) {
     const int32_t result = FacemapFrame();
@@ -45,6 +62,8 @@ TEST_F(ReflectionScenesTest, FacemapFadesInAndOut) {
       EXPECT_NEAR(peak.g, it->second, 8) << "F = " << f;
       if (it->second == 0) {
         EXPECT_EQ(peak.lit, 0) << "F = " << f;
+      } else {
+        EXPECT_GT(peak.lit, 0) << "F = " << f << ": alpha " << it->second << " lights some dithered pixels";
       }
     }
     if (result != 0) break;
@@ -59,12 +78,14 @@ TEST_F(ReflectionScenesTest, EnviroObjectsMapsAndFades) {
   EnviroInit();
   EXPECT_EQ(Log().substr(0, 13), "start:enviro\n");
   std::map<int, Peak> peaks;
-  const int kProbes[] = {0, 16, 64, 300, 599, 600, 610, 1500, 3550, 3599, 3600, 3610, 5700, 6000};
+  const int kProbes[] = {0, 16, 64, 300, 599, 600, 610, 1199, 1500, 3550, 3599, 3600, 3610, 5700, 6000};
+  std::map<int, uint16_t> mapInForce;  // the texture source after the frame, drawn on a probe quad
   int frames = 0;
   for (int f = 0; f <= 6000; ++f) {
     const int32_t result = EnviroFrame();
     ++frames;
     if (std::find(std::begin(kProbes), std::end(kProbes), f) != std::end(kProbes)) peaks[f] = PeakOf(ShownFrame());
+    if (f == 599 || f == 600 || f == 3599 || f == 3600) mapInForce[f] = ProbeTextureSource();
     if (result != 0) break;
   }
   EXPECT_EQ(frames, 6001);
@@ -81,6 +102,17 @@ TEST_F(ReflectionScenesTest, EnviroObjectsMapsAndFades) {
   EXPECT_NEAR(peaks[610].g, 40, 8);
   EXPECT_EQ(peaks[610].r, 0);
   EXPECT_NEAR(peaks[1500].g, 255, 8);
+  // The teapot's last fade-out frame in the green channel, whose steps are fine enough: t = 599
+  // is alpha 4, which dithers to green 0 or 4 (alpha 8 would reach 8).
+  EXPECT_EQ(peaks[1199].g, 4);
+  // The map changes in the same frame as the object: red until F = 599, green from 600; green
+  // until 3599, blue from 3600.
+  EXPECT_GT(Red(mapInForce[599]), 200);
+  EXPECT_GT(Green(mapInForce[600]), 200);
+  EXPECT_EQ(Red(mapInForce[600]), 0);
+  EXPECT_GT(Green(mapInForce[3599]), 200);
+  EXPECT_GT(Blue(mapInForce[3600]), 200);
+  EXPECT_EQ(Green(mapInForce[3600]), 0);
   EXPECT_EQ(peaks[3550].b, 0) << "shape2 still under the green map";
   EXPECT_GT(peaks[3550].g, 0);
   EXPECT_EQ(peaks[3600].lit, 0);

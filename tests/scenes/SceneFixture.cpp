@@ -57,6 +57,19 @@ void SceneFixture::WriteQuadrantCel(const std::string& name, int width, int heig
                                                      static_cast<std::streamsize>(bytes.size()));
 }
 
+void SceneFixture::WriteCel(const std::string& name, int width, int height,
+                            const std::vector<std::array<uint8_t, 3>>& palette,
+                            const std::function<uint8_t(int x, int y)>& index) {
+  fs::remove(dir_ / name);
+  std::vector<uint8_t> bytes(800 + static_cast<size_t>(width) * height, 0);
+  for (size_t i = 0; i < palette.size() && i < 256; ++i)
+    for (int c = 0; c < 3; ++c) bytes[32 + 3 * i + c] = palette[i][c] >> 2;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) bytes[800 + static_cast<size_t>(y) * width + x] = index(x, y);
+  std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                     static_cast<std::streamsize>(bytes.size()));
+}
+
 void SceneFixture::Remove(const std::string& name) { fs::remove(dir_ / name); }
 
 std::string SceneFixture::Log() const { return testsupport::ReadFile(dir_ / "debug.log"); }

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <array>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,10 @@ class SceneFixture : public ::testing::Test {
   // bottom-left, white bottom-right (full 6-bit components), so that a swapped corner, a mirrored
   // axis or a wrong texture window shows.
   void WriteQuadrantCel(const std::string& name, int width, int height);
+  // Replaces `name` with a CEL whose pixel (x, y) is palette entry index(x, y); `palette` holds
+  // 8-bit colours (stored as 6-bit), the rest of the palette is black.
+  void WriteCel(const std::string& name, int width, int height, const std::vector<std::array<uint8_t, 3>>& palette,
+                const std::function<uint8_t(int x, int y)>& index);
   void Remove(const std::string& name);
   std::string Log() const;
 

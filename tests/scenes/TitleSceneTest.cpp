@@ -79,6 +79,31 @@ TEST_F(TitleSceneTest, TimelineFromPauseToBackdrop) {
   EXPECT_NE(hashes[1126], hashes[1127]);
 }
 
+TEST_F(TitleSceneTest, StripsShowTheirBandsSixtyRowsOnly) {
+  // Each band's 60 rows green, the four rows between bands red: a strip reaching past its band
+  // would show red at its bottom.
+  WriteCel("title.cel", 256, 200, {{0, 0, 0}, {0, 255, 0}, {255, 0, 0}},
+           [](int, int y) -> uint8_t { return y % 64 < 60 ? 1 : 2; });
+  WriteUniformCel("green.cel", 256, 256, 0, 0, 255);
+  TitleInit();
+  std::vector<uint16_t> held;
+  for (int frame = 0; frame <= 600; ++frame) {
+    TitleFrame();
+    if (frame == 200 || frame == 560) {
+      const auto shown = ShownFrame();
+      int green = 0;
+      // The top row may filter in a little of the row above the band; the bottom must not.
+      for (int y = 150; y < 330; ++y) {
+        for (int x = 64; x < 576; ++x) {
+          if (y >= 240) ASSERT_EQ(Red(At(shown, x, y)), 0) << "frame " << frame << " (" << x << ", " << y << ")";
+          green += Green(At(shown, x, y)) > 100;
+        }
+      }
+      EXPECT_GT(green, 512 * 120) << "frame " << frame << ": the held line fills its strip";
+    }
+  }
+}
+
 TEST_F(TitleSceneTest, MissingBackdropEndsAtTheFirstFrameWithoutDrawing) {
   Remove("green.cel");
   TitleInit();
