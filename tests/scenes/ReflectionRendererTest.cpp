@@ -165,4 +165,61 @@ TEST_F(ReflectionRendererTest, SmoothNormalOfTwoPerpendicularFacesLandsAt217) {
   EXPECT_NEAR(Red(At(frame, 250, 150)), Red(At(frame, 170, 380)), 8) << "uniform over the face";
 }
 
+// A face tilted so that its normal leans right and up: n = (3000, -3000, -10000), so the faceted
+// rule gives corner 0 (162.8, 93.2), corner 1 (130.6, 93.2) and corner 2 (162.8, 125.4), and the
+// smooth rule (one face: every corner has the face's normal) (162.8, 93.2) everywhere. On the
+// screen the corners land at (160, 80), (131, 428) and (459, 100).
+const std::vector<Vertex4> kTilted = {{-50, -50, 0, 1}, {-50, 50, -30, 1}, {50, -50, 30, 1}};
+
+class ReflectionCoordinatesTest : public ReflectionRendererTest {
+ protected:
+  void SetUp() override {
+    ReflectionRendererTest::SetUp();
+    // A map whose red tells s and whose green tells t, in steps of 16 texels (17 per step).
+    std::vector<std::array<uint8_t, 3>> palette(256);
+    for (int i = 0; i < 256; ++i) palette[i] = {static_cast<uint8_t>((i >> 4) * 17), static_cast<uint8_t>((i & 15) * 17), 0};
+    WriteCel("coords.cel", 256, 256, palette, [](int x, int y) { return static_cast<uint8_t>((x >> 4) << 4 | (y >> 4)); });
+    BeginScene();
+    const TextureId map = LoadCelRgb565("coords.cel");
+    ASSERT_EQ(map, 0);
+    SelectTexture(map);
+    grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
+  }
+  // The map coordinates (s, t) a pixel shows, to 16 texels.
+  static std::pair<int, int> Coordinates(const std::vector<uint16_t>& frame, int x, int y) {
+    const uint16_t p = At(frame, x, y);
+    return {(Red(p) + 8) / 17 * 16, (Green(p) + 8) / 17 * 16};
+  }
+};
+
+TEST_F(ReflectionCoordinatesTest, FacetedRulePullsCornerOneAcrossAndCornerTwoDown) {
+  const auto frame = Draw(kTilted, {Face(0, 1, 2)}, 255.0f, true);
+  EXPECT_EQ(Coordinates(frame, 166, 92), std::make_pair(160, 80)) << "corner 0: (162.8, 93.2)";
+  EXPECT_EQ(Coordinates(frame, 140, 400), std::make_pair(128, 80)) << "corner 1: (130.6, 93.2)";
+  EXPECT_EQ(Coordinates(frame, 440, 104), std::make_pair(160, 112)) << "corner 2: (162.8, 125.4)";
+}
+
+TEST_F(ReflectionCoordinatesTest, SmoothRuleMapsTheNormalsXAndYToSAndT) {
+  const auto frame = Draw(kTilted, {Face(0, 1, 2)}, 255.0f, false);
+  for (auto [x, y] : {std::pair{166, 92}, std::pair{140, 400}, std::pair{440, 104}}) {
+    EXPECT_EQ(Coordinates(frame, x, y), std::make_pair(160, 80)) << x << ", " << y;
+  }
+}
+
+TEST_F(ReflectionCoordinatesTest, FacesThatFailTheAreaTestNeverReachGlide) {
+  // Degenerate and clockwise faces are dropped before grDrawTriangle, not handed to it.
+  const std::vector<Vertex4> edgeOn = {{-50, 0, 0, 1}, {0, 0, 0, 1}, {50, 0, 0, 1}};
+  for (bool faceted : {false, true}) {
+    grResetTriStats();
+    Draw(edgeOn, {Face(0, 1, 2)}, 255.0f, faceted);
+    Draw(kTilted, {Face(0, 2, 1)}, 255.0f, faceted);
+    FxU32 processed = 0, drawn = 0;
+    grTriStats(&processed, &drawn);
+    EXPECT_EQ(processed, 0u) << "faceted " << faceted;
+    Draw(kTilted, {Face(0, 1, 2)}, 255.0f, faceted);
+    grTriStats(&processed, &drawn);
+    EXPECT_EQ(processed, 1u) << "faceted " << faceted;
+  }
+}
+
 }  // namespace
