@@ -3,11 +3,15 @@
 #include "SceneFixture.h"
 
 #include "audio/AudioService.h"
+#include "geom/Matrix.h"
 #include "scenes/ReflectionScenes.h"
 #include "scenes/Scenes.h"
 #include "scenes/ScreenQuad.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <sstream>
 #include <fstream>
 #include <map>
 
@@ -45,7 +49,142 @@ class ReflectionScenesTest : public SceneFixture {
     SetReflectionSceneState();
     return pixel;
   }
+
+  // Writes a P3D of triangles given in view space (before the scene's rotation), for loading at
+  // `scale`: the loader maps a file's (a, b, c) to (2sa, -2sc, 2sb).
+  void WriteTriangles(const std::string& name, const std::vector<std::array<float, 3>>& corners, float scale) {
+    std::ostringstream text;
+    text << "1\nrefmap.cel\n" << corners.size() << "\n";
+    const float k = 1.0f / (2.0f * scale);
+    for (const auto& c : corners) text << c[0] * k << ' ' << c[2] * k << ' ' << -c[1] * k << '\n';
+    text << corners.size() / 3 << '\n';
+    for (size_t i = 0; i < corners.size(); i += 3) {
+      text << "0 " << i << " 0 0 " << i + 1 << " 0 0 " << i + 2 << " 0 0\n";
+    }
+    Remove(name);
+    std::ofstream(dir_ / name) << text.str();
+  }
+
+  // A sphere of `radius` view units: its silhouette is the same however the scene turns it.
+  void WriteSphere(const std::string& name, float radius, float scale) {
+    constexpr int kStacks = 12, kSlices = 16;
+    auto point = [&](int i, int j) -> std::array<float, 3> {
+      const float theta = 3.14159265f * static_cast<float>(i) / kStacks;
+      const float phi = 6.2831853f * static_cast<float>(j) / kSlices;
+      return {radius * std::sin(theta) * std::cos(phi), radius * std::cos(theta), radius * std::sin(theta) * std::sin(phi)};
+    };
+    std::vector<std::array<float, 3>> corners;
+    for (int i = 0; i < kStacks; ++i) {
+      for (int j = 0; j < kSlices; ++j) {
+        for (auto [a, b] : {std::pair{0, 0}, std::pair{1, 0}, std::pair{1, 1}, std::pair{0, 0}, std::pair{1, 1}, std::pair{0, 1}})
+          corners.push_back(point(i + a, j + b));
+      }
+    }
+    WriteTriangles(name, corners, scale);
+  }
+
+  // A box of half-sizes (hx, hy, hz), both windings of every face, so that its whole silhouette
+  // shows whichever way it turns.
+  void WriteBox(const std::string& name, float hx, float hy, float hz, float scale) {
+    std::vector<std::array<float, 3>> corners;
+    const float h[3] = {hx, hy, hz};
+    for (int axis = 0; axis < 3; ++axis) {
+      for (float side : {-1.0f, 1.0f}) {
+        const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+        std::array<float, 3> quad[4];
+        const float us[4] = {-1, 1, 1, -1}, vs[4] = {-1, -1, 1, 1};
+        for (int q = 0; q < 4; ++q) {
+          quad[q][axis] = side * h[axis];
+          quad[q][u] = us[q] * h[u];
+          quad[q][v] = vs[q] * h[v];
+        }
+        for (int q : {0, 1, 2, 0, 2, 3, 0, 2, 1, 0, 3, 2}) corners.push_back(quad[q]);
+      }
+    }
+    WriteTriangles(name, corners, scale);
+  }
+
+  // The screen box of the lit pixels: min x, min y, max x, max y.
+  static std::array<int, 4> LitBox(const std::vector<uint16_t>& frame) {
+    std::array<int, 4> box = {640, 480, -1, -1};
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x)
+        if (At(frame, x, y) != 0) box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+    return box;
+  }
+
+  // Where the scene draws a box turned by the current matrix: its corners projected as the
+  // renderer projects them (eye 200 units away, focal length 640, truncated).
+  static std::array<int, 4> ProjectedBox(float hx, float hy, float hz) {
+    std::array<int, 4> box = {640, 480, -1, -1};
+    for (float sx : {-1.0f, 1.0f})
+      for (float sy : {-1.0f, 1.0f})
+        for (float sz : {-1.0f, 1.0f}) {
+          Vertex4 p{sx * hx, sy * hy, sz * hz, 1.0f};
+          TransformPoints(&p, &p, 1);
+          const float oow = 1.0f / (p.z + 200.0f);
+          const int x = static_cast<int>(std::trunc(640.0f * p.x * oow + 320.0f));
+          const int y = static_cast<int>(std::trunc(640.0f * p.y * oow + 240.0f));
+          box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+        }
+    return box;
+  }
 };
+
+// Boxes match within the rounding of the corner projection and the fill rule.
+void ExpectBoxNear(const std::array<int, 4>& lit, const std::array<int, 4>& expected, const std::string& where) {
+  for (int i = 0; i < 4; ++i) EXPECT_NEAR(lit[i], expected[i], 2) << where << ", edge " << i;
+}
+
+TEST_F(ReflectionScenesTest, FacemapTurnsAboutTheVerticalAxisBeforeTheTilt) {
+  WriteUniformCel("refmap2.cel", 256, 256, 255, 255, 255);
+  WriteBox("vexol.p3d", 8.0f, 60.0f, 20.0f, 0.7f);
+  FacemapInit();
+  std::vector<uint16_t> frame36;
+  for (int f = 0; f <= 36; ++f) {
+    FacemapFrame();
+    if (f == 36) frame36 = ShownFrame();
+  }
+  LoadMatrix(MakeRotationY(2.5f * 36.0f));
+  MultMatrix(MakeRotationX(45.0f));
+  ExpectBoxNear(LitBox(frame36), ProjectedBox(8.0f, 60.0f, 20.0f), "F = 36");
+}
+
+TEST_F(ReflectionScenesTest, EnviroShowsItsTenObjectsInOrderTurnedByTheSceneFrame) {
+  for (const char* name : {"refmap.cel", "refmap2.cel", "refmap3.cel"}) WriteUniformCel(name, 256, 256, 255, 255, 255);
+  // Ten spheres growing in file order, except the teapot: a box, to show the turning.
+  const char* kFiles[] = {"vexol.p3d", "teapot.p3d", "torus.p3d", "knot.p3d", "shape1.p3d",
+                          "shape2.p3d", "shape3.p3d", "shape4.p3d", "shape5.p3d", "shape6.p3d"};
+  const float kScales[] = {0.7f, 0.4f, 1.0f, 0.45f, 0.3f, 0.3f, 0.3f, 0.3f, 0.3f, 0.3f};
+  for (int k = 0; k < 10; ++k) {
+    if (k == 1) {
+      WriteBox(kFiles[k], 10.0f, 50.0f, 25.0f, kScales[k]);
+    } else {
+      WriteSphere(kFiles[k], 16.0f + 6.0f * static_cast<float>(k), kScales[k]);
+    }
+  }
+  EnviroInit();
+  std::map<int, int> litAt;
+  std::array<int, 4> teapotBox{};
+  for (int f = 0; f <= 6000; ++f) {
+    EnviroFrame();
+    if (f % 600 == 300) {
+      const auto shown = ShownFrame();
+      litAt[f / 600] = static_cast<int>(std::count_if(shown.begin(), shown.end(), [](uint16_t p) { return p != 0; }));
+      if (f == 900) teapotBox = LitBox(shown);
+    }
+  }
+  EXPECT_GT(litAt[2], litAt[0] * 11 / 10) << "the torus after the figure";
+  for (int k = 3; k < 10; ++k) EXPECT_GT(litAt[k], litAt[k - 1] * 11 / 10) << "object " << k << " after " << k - 1;
+  // The teapot at F = 900 turned by the scene's frame counter itself, not the frame in its slot.
+  LoadMatrix(MakeRotationZ(1.5f * 900.0f));
+  MultMatrix(MakeRotationX(1.23f * 900.0f));
+  ExpectBoxNear(teapotBox, ProjectedBox(10.0f, 50.0f, 25.0f), "teapot at F = 900");
+}
+
+}  // namespace
+
+namespace {
 
 TEST_F(ReflectionScenesTest, FacemapFadesInAndOut) {
   WriteUniformCel("refmap2.cel", 256, 256, 255, 255, 255);
