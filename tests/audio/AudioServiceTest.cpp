@@ -2,6 +2,9 @@
 // holding the generated samples.
 #include "app/DebugLog.h"
 #include "audio/AudioService.h"
+#include "gfx/Display.h"
+
+#include <glide.h>
 
 #include "TestSupport.h"
 
@@ -13,6 +16,43 @@
 #include <sstream>
 #include <string>
 #include <unistd.h>
+
+// What the sound library holds when it is closed, and whether the display was shut down: the
+// test executable wraps both calls.
+struct ClosingState {
+  MIDASsamplePlayHandle effect = 0;  // the effect to look at, set by the test
+  MIDASsample samples[3] = {};       // the samples to look at, set by the test
+  DWORD effectStatus = 99;           // MIDASgetSamplePlayStatus of the effect when freeing begins
+  bool freeing = false;
+  int samplesStillLoaded = -1;       // how many of the samples could still be freed at close
+  int closes = 0;
+};
+ClosingState Closing;
+
+extern "C" BOOL __real_MIDASclose(void);
+extern "C" BOOL __real_MIDASfreeSample(MIDASsample sample);
+extern "C" BOOL __wrap_MIDASfreeSample(MIDASsample sample) {
+  // Freeing a playing sample would stop it too: look before the first free.
+  if (Closing.effect != 0 && !Closing.freeing) Closing.effectStatus = MIDASgetSamplePlayStatus(Closing.effect);
+  Closing.freeing = true;
+  return __real_MIDASfreeSample(sample);
+}
+
+extern "C" BOOL __wrap_MIDASclose(void) {
+  Closing.samplesStillLoaded = 0;
+  for (MIDASsample sample : Closing.samples)
+    if (sample != 0 && MIDASfreeSample(sample)) ++Closing.samplesStillLoaded;
+  ++Closing.closes;
+  return __real_MIDASclose();
+}
+
+// Each shutdown of the display appends a line to "glide-shutdowns" in the working directory, so
+// that a death test's parent can count them.
+extern "C" void __real_grGlideShutdown(void);
+extern "C" void __wrap_grGlideShutdown(void) {
+  std::ofstream("glide-shutdowns", std::ios::app) << "shutdown\n";
+  __real_grGlideShutdown();
+}
 
 namespace {
 
@@ -60,6 +100,34 @@ TEST_F(AudioServiceTest, StartupLoadsTheSamplesAndShutdownReleasesWhatScenesStil
   EXPECT_EQ(Log(), "MIDAS: Loading samples\nMIDAS: starting\n");
   EffectPlayHandle = 0;
   for (MIDASsample& sample : AudioSamples) sample = 0;
+}
+
+TEST_F(AudioServiceTest, ShutdownStopsTheEffectAndFreesEverySampleBeforeClosing) {
+  AudioStartup(FakeWindow());
+  EffectPlayHandle = MIDASplaySample(AudioSamples[2], MIDAS_CHANNEL_AUTO, 0, 16000, 64, MIDAS_PAN_MIDDLE);
+  ASSERT_NE(EffectPlayHandle, 0u);
+  ASSERT_EQ(MIDASgetSamplePlayStatus(EffectPlayHandle), static_cast<DWORD>(MIDAS_SAMPLE_PLAYING));
+  Closing = {};
+  Closing.effect = EffectPlayHandle;
+  for (int i = 0; i < 3; ++i) Closing.samples[i] = AudioSamples[i];
+  AudioShutdown();
+  EXPECT_EQ(Closing.closes, 1);
+  EXPECT_EQ(Closing.effectStatus, static_cast<DWORD>(MIDAS_SAMPLE_STOPPED)) << "the effect was stopped";
+  EXPECT_EQ(Closing.samplesStillLoaded, 0) << "every sample was freed";
+  Closing = {};
+  EffectPlayHandle = 0;
+  for (MIDASsample& sample : AudioSamples) sample = 0;
+}
+
+TEST_F(AudioServiceTest, FatalErrorShutsTheDisplayOnlyWhenItWasOpened) {
+  fs::remove("glide-shutdowns");
+  DisplayOpened = false;
+  EXPECT_EXIT(FatalAudioError(), ::testing::ExitedWithCode(1), "");
+  EXPECT_FALSE(fs::exists("glide-shutdowns")) << "a display never opened is not shut down";
+  DisplayOpened = true;
+  EXPECT_EXIT(FatalAudioError(), ::testing::ExitedWithCode(1), "");
+  EXPECT_EQ(testsupport::ReadFile("glide-shutdowns"), "shutdown\n");
+  DisplayOpened = false;
 }
 
 TEST_F(AudioServiceTest, CancelledSetupExitsWithZero) {
