@@ -42,13 +42,18 @@ class SpaceSceneTest : public SceneFixture {
   void WriteObject(const std::string& name, float halfX, float halfY, float z, float scale) {
     const float k = 1.0f / (2.0f * scale);  // view (x, y, z) = 2 * scale * (a, -c, b)
     const float a = halfX * k, c = halfY * k, b = z * k;
-    // Corners top-left, bottom-left, bottom-right, top-right.
+    // Corners top-left, bottom-left, bottom-right, top-right. The link to the generated file goes
+    // first, so that the fixture never writes through it.
+    Remove(name);
     std::ofstream(dir_ / name) << "1\nlit.cel\n4\n"
                                << -a << ' ' << b << ' ' << c << '\n' << -a << ' ' << b << ' ' << -c << '\n'
                                << a << ' ' << b << ' ' << -c << '\n' << a << ' ' << b << ' ' << c << '\n'
                                << "2\n0 0 0 0 1 0 0 2 1 0\n0 0 0 0 2 1 0 3 1 1\n";
   }
-  void WriteEmptyObject(const std::string& name) { std::ofstream(dir_ / name) << "0\n0\n0\n"; }
+  void WriteEmptyObject(const std::string& name) {
+    Remove(name);
+    std::ofstream(dir_ / name) << "0\n0\n0\n";
+  }
 
   // Runs the scene from init to its end, keeping the frames asked for (by call index) and
   // returning the index of the call that reported the end.
@@ -160,6 +165,17 @@ TEST_F(SpaceSceneTest, PlaneCopiesDarkenWithoutWritingDepth) {
   EXPECT_NEAR(Blue(At(kept[199], 20, 240)), 160, 8) << "the starfield still added where only the planes are";
 }
 
+TEST_F(SpaceSceneTest, CloudsAreAddedAtThePlanetsBrightness) {
+  // The cloud shell alone, white, where the planet would be: added at alpha L (L = 100 at F = 200),
+  // after the planes' own brightness was put back.
+  WriteObject("clouds.p3d", 50.0f, 50.0f, 0.0f, 0.205f);
+  WriteObject("plane.p3d", 5.0f, 5.0f, 0.0f, 0.205f);
+  std::map<int, std::vector<uint16_t>> kept;
+  kept[199] = {};
+  Run(kept);
+  EXPECT_NEAR(Green(At(kept[199], 320, 240)), 100 * 100 / 255, 6);
+}
+
 TEST_F(SpaceSceneTest, MissingGlowEndsTheSceneBeforeAnythingElse) {
   Remove("glow.cel");
   SpaceInit();
@@ -173,6 +189,7 @@ TEST_F(SpaceSceneTest, MissingGlowEndsTheSceneBeforeAnythingElse) {
 class SpaceBrokenObjectTest : public SpaceSceneTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(SpaceBrokenObjectTest, EndsTheSceneWithoutSound) {
+  Remove(GetParam());
   std::ofstream(dir_ / GetParam()) << "1\nnot-there.cel\n3\n0 0";
   SpaceInit();
   EXPECT_EQ(SpaceFrame(), 1);
