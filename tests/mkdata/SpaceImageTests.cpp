@@ -1,0 +1,214 @@
+// The space scene's pictures as the loaders and scenes use them: square CELs; glows that are dark
+// at their border (the quads they are drawn on must not show) and brightest at their centre; a
+// flare ring that passes the temple's alpha test; a starfield on true black; and a white that is
+// white through its palette and as indices alike.
+#include "Cel.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace mkdata {
+namespace {
+
+const std::map<std::string, std::vector<uint8_t>>& Files() {
+  static const auto files = test::RunGenerator("space");
+  return files;
+}
+
+IndexedImage Cel(const std::string& name) {
+  const auto& files = Files();
+  const auto it = files.find(name);
+  if (it == files.end()) {
+    ADD_FAILURE() << name << " was not written";
+    return {};
+  }
+  const auto cel = DecodeCel(it->second);
+  if (!cel) {
+    ADD_FAILURE() << name << " is not a CEL size";
+    return {};
+  }
+  return *cel;
+}
+
+// As the glow loader and the scenes' combine see a texel: 4-bit components, alpha the brightest
+// (doubled and capped at 15 under GlowDoubling); the light added is colour x alpha.
+struct GlowTexel {
+  int r, g, b, alpha;
+  double Light() const { return std::max({r, g, b}) / 15.0 * alpha / 15.0; }
+};
+
+GlowTexel Glow(const IndexedImage& cel, int x, int y, bool doubled = false) {
+  const Rgb6 c = cel.palette[cel.indices[static_cast<size_t>(y) * static_cast<size_t>(cel.width) + static_cast<size_t>(x)]];
+  GlowTexel t{c.r >> 2, c.g >> 2, c.b >> 2, 0};
+  t.alpha = std::max({t.r, t.g, t.b});
+  if (doubled) t.alpha = std::min(2 * t.alpha, 15);
+  return t;
+}
+
+// Mean light of the texels whose centres lie between radii `from` and `to` (in half sides).
+double RingLight(const IndexedImage& cel, double from, double to, bool doubled = false) {
+  const double half = cel.width / 2.0;
+  double sum = 0.0;
+  int count = 0;
+  for (int y = 0; y < cel.height; ++y) {
+    for (int x = 0; x < cel.width; ++x) {
+      const double r = std::hypot(x + 0.5 - half, y + 0.5 - half) / half;
+      if (r < from || r >= to) continue;
+      sum += Glow(cel, x, y, doubled).Light();
+      ++count;
+    }
+  }
+  return count ? sum / count : 0.0;
+}
+
+TEST(SpaceImages, AreSquareCelsTheSceneLoadersAccept) {
+  for (const char* name : {"space.cel", "sun.cel", "flare.cel", "glow.cel", "clouds.cel", "white.cel"}) {
+    SCOPED_TRACE(name);
+    const IndexedImage cel = Cel(name);
+    EXPECT_EQ(cel.width, cel.height) << "the square loaders refuse the 256 x 200 screen size";
+    EXPECT_TRUE(IsCelSize(cel.width, cel.height));
+  }
+  EXPECT_EQ(Cel("space.cel").width, 256) << "stretched over the whole screen";
+  EXPECT_TRUE(Files() == test::RunGenerator("space")) << "not the same bytes on a second run";
+}
+
+TEST(SpaceImages, GlowsAreDarkAtTheirBorderAndBrightestAtTheirCentre) {
+  const struct {
+    const char* name;
+    bool doubled;  // "glow.cel" is loaded under GlowDoubling by the space scene
+  } kGlows[] = {{"sun.cel", false}, {"flare.cel", false}, {"glow.cel", true}, {"glow.cel", false}};
+  for (const auto& glow : kGlows) {
+    SCOPED_TRACE(std::string(glow.name) + (glow.doubled ? " doubled" : ""));
+    const IndexedImage cel = Cel(glow.name);
+    ASSERT_GE(cel.width, 64);
+    const int n = cel.width;
+    // Two texels all round: bilinear filtering at the quad's edge reads them (and wraps).
+    int lit = 0;
+    for (int i = 0; i < n; ++i) {
+      for (int k : {0, 1, n - 2, n - 1}) lit += Glow(cel, i, k, glow.doubled).alpha > 0 || Glow(cel, k, i, glow.doubled).alpha > 0;
+    }
+    EXPECT_EQ(lit, 0) << "texels with alpha at the border show the square";
+    // The four texels round the centre hold the brightest light, at full strength.
+    double centre = 0.0, brightest = 0.0;
+    for (int y = 0; y < n; ++y) {
+      for (int x = 0; x < n; ++x) brightest = std::max(brightest, Glow(cel, x, y, glow.doubled).Light());
+    }
+    for (int y = n / 2 - 1; y <= n / 2; ++y) {
+      for (int x = n / 2 - 1; x <= n / 2; ++x) centre += Glow(cel, x, y, glow.doubled).Light() / 4.0;
+    }
+    EXPECT_GE(centre, 0.85);
+    EXPECT_DOUBLE_EQ(brightest, 1.0);
+  }
+  // The sun and the glow fade outwards all the way, the glow from its very centre (no flat disc).
+  for (const char* name : {"sun.cel", "glow.cel"}) {
+    SCOPED_TRACE(name);
+    const IndexedImage cel = Cel(name);
+    double previous = RingLight(cel, 0.0, 0.05);
+    for (double r = 0.05; r < 0.95; r += 0.05) {
+      const double ring = RingLight(cel, r, r + 0.05);
+      EXPECT_LE(ring, previous + 0.01) << "ring at radius " << r;
+      previous = ring;
+    }
+  }
+  const IndexedImage glow = Cel("glow.cel");
+  EXPECT_LT(RingLight(glow, 0.12, 0.16, true), 0.85 * RingLight(glow, 0.0, 0.04, true));
+}
+
+TEST(SpaceImages, FlareRingStandsOutAndPassesTheTempleAlphaTest) {
+  const IndexedImage flare = Cel("flare.cel");
+  const int n = flare.width;
+  // The ring's radius: where the light of thin rings peaks outside the centre.
+  double ringAt = 0.0, ringLight = 0.0;
+  for (double r = 0.3; r < 0.98; r += 0.02) {
+    const double light = RingLight(flare, r, r + 0.02);
+    if (light > ringLight) ringLight = light, ringAt = r + 0.01;
+  }
+  EXPECT_GT(ringAt, 0.7) << "a ring well outside the centre";
+  EXPECT_GT(ringLight, 4.0 * RingLight(flare, ringAt - 0.25, ringAt - 0.15)) << "thin: dark just inside";
+  EXPECT_GT(ringLight, 4.0 * RingLight(flare, ringAt + 0.08, ringAt + 0.12)) << "thin: dark just outside";
+  // The temple draws it at full vertex alpha with the test "alpha > 64": a texel passes with
+  // 4-bit alpha 4 or more. The whole circle must pass, or the ring shows broken.
+  int passing = 0;
+  for (int k = 0; k < 360; ++k) {
+    const double a = k * 3.14159265358979 / 180.0, half = n / 2.0;
+    const int x = static_cast<int>(half + ringAt * half * std::cos(a)), y = static_cast<int>(half + ringAt * half * std::sin(a));
+    bool pass = false;
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) pass |= Glow(flare, x + dx, y + dy).alpha * 17 > 64;
+    }
+    passing += pass;
+  }
+  EXPECT_EQ(passing, 360);
+}
+
+TEST(SpaceImages, StarsOfSeveralSizesOnTrueBlack) {
+  const IndexedImage space = Cel("space.cel");
+  ASSERT_EQ(space.width, 256);
+  // As RGB565 loads it: red and blue keep five bits, green six.
+  const auto at = [&](int x, int y) { return space.palette[space.indices[static_cast<size_t>(y) * 256 + static_cast<size_t>(x)]]; };
+  const auto light = [&](int x, int y) {
+    const Rgb6 c = at(x, y);
+    return std::max({(c.r >> 1) / 31.0, c.g / 63.0, (c.b >> 1) / 31.0});
+  };
+  int black = 0, greenOnly = 0;
+  for (int y = 0; y < 256; ++y) {
+    for (int x = 0; x < 256; ++x) {
+      const Rgb6 c = at(x, y);
+      black += (c.r >> 1) == 0 && c.g == 0 && (c.b >> 1) == 0;
+      // Green keeps a bit more than red and blue: a dark colour must not turn into green specks.
+      greenOnly += (c.r >> 1) == 0 && (c.b >> 1) == 0 && c.g > 0;
+    }
+  }
+  EXPECT_GT(black, 256 * 256 * 35 / 100) << "the sky between stars and nebula is black";
+  EXPECT_EQ(greenOnly, 0);
+  // Stars: connected texels brighter than the nebula ever is, counted by size.
+  std::vector<int> label(256 * 256, -1);
+  std::vector<int> sizes;
+  for (int y = 0; y < 256; ++y) {
+    for (int x = 0; x < 256; ++x) {
+      if (label[static_cast<size_t>(y * 256 + x)] >= 0 || light(x, y) < 0.3) continue;
+      const int id = static_cast<int>(sizes.size());
+      sizes.push_back(0);
+      std::vector<std::pair<int, int>> stack{{x, y}};
+      label[static_cast<size_t>(y * 256 + x)] = id;
+      while (!stack.empty()) {
+        const auto [px, py] = stack.back();
+        stack.pop_back();
+        ++sizes.back();
+        for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+          const int qx = px + dx, qy = py + dy;
+          if (qx < 0 || qy < 0 || qx > 255 || qy > 255 || label[static_cast<size_t>(qy * 256 + qx)] >= 0 || light(qx, qy) < 0.3) continue;
+          label[static_cast<size_t>(qy * 256 + qx)] = id;
+          stack.push_back({qx, qy});
+        }
+      }
+    }
+  }
+  const auto count = [&](int from, int to) {
+    return std::count_if(sizes.begin(), sizes.end(), [&](int s) { return s >= from && s <= to; });
+  };
+  EXPECT_GE(count(1, 2), 40) << "small, crisp stars";
+  EXPECT_GE(count(3, 7), 5) << "middling stars";
+  EXPECT_GE(count(8, 200), 5) << "a few large bright stars";
+  EXPECT_LE(count(201, 256 * 256), 0) << "nothing as big as a cloud is star-bright";
+}
+
+TEST(SpaceImages, WhiteIsWhiteThroughItsPaletteAndAsIndices) {
+  const IndexedImage white = Cel("white.cel");
+  ASSERT_FALSE(white.indices.empty());
+  for (uint8_t index : white.indices) {
+    // Loaded as RGB565 every texel is 0xFFFF; loaded paletted the index picks the top of a ramp.
+    EXPECT_EQ(white.palette[index], (Rgb6{63, 63, 63}));
+    EXPECT_EQ(index, 255);
+  }
+  EXPECT_LE(white.width, 16) << "one colour needs little texture memory";
+}
+
+}  // namespace
+}  // namespace mkdata
