@@ -94,35 +94,63 @@ TEST(SpaceImages, GlowsAreDarkAtTheirBorderAndBrightestAtTheirCentre) {
       for (int k : {0, 1, n - 2, n - 1}) lit += Glow(cel, i, k, glow.doubled).alpha > 0 || Glow(cel, k, i, glow.doubled).alpha > 0;
     }
     EXPECT_EQ(lit, 0) << "texels with alpha at the border show the square";
-    // The four texels round the centre hold the brightest light, at full strength.
-    double centre = 0.0, brightest = 0.0;
+    // Full light in the four texels round the centre, and the light balanced about it: the quads
+    // are centred on the screen.
+    double centre = 0.0, brightest = 0.0, sum = 0.0, sumX = 0.0, sumY = 0.0;
     for (int y = 0; y < n; ++y) {
-      for (int x = 0; x < n; ++x) brightest = std::max(brightest, Glow(cel, x, y, glow.doubled).Light());
-    }
-    for (int y = n / 2 - 1; y <= n / 2; ++y) {
-      for (int x = n / 2 - 1; x <= n / 2; ++x) centre += Glow(cel, x, y, glow.doubled).Light() / 4.0;
+      for (int x = 0; x < n; ++x) {
+        const double light = Glow(cel, x, y, glow.doubled).Light();
+        brightest = std::max(brightest, light);
+        sum += light, sumX += light * (x + 0.5), sumY += light * (y + 0.5);
+        if (std::abs(2 * x + 1 - n) <= 1 && std::abs(2 * y + 1 - n) <= 1) centre += light / 4.0;
+      }
     }
     EXPECT_GE(centre, 0.85);
     EXPECT_DOUBLE_EQ(brightest, 1.0);
+    EXPECT_NEAR(sumX / sum, n / 2.0, 0.25) << "centre of the light, texels";
+    EXPECT_NEAR(sumY / sum, n / 2.0, 0.25) << "centre of the light, texels";
   }
-  // The sun and the glow fade outwards all the way, the glow from its very centre (no flat disc).
-  for (const char* name : {"sun.cel", "glow.cel"}) {
-    SCOPED_TRACE(name);
-    const IndexedImage cel = Cel(name);
-    double previous = RingLight(cel, 0.0, 0.05);
+  // The sun and the glow fade outwards all the way, the glow from its very centre (no flat disc),
+  // and both still shine halfway out: a corona and a halo, not a bare disc.
+  const struct {
+    const char* name;
+    bool doubled;
+    double halfwayLight;
+  } kFades[] = {{"sun.cel", false, 0.05}, {"glow.cel", true, 0.035}};
+  for (const auto& fade : kFades) {
+    SCOPED_TRACE(fade.name);
+    const IndexedImage cel = Cel(fade.name);
+    double previous = RingLight(cel, 0.0, 0.05, fade.doubled);
     for (double r = 0.05; r < 0.95; r += 0.05) {
-      const double ring = RingLight(cel, r, r + 0.05);
+      const double ring = RingLight(cel, r, r + 0.05, fade.doubled);
       EXPECT_LE(ring, previous + 0.01) << "ring at radius " << r;
       previous = ring;
     }
+    EXPECT_GE(RingLight(cel, 0.45, 0.55, fade.doubled), fade.halfwayLight);
   }
   const IndexedImage glow = Cel("glow.cel");
   EXPECT_LT(RingLight(glow, 0.12, 0.16, true), 0.85 * RingLight(glow, 0.0, 0.04, true));
 }
 
+// The alpha the temple's alpha test sees at screen pixel (px, py) of its 48-pixel flare square
+// (columns 296 ... 343 with s from 0 to 255, rows 216 ... 263 with t from 1 to 255): 4-bit alpha
+// widened to 8 bits, filtered bilinearly, at full vertex alpha.
+double TempleFlareAlpha(const IndexedImage& flare, int px, int py) {
+  const double texelsPerUnit = flare.width / 256.0;
+  const double u = (px + 0.5 - 296.0) / 47.0 * 255.0 * texelsPerUnit - 0.5;
+  const double v = (1.0 + (py + 0.5 - 216.0) / 47.0 * 254.0) * texelsPerUnit - 0.5;
+  const int x0 = static_cast<int>(std::floor(u)), y0 = static_cast<int>(std::floor(v));
+  const double fx = u - x0, fy = v - y0;
+  const auto alpha = [&](int x, int y) {
+    const int n = flare.width;
+    return Glow(flare, (x % n + n) % n, (y % n + n) % n).alpha * 17.0;
+  };
+  return (alpha(x0, y0) * (1 - fx) + alpha(x0 + 1, y0) * fx) * (1 - fy) +
+         (alpha(x0, y0 + 1) * (1 - fx) + alpha(x0 + 1, y0 + 1) * fx) * fy;
+}
+
 TEST(SpaceImages, FlareRingStandsOutAndPassesTheTempleAlphaTest) {
   const IndexedImage flare = Cel("flare.cel");
-  const int n = flare.width;
   // The ring's radius: where the light of thin rings peaks outside the centre.
   double ringAt = 0.0, ringLight = 0.0;
   for (double r = 0.3; r < 0.98; r += 0.02) {
@@ -132,19 +160,25 @@ TEST(SpaceImages, FlareRingStandsOutAndPassesTheTempleAlphaTest) {
   EXPECT_GT(ringAt, 0.7) << "a ring well outside the centre";
   EXPECT_GT(ringLight, 4.0 * RingLight(flare, ringAt - 0.25, ringAt - 0.15)) << "thin: dark just inside";
   EXPECT_GT(ringLight, 4.0 * RingLight(flare, ringAt + 0.08, ringAt + 0.12)) << "thin: dark just outside";
-  // The temple draws it at full vertex alpha with the test "alpha > 64": a texel passes with
-  // 4-bit alpha 4 or more. The whole circle must pass, or the ring shows broken.
-  int passing = 0;
-  for (int k = 0; k < 360; ++k) {
-    const double a = k * 3.14159265358979 / 180.0, half = n / 2.0;
-    const int x = static_cast<int>(half + ringAt * half * std::cos(a)), y = static_cast<int>(half + ringAt * half * std::sin(a));
-    bool pass = false;
-    for (int dy = -1; dy <= 1; ++dy) {
-      for (int dx = -1; dx <= 1; ++dx) pass |= Glow(flare, x + dx, y + dy).alpha * 17 > 64;
+  // In the temple only pixels with alpha above 64 are drawn: the ring must come through whole.
+  std::vector<std::pair<int, int>> passing;
+  for (int py = 216; py < 263; ++py) {
+    for (int px = 296; px < 343; ++px) {
+      if (TempleFlareAlpha(flare, px, py) > 64.0) passing.push_back({px, py});
     }
-    passing += pass;
   }
-  EXPECT_EQ(passing, 360);
+  int gaps = 0;
+  for (int k = 0; k < 360; ++k) {
+    const double a = k * 3.14159265358979 / 180.0, radius = ringAt * 23.5;
+    const double cx = 319.5 + radius * std::cos(a), cy = 239.5 + radius * std::sin(a);
+    gaps += std::none_of(passing.begin(), passing.end(), [&](const std::pair<int, int>& p) {
+      return std::hypot(p.first + 0.5 - cx, p.second + 0.5 - cy) <= 1.0;
+    });
+  }
+  EXPECT_EQ(gaps, 0) << "degrees of the ring where no pixel passes";
+  EXPECT_TRUE(std::any_of(passing.begin(), passing.end(), [](const std::pair<int, int>& p) {
+    return std::abs(p.first - 319) <= 1 && std::abs(p.second - 239) <= 1;
+  })) << "a bright centre";
 }
 
 TEST(SpaceImages, StarsOfSeveralSizesOnTrueBlack) {
