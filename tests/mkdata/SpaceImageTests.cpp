@@ -183,54 +183,45 @@ TEST(SpaceImages, FlareRingStandsOutAndPassesTheTempleAlphaTest) {
 
 TEST(SpaceImages, StarsOfSeveralSizesOnTrueBlack) {
   const IndexedImage space = Cel("space.cel");
-  ASSERT_EQ(space.width, 256);
+  constexpr int kTexels = 256 * 256;
+  ASSERT_EQ(space.indices.size(), static_cast<size_t>(kTexels));
   // As RGB565 loads it: red and blue keep five bits, green six.
-  const auto at = [&](int x, int y) { return space.palette[space.indices[static_cast<size_t>(y) * 256 + static_cast<size_t>(x)]]; };
-  const auto light = [&](int x, int y) {
-    const Rgb6 c = at(x, y);
-    return std::max({(c.r >> 1) / 31.0, c.g / 63.0, (c.b >> 1) / 31.0});
-  };
+  const auto at = [&](int i) { return space.palette[space.indices[static_cast<size_t>(i)]]; };
+  const auto light = [&](int i) { return std::max({(at(i).r >> 1) / 31.0, at(i).g / 63.0, (at(i).b >> 1) / 31.0}); };
   int black = 0, greenOnly = 0;
-  for (int y = 0; y < 256; ++y) {
-    for (int x = 0; x < 256; ++x) {
-      const Rgb6 c = at(x, y);
-      black += (c.r >> 1) == 0 && c.g == 0 && (c.b >> 1) == 0;
-      // Green keeps a bit more than red and blue: a dark colour must not turn into green specks.
-      greenOnly += (c.r >> 1) == 0 && (c.b >> 1) == 0 && c.g > 0;
-    }
+  for (int i = 0; i < kTexels; ++i) {
+    black += light(i) == 0.0;
+    // Green keeps a bit more than red and blue: a dark colour must not turn into green specks.
+    greenOnly += (at(i).r >> 1) == 0 && (at(i).b >> 1) == 0 && at(i).g > 0;
   }
-  EXPECT_GT(black, 256 * 256 * 35 / 100) << "the sky between stars and nebula is black";
+  EXPECT_GT(black, kTexels * 35 / 100) << "the sky between stars and nebula is black";
   EXPECT_EQ(greenOnly, 0);
-  // Stars: connected texels brighter than the nebula ever is, counted by size.
-  std::vector<int> label(256 * 256, -1);
+  // Stars: 4-connected groups of texels brighter than the nebula ever is, counted by size.
+  std::vector<bool> seen(kTexels);
   std::vector<int> sizes;
-  for (int y = 0; y < 256; ++y) {
-    for (int x = 0; x < 256; ++x) {
-      if (label[static_cast<size_t>(y * 256 + x)] >= 0 || light(x, y) < 0.3) continue;
-      const int id = static_cast<int>(sizes.size());
-      sizes.push_back(0);
-      std::vector<std::pair<int, int>> stack{{x, y}};
-      label[static_cast<size_t>(y * 256 + x)] = id;
-      while (!stack.empty()) {
-        const auto [px, py] = stack.back();
-        stack.pop_back();
-        ++sizes.back();
-        for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
-          const int qx = px + dx, qy = py + dy;
-          if (qx < 0 || qy < 0 || qx > 255 || qy > 255 || label[static_cast<size_t>(qy * 256 + qx)] >= 0 || light(qx, qy) < 0.3) continue;
-          label[static_cast<size_t>(qy * 256 + qx)] = id;
-          stack.push_back({qx, qy});
-        }
+  for (int start = 0; start < kTexels; ++start) {
+    if (seen[static_cast<size_t>(start)] || light(start) < 0.3) continue;
+    seen[static_cast<size_t>(start)] = true;
+    std::vector<int> stack{start};
+    sizes.push_back(0);
+    while (!stack.empty()) {
+      const int i = stack.back();
+      stack.pop_back();
+      ++sizes.back();
+      for (int j : {i % 256 > 0 ? i - 1 : -1, i % 256 < 255 ? i + 1 : -1, i - 256, i + 256}) {
+        if (j < 0 || j >= kTexels || seen[static_cast<size_t>(j)] || light(j) < 0.3) continue;
+        seen[static_cast<size_t>(j)] = true;
+        stack.push_back(j);
       }
     }
   }
   const auto count = [&](int from, int to) {
-    return std::count_if(sizes.begin(), sizes.end(), [&](int s) { return s >= from && s <= to; });
+    return std::count_if(sizes.begin(), sizes.end(), [&](int size) { return size >= from && size <= to; });
   };
   EXPECT_GE(count(1, 2), 40) << "small, crisp stars";
   EXPECT_GE(count(3, 7), 5) << "middling stars";
   EXPECT_GE(count(8, 200), 5) << "a few large bright stars";
-  EXPECT_LE(count(201, 256 * 256), 0) << "nothing as big as a cloud is star-bright";
+  EXPECT_EQ(count(201, kTexels), 0) << "nothing as big as a cloud is star-bright";
 }
 
 TEST(SpaceImages, WhiteIsWhiteThroughItsPaletteAndAsIndices) {

@@ -19,7 +19,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <numbers>
 #include <vector>
