@@ -1,0 +1,72 @@
+// What the tunnel and fire tests share: paletted fixtures drawn through a palette file of their
+// own, copies of what a feedback scene captured, and the shown picture read as a fade.
+#pragma once
+
+#include "SceneFixture.h"
+
+#include "scenes/FeedbackRenderer.h"
+
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+class FeedbackSceneTest : public SceneFixture {
+ public:
+  using Rgb6 = std::array<uint8_t, 3>;
+  // For the measuring helpers outside the tests.
+  using SceneFixture::At;
+  using SceneFixture::Blue;
+  using SceneFixture::Green;
+  using SceneFixture::Red;
+
+  static uint16_t CapturedAt(const std::vector<uint16_t>& capture, int x, int y) {
+    return capture[static_cast<size_t>(y) * kWorkingSide + x];
+  }
+
+ protected:
+
+  // A 768-byte palette of 6-bit components: `entries` from index 0 on, black after them.
+  void WritePalette(const std::string& name, const std::vector<Rgb6>& entries) {
+    std::vector<uint8_t> bytes(768, 0);
+    for (size_t i = 0; i < entries.size(); ++i)
+      for (size_t c = 0; c < 3; ++c) bytes[3 * i + c] = entries[i][c];
+    WriteBytes(name, bytes);
+  }
+
+  // A square paletted CEL whose pixel (x, y) has palette index `index(x, y)` (its own palette is
+  // left black: the paletted loader does not read it).
+  void WriteIndexedCel(const std::string& name, int side, const std::function<uint8_t(int, int)>& index) {
+    std::vector<uint8_t> bytes(800 + static_cast<size_t>(side) * side, 0);
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) bytes[800 + static_cast<size_t>(y) * side + x] = index(x, y);
+    WriteBytes(name, bytes);
+  }
+
+  void WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
+    Remove(name);
+    std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                       static_cast<std::streamsize>(bytes.size()));
+  }
+
+  // The working area as the scene last read it back, 256 x 256 RGB565.
+  static std::vector<uint16_t> Captured(const FeedbackState& state) {
+    return std::vector<uint16_t>(state.capture.get(), state.capture.get() + kCapturePixels);
+  }
+  // Mean of the 8-bit green of a block of the shown frame (blocks of whole 4 x 4 dither cells
+  // average the dither out).
+  static double MeanGreen(const std::vector<uint16_t>& frame, int x0, int y0, int width, int height) {
+    double sum = 0.0;
+    for (int y = y0; y < y0 + height; ++y)
+      for (int x = x0; x < x0 + width; ++x) sum += Green(At(frame, x, y));
+    return sum / (width * height);
+  }
+
+  static bool AllBlack(const std::vector<uint16_t>& frame) {
+    for (uint16_t p : frame)
+      if (p != 0) return false;
+    return true;
+  }
+};
