@@ -6,6 +6,8 @@
 
 #include "scenes/FeedbackRenderer.h"
 
+#include <glide.h>
+
 #include <array>
 #include <cstdint>
 #include <fstream>
@@ -62,6 +64,41 @@ class FeedbackSceneTest : public SceneFixture {
     for (int y = y0; y < y0 + height; ++y)
       for (int x = x0; x < x0 + width; ++x) sum += Green(At(frame, x, y));
     return sum / (width * height);
+  }
+
+  // The whole screen as the display pass must show `capture`: working rows 0 ... height stretched
+  // over 640 x 480 as two triangles, texture x fade through the combine unit, unblended, not
+  // keyed. Drawn into the back buffer and texture memory, so only once the scene is over.
+  static std::vector<uint16_t> ReferenceDisplay(std::vector<uint16_t> capture, float height, float fade) {
+    GrTexInfo info{GR_LOD_256, GR_LOD_256, GR_ASPECT_1x1, GR_TEXFMT_RGB_565, capture.data()};
+    const FxU32 address = grTexMinAddress(GR_TMU0);
+    grTexDownloadMipMap(GR_TMU0, address, GR_MIPMAPLEVELMASK_BOTH, &info);
+    grTexSource(GR_TMU0, address, GR_MIPMAPLEVELMASK_BOTH, &info);
+    grRenderBuffer(GR_BUFFER_BACKBUFFER);
+    grDepthMask(FXFALSE);
+    grDepthBufferFunction(GR_CMP_ALWAYS);
+    guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
+    guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
+    grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_LOCAL_ALPHA, GR_COMBINE_LOCAL_ITERATED,
+                   GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO, GR_BLEND_ZERO);
+    grChromakeyMode(GR_CHROMAKEY_DISABLE);
+    const float corners[4][4] = {{0, 0, 0, 0}, {639, 0, 255, 0}, {0, 479, 0, height}, {639, 479, 255, height}};
+    GrVertex v[4]{};
+    for (int i = 0; i < 4; ++i) {
+      v[i].x = corners[i][0];
+      v[i].y = corners[i][1];
+      v[i].tmuvtx[0].sow = corners[i][2];
+      v[i].tmuvtx[0].tow = corners[i][3];
+      v[i].a = fade;
+      v[i].ooz = v[i].oow = v[i].tmuvtx[0].oow = 1.0f;
+    }
+    grDrawTriangle(&v[0], &v[1], &v[2]);
+    grDrawTriangle(&v[2], &v[1], &v[3]);
+    std::vector<uint16_t> frame(640 * 480);
+    EXPECT_TRUE(grLfbReadRegion(GR_BUFFER_BACKBUFFER, 0, 0, 640, 480, 1280, frame.data()));
+    return frame;
   }
 
   static bool AllBlack(const std::vector<uint16_t>& frame) {

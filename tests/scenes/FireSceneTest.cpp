@@ -49,87 +49,38 @@ class FireSceneTest : public FeedbackSceneTest {
 // Column of the band shown by a green value.
 double ColumnOf(uint16_t p) { return FeedbackSceneTest::Green(p) - 1.0; }
 
-// The shown picture predicted from the previous capture: the working area's rows 0 ... height
-// stretched over the screen (bilinear), scaled by the fade; the green channel, summed.
-struct Prediction {
-  double shown = 0.0;      // sum of the shown green
-  double predicted = 0.0;  // sum of the predicted green at full fade
-  double error = 0.0;      // sum of |shown - predicted x fade| at the fitted fade
-};
-
-double BilinearGreen(const std::vector<uint16_t>& capture, double s, double t) {
-  const double u = s - 0.5, v = t - 0.5;
-  const int u0 = static_cast<int>(std::floor(u)), v0 = static_cast<int>(std::floor(v));
-  const double fu = u - u0, fv = v - v0;
-  auto g = [&](int x, int y) {
-    return static_cast<double>(FeedbackSceneTest::Green(FeedbackSceneTest::CapturedAt(capture, x & 255, y & 255)));
-  };
-  return (g(u0, v0) * (1 - fu) + g(u0 + 1, v0) * fu) * (1 - fv) + (g(u0, v0 + 1) * (1 - fu) + g(u0 + 1, v0 + 1) * fu) * fv;
-}
-
-Prediction Predict(const std::vector<uint16_t>& shown, const std::vector<uint16_t>& capture, double height) {
-  Prediction p;
-  std::vector<double> predicted(640 * 480);
-  for (int y = 0; y < 479; ++y) {
-    for (int x = 0; x < 639; ++x) {
-      const double g = BilinearGreen(capture, (x + 0.5) * 255.0 / 639.0, (y + 0.5) * height / 479.0);
-      predicted[y * 640 + x] = g;
-      p.predicted += g;
-      p.shown += FeedbackSceneTest::Green(FeedbackSceneTest::At(shown, x, y));
-    }
-  }
-  const double scale = p.predicted > 0.0 ? p.shown / p.predicted : 0.0;
-  for (int y = 0; y < 479; ++y)
-    for (int x = 0; x < 639; ++x)
-      p.error += std::abs(FeedbackSceneTest::Green(FeedbackSceneTest::At(shown, x, y)) - scale * predicted[y * 640 + x]);
-  p.error /= 639.0 * 479.0;
-  return p;
-}
-
 int FireFade(int n) { return n < 255 ? n : std::min(kLastFrame - n, 255); }
 
+// Every shown frame is the capture of the frame before, working rows 0 ... 200 only, scaled by
+// the fade of its own frame: the same pixels as the display pass drawn by the test, and not those
+// of the fade one step off or of the whole working area.
 TEST_F(FireSceneTest, FadeFollowsEveryFrameHoldsAndFallsAndTheSceneShows601Frames) {
   WriteStripedBand();
   FireInit();
   const uint64_t swapsBefore = platform::FrameCount();
-  std::vector<uint16_t> previous = Captured(FireFeedbackState());
+  std::vector<std::vector<uint16_t>> captures{Captured(FireFeedbackState())};
+  std::vector<uint64_t> shown;
   for (int n = 0; n <= kLastFrame; ++n) {
     ASSERT_EQ(FireFrame(), n == kLastFrame ? 1 : 0) << "frame " << n;
-    const std::vector<uint16_t> shown = ShownFrame();
+    const std::vector<uint16_t> frame = ShownFrame();
     if (n == 0 || n == kLastFrame) {
-      EXPECT_TRUE(AllBlack(shown)) << "frame " << n;
+      EXPECT_TRUE(AllBlack(frame)) << "frame " << n;
     }
-    if (n >= 24 && n < kLastFrame - 2) {
-      // The shown picture is the previous capture x (fade + 1) / 256.
-      const Prediction p = Predict(shown, previous, 200.0);
-      const double fade = 256.0 * p.shown / p.predicted - 1.0;
-      EXPECT_NEAR(fade, FireFade(n), 0.6) << "frame " << n;
-    }
-    previous = Captured(FireFeedbackState());
+    shown.push_back(Hash(frame));
+    captures.push_back(Captured(FireFeedbackState()));
   }
   EXPECT_EQ(platform::FrameCount() - swapsBefore, 601u);
   EXPECT_EQ(FireFrame(), 1);
-}
 
-// Rows 0 ... 200 fill the screen: the predicted picture with that height fits the shown one far
-// better than the whole working area would.
-TEST_F(FireSceneTest, DisplayShowsTheWorkingRowsZeroToTwoHundredOnly) {
-  WriteStripedBand();
-  FireInit();
-  std::vector<uint16_t> previous;
-  for (int n = 0; n <= 300; ++n) {
-    if (n == 300) previous = Captured(FireFeedbackState());
-    ASSERT_EQ(FireFrame(), 0);
+  for (int n = 1; n < kLastFrame; ++n) {
+    const float fade = static_cast<float>(FireFade(n));
+    const std::vector<uint16_t>& previous = captures[static_cast<size_t>(n)];  // captured by frame n - 1
+    ASSERT_EQ(shown[n], Hash(ReferenceDisplay(previous, 200.0f, fade))) << "frame " << n << ", fade " << fade;
+    if (n < 40 || n > kLastFrame - 40) continue;  // dim enough that one step of fade may not show
+    if (fade < 255.0f) EXPECT_NE(shown[n], Hash(ReferenceDisplay(previous, 200.0f, fade + 1.0f))) << "frame " << n;
+    EXPECT_NE(shown[n], Hash(ReferenceDisplay(previous, 200.0f, fade - 1.0f))) << "frame " << n;
+    EXPECT_NE(shown[n], Hash(ReferenceDisplay(previous, 255.0f, fade))) << "frame " << n << ": rows 0 ... 200 only";
   }
-  const std::vector<uint16_t> shown = ShownFrame();
-  const Prediction right = Predict(shown, previous, 200.0);
-  const Prediction whole = Predict(shown, previous, 255.0);
-  EXPECT_LT(right.error, 2.0);
-  EXPECT_GT(whole.error, 3.0 * right.error);
-  // The strip (rows 245 ... 255, the brightest of the working area) is not on the screen.
-  int bottomLit = 0;
-  for (int x = 0; x < 256; ++x) bottomLit += CapturedAt(previous, x, 250) != 0;
-  EXPECT_GT(bottomLit, 100);
 }
 
 // The strip samples the band at columns 32 + 32 cos(100 A) on its left and 192 + 32 sin(100 B)
@@ -143,22 +94,27 @@ TEST_F(FireSceneTest, StripSamplesTheBandAtTheHundredfoldAnglesOpaque) {
     ASSERT_EQ(FireFrame(), 0);
     const std::vector<uint16_t> capture = Captured(FireFeedbackState());
     const float a = 100.0f * phases.first, b = 100.0f * phases.second;
-    const double left = 32.0 + 32.0 * std::cos(a), right = 192.0 + 32.0 * std::sin(b);
-    // On the strip's top row the column runs from the left value to the right one.
-    for (int x : {8, 64, 128, 192, 247}) {
-      const double expected = left + (right - left) * (x + 0.5) / 255.0;
-      EXPECT_NEAR(ColumnOf(CapturedAt(capture, x, 245)), expected, 7.0) << "frame " << n << ", x " << x;
+    // Corners top-left, top-right, bottom-right, bottom-left, drawn as triangles (0, 1, 2) and
+    // (0, 2, 3); on the strip's second row the column runs from the left corners' to the right ones'.
+    const double s0 = 32.0 + 32.0 * std::cos(a), s1 = 192.0 + 32.0 * std::sin(b);
+    const double s2 = 192.0 + 32.0 * std::sin(a), s3 = 32.0 + 32.0 * std::cos(b);
+    const double left = s0;
+    for (int x : {64, 128, 192, 247}) {
+      const double u = (x + 0.5) / 255.0, v = (246.5 - 245.0) / 10.0;
+      const double expected = v < u ? s0 + (s1 - s0) * u + (s2 - s1) * v : s0 + (s3 - s0) * v + (s2 - s3) * u;
+      // Reading a column back loses up to about 10 (6-bit green, texel centres, dithering).
+      EXPECT_NEAR(ColumnOf(CapturedAt(capture, x, 246)) + 5.0, expected, 5.0) << "frame " << n << ", x " << x;
     }
     // Opaque: full red whatever lay below.
-    EXPECT_GE(Red(CapturedAt(capture, 128, 250)), 248) << "frame " << n;
+    EXPECT_GE(Red(CapturedAt(capture, 128, 250)), 240) << "frame " << n;
     if (lastLeft >= 0.0 && std::abs(left - lastLeft) > 16.0) ++jumps;
     lastLeft = left;
   }
   EXPECT_GT(jumps, 50) << "the band jumps from frame to frame";
 }
 
-// On the first frame only the strip is drawn; on the next its copy has risen by five rows at the
-// bottom, and the rows below the feedback quad (251 ... 255) are the strip's own.
+// On the first frame only the strip (rows 245 ... 254) is drawn; on the next its copy has risen
+// by five rows.
 TEST_F(FireSceneTest, StripRisesFiveRowsAtTheBottom) {
   FireInit();
   ASSERT_EQ(FireFrame(), 0);
@@ -170,7 +126,8 @@ TEST_F(FireSceneTest, StripRisesFiveRowsAtTheBottom) {
   };
   for (int x : {10, 100, 200, 250}) {
     EXPECT_EQ(topLitRow(first, x), 245) << x;
-    EXPECT_NE(CapturedAt(first, x, 255), 0) << x;
+    EXPECT_NE(CapturedAt(first, x, 254), 0) << x;
+    EXPECT_EQ(CapturedAt(first, x, 255), 0) << x;
   }
   ASSERT_EQ(FireFrame(), 0);
   const std::vector<uint16_t> second = Captured(FireFeedbackState());
