@@ -67,8 +67,8 @@ TEST(FeedbackImagesTest, FlameBandIsTheBrightestAndMostBrokenPart) {
   for (int y = 128; y <= 144; ++y) band += rowMean(y) / 17.0;
   for (int y : {0, 40, 80, 200, 240}) elsewhere = std::max(elsewhere, rowMean(y));
   EXPECT_GT(band, 1.5 * elsewhere);
-  // Broken: flames with black between them along every row of the band, the flames several
-  // texels wide (the strip stretches 160 texels over 256 pixels).
+  // Broken: separate flames with black between them along every row of the band, mostly
+  // burning, the flames several texels wide (the strip stretches 160 texels over 256 pixels).
   for (int y = 128; y <= 144; ++y) {
     int keyed = 0, runs = 0;
     for (int x = 0; x < 256; ++x) {
@@ -76,10 +76,10 @@ TEST(FeedbackImagesTest, FlameBandIsTheBrightestAndMostBrokenPart) {
       keyed += black;
       runs += black != (fire.indices[static_cast<size_t>(y) * 256 + (x + 255) % 256] == 0);
     }
-    EXPECT_GT(keyed, 40) << "row " << y;
-    EXPECT_LT(keyed, 180) << "row " << y;
-    EXPECT_GE(runs, 8) << "row " << y;
-    EXPECT_LE(runs, 60) << "row " << y;
+    EXPECT_GT(keyed, 20) << "row " << y;
+    EXPECT_LT(keyed, 128) << "row " << y;
+    EXPECT_GE(runs, 6) << "row " << y;
+    EXPECT_LE(runs, 40) << "row " << y;
   }
 }
 

@@ -55,11 +55,11 @@ double Bump(double x, double centre, double width) {
 // ---- The tunnel tile ------------------------------------------------------------------------
 
 constexpr double kTileRadius = 122.0;  // texels; black (keyed) beyond
-constexpr double kHoleRadius = 26.0;   // the dark vanishing point
-constexpr int kRibs = 12;
+constexpr double kHoleRadius = 22.0;   // the dark vanishing point
+constexpr int kSpokes = 8;
 
 // Cold steel: a dark navy through blue steel to ice white. Entry 1, the darkest, is not black.
-constexpr std::array<Key, 5> kMetal = {{{0.0, 1, 2, 6}, {0.25, 5, 10, 22}, {0.55, 18, 30, 46}, {0.8, 38, 48, 60}, {1.0, 60, 63, 63}}};
+constexpr std::array<Key, 5> kMetal = {{{0.0, 1, 1, 4}, {0.25, 4, 7, 16}, {0.55, 16, 26, 42}, {0.8, 36, 46, 60}, {1.0, 60, 63, 63}}};
 // The hot accent: ember red through orange to a yellow-white core.
 constexpr std::array<Key, 4> kHot = {{{0.0, 24, 3, 0}, {0.4, 63, 22, 0}, {0.75, 63, 46, 8}, {1.0, 63, 63, 44}}};
 
@@ -68,24 +68,27 @@ struct TileSample {
   double hot;    // 0 ... 1 strength of a hot light
 };
 
+// Eight broad steel blades on dark navy: the tile's copies keep their contrast only along the
+// radius (each copy is a quarter over the magnified ones before), so the structure runs outwards.
 TileSample TileAt(double x, double y) {
   const double dx = x - kCentre, dy = y - kCentre;
   const double r = std::hypot(dx, dy);
   const double phi = std::atan2(dy, dx);
-  // Metal brightening towards the rim, as the inside of a pipe lit from the viewer.
-  double metal = 0.2 + 0.25 * (r / kTileRadius);
-  // Ribs: narrow bright ridges along the radius, from the hole outwards.
-  const double rib = std::pow(0.5 + 0.5 * std::cos(kRibs * phi), 8.0);
-  metal += 0.6 * rib * Smooth(kHoleRadius, kHoleRadius + 14.0, r);
-  // Two rings and a bright lip at the rim.
-  metal += 0.55 * Bump(r, 58.0, 6.0) + 0.45 * Bump(r, 96.0, 5.0) + 0.8 * Bump(r, 115.0, 4.5);
-  // The hole darkens smoothly to the darkest steel.
-  metal *= Smooth(kHoleRadius - 8.0, kHoleRadius + 4.0, r);
-  // Hot lights in the panels between the ribs, on the middle ring of panels.
-  const double panel = std::round(phi / (2.0 * M_PI / kRibs) - 0.5) + 0.5;
-  const double lightPhi = panel * 2.0 * M_PI / kRibs;
-  const double lx = kCentre + 78.0 * std::cos(lightPhi), ly = kCentre + 78.0 * std::sin(lightPhi);
-  const double hot = std::exp(-(std::pow(x - lx, 2) + std::pow(y - ly, 2)) / (2.0 * 7.0 * 7.0));
+  const double period = 2.0 * M_PI / kSpokes;
+  // Angle from the nearest blade's middle, as a fraction of half a period (0 middle, 1 gap).
+  const double off = std::abs(std::remainder(phi, period)) / (period / 2.0);
+  const double blade = 1.0 - Smooth(0.3, 0.46, off);
+  // A thin bright edge along each blade, as polished metal catches the light.
+  const double edge = Bump(off, 0.4, 0.05);
+  const double outward = Smooth(kHoleRadius, kHoleRadius + 30.0, r);
+  double metal = 0.03 + (0.4 + 0.5 * (r / kTileRadius)) * blade * outward + 0.3 * edge * outward;
+  // A glint on the rim.
+  metal += 0.3 * Bump(r, 116.0, 3.0);
+  metal *= Smooth(kHoleRadius - 10.0, kHoleRadius + 4.0, r);
+  // The hot accent: a lamp in the middle of every gap, near the rim.
+  const double gapPhi = std::round(phi / period - 0.5) + 0.5;
+  const double lx = kCentre + 104.0 * std::cos(gapPhi * period), ly = kCentre + 104.0 * std::sin(gapPhi * period);
+  const double hot = std::exp(-((x - lx) * (x - lx) + (y - ly) * (y - ly)) / (2.0 * 6.5 * 6.5));
   return {std::clamp(metal, 0.0, 1.0), hot};
 }
 
@@ -115,13 +118,14 @@ double ValueNoise(double x, double y, int period, uint32_t seed) {
   return top + (bottom - top) * sy;
 }
 
-// Tongues of flame: noise stretched upwards, at three octaves.
+// Tongues of flame: noise stretched upwards, at three octaves, the coarsest about 16 texels
+// across (the strip shows 160 texels over the 256 pixels of the working area).
 double FlameNoise(double x, double y) {
   double sum = 0.0, weight = 0.0, amplitude = 1.0;
-  int period = 8;
+  int period = 16;
   for (int octave = 0; octave < 3; ++octave) {
     const double cell = double(kSide) / period;
-    sum += amplitude * ValueNoise(x / cell, y / (cell * 0.6), period, 17u + static_cast<uint32_t>(octave));
+    sum += amplitude * ValueNoise(x / cell, y / (cell * 2.5), period, 17u + static_cast<uint32_t>(octave));
     weight += amplitude;
     amplitude *= 0.5;
     period *= 2;
@@ -135,7 +139,7 @@ double FlameAt(int x, int y) {
   const double band = Bump(y, 136.0, 14.0);
   const double n = FlameNoise(x + 0.5, y + 0.5);
   // Contrast around the cut makes separate tongues with black between them.
-  const double cut = 0.46;
+  const double cut = 0.46 - 0.1 * band;
   const double flame = (n - cut) / (1.0 - cut);
   return flame <= 0.0 ? 0.0 : std::min(1.0, flame * (0.45 + 1.3 * band) + 0.35 * band);
 }
