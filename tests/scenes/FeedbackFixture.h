@@ -9,6 +9,7 @@
 #include <glide.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <functional>
@@ -107,3 +108,56 @@ class FeedbackSceneTest : public SceneFixture {
     return true;
   }
 };
+
+// One corner of a feedback quad: pixel position, texel position and alpha.
+struct QuadCorner {
+  double x, y, s, t, a;
+};
+
+// s, t and alpha at a pixel centre of a quad drawn as triangles (0, 1, 2) and (2, 1, 3), corners
+// top-left, top-right, bottom-left, bottom-right, each interpolated linearly over its triangle.
+inline std::array<double, 3> QuadAt(const QuadCorner* c, double x, double y) {
+  const bool upper = (x - c[0].x) / (c[1].x - c[0].x) + (y - c[0].y) / (c[2].y - c[0].y) < 1.0;
+  const QuadCorner& p = upper ? c[0] : c[3];
+  const QuadCorner& q = c[1];
+  const QuadCorner& r = c[2];
+  const double ax = q.x - p.x, ay = q.y - p.y, bx = r.x - p.x, by = r.y - p.y;
+  const double det = ax * by - ay * bx;
+  const double u = ((x - p.x) * by - (y - p.y) * bx) / det;
+  const double v = (ax * (y - p.y) - ay * (x - p.x)) / det;
+  auto mix = [&](double QuadCorner::*field) { return p.*field + u * (q.*field - p.*field) + v * (r.*field - p.*field); };
+  return {mix(&QuadCorner::s), mix(&QuadCorner::t), mix(&QuadCorner::a)};
+}
+
+// How far a capture is from the feedback pass predicted for it: the previous capture laid over the
+// working area through `corners` (bilinear, wrapping), blended by the corners' alpha over what the
+// back buffer held (`behind`: the picture shown two frames before), its black fragments keyed out.
+// The mean |captured - predicted| of the green channel over the pixels `use(x, y)` picks.
+template <class Use>
+double FeedbackError(const std::vector<uint16_t>& previous, const std::vector<uint16_t>& behind,
+                     const std::vector<uint16_t>& captured, const QuadCorner* corners, Use use) {
+  double sum = 0.0;
+  int count = 0;
+  for (int y = 0; y < kWorkingSide; ++y) {
+    for (int x = 0; x < kWorkingSide; ++x) {
+      if (!use(x, y)) continue;
+      const auto [s, t, a] = QuadAt(corners, x + 0.5, y + 0.5);
+      const double u = s - 0.5, v = t - 0.5;
+      const int u0 = static_cast<int>(std::floor(u)), v0 = static_cast<int>(std::floor(v));
+      const double fu = u - u0, fv = v - v0;
+      bool black = true;
+      auto green = [&](int tx, int ty) {
+        const uint16_t p = FeedbackSceneTest::CapturedAt(previous, tx & 255, ty & 255);
+        black = black && p == 0;
+        return static_cast<double>(FeedbackSceneTest::Green(p));
+      };
+      const double source = (green(u0, v0) * (1 - fu) + green(u0 + 1, v0) * fu) * (1 - fv) +
+                            (green(u0, v0 + 1) * (1 - fu) + green(u0 + 1, v0 + 1) * fu) * fv;
+      const double old = FeedbackSceneTest::Green(FeedbackSceneTest::At(behind, x, y));
+      const double predicted = black ? old : (source * (a + 1.0) + old * (256.0 - a)) / 256.0;
+      sum += std::abs(FeedbackSceneTest::Green(FeedbackSceneTest::CapturedAt(captured, x, y)) - predicted);
+      ++count;
+    }
+  }
+  return count > 0 ? sum / count : 0.0;
+}

@@ -11,6 +11,7 @@
 
 #include "platform/FrameClock.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -134,6 +135,56 @@ TEST_F(FireSceneTest, StripRisesFiveRowsAtTheBottom) {
   // Pixel row y shows texel row 1 + (y + 0.5) x 254 / 250: row 240 is the first to reach the
   // old strip's top row 245.
   for (int x : {10, 100, 200, 250}) EXPECT_EQ(topLitRow(second, x), 240) << x;
+}
+
+// The feedback quad of frame n lays the capture of frame n - 1 over the working area: texture rows
+// 1 ... 255 over pixel rows 0 ... 250, its top edge from -2 - sin A to 257 - cos B and its bottom
+// edge from -cos A to 255 + sin B, at alpha 240 at the top and 255 at the bottom, over the
+// picture shown two frames before. The capture follows that prediction closely, and clearly
+// better than the same quad from texture row 0, at full alpha, or swaying with cos A.
+TEST_F(FireSceneTest, FeedbackQuadLiftsNarrowsSwaysAndFadesThePreviousCapture) {
+  WriteStripedBand();
+  FireInit();
+  std::vector<std::vector<uint16_t>> shown, captured;
+  auto upper = [](int x, int y) { return x < 255 && y < 200; };
+  // Where the top-left corner weighs most and the flames reach.
+  auto left = [](int x, int y) { return x < 100 && y >= 60 && x / 255.0 + y / 250.0 < 0.9; };
+  double fitted = 0.0, fromRowZero = 0.0, opaque = 0.0, swayFitted = 0.0, swayCos = 0.0;
+  for (int n = 0; n < 300; ++n) {
+    const PhasePair phases = FireFeedbackState().phases;
+    ASSERT_EQ(FireFrame(), 0);
+    shown.push_back(ShownFrame());
+    captured.push_back(Captured(FireFeedbackState()));
+    if (n < 240) continue;  // until the flames have risen high and show at full fade
+    const double a = phases.first, b = phases.second;
+    const QuadCorner corners[4] = {{0, 0, -2 - std::sin(a), 1, 240},
+                                   {255, 0, 257 - std::cos(b), 1, 240},
+                                   {0, 250, -std::cos(a), 255, 255},
+                                   {255, 250, 255 + std::sin(b), 255, 255}};
+    auto error = [&](const QuadCorner* quad, auto use) {
+      return FeedbackError(captured[n - 1], shown[n - 2], captured[n], quad, use);
+    };
+    const double e = error(corners, upper);
+    EXPECT_LT(e, 1.5) << "frame " << n;
+    fitted += e;
+    QuadCorner other[4];
+    std::copy(corners, corners + 4, other);
+    other[0].t = other[1].t = 0;
+    fromRowZero += error(other, upper);
+    std::copy(corners, corners + 4, other);
+    other[0].a = other[1].a = 255;
+    opaque += error(other, upper);
+    if (std::abs(std::sin(a) - std::cos(a)) > 0.8) {
+      std::copy(corners, corners + 4, other);
+      other[0].s = -2 - std::cos(a);
+      swayFitted += error(corners, left);
+      swayCos += error(other, left);
+    }
+  }
+  EXPECT_LT(fitted * 1.2, fromRowZero);
+  EXPECT_LT(fitted * 1.15, opaque);
+  EXPECT_GT(swayFitted, 0.0) << "frames with the sway's two choices far apart";
+  EXPECT_LT(swayFitted, 0.95 * swayCos);
 }
 
 TEST_F(FireSceneTest, StartsNoSoundOfItsOwn) {

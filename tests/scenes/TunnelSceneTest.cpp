@@ -12,6 +12,7 @@
 
 #include "platform/FrameClock.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -204,6 +205,34 @@ TEST_F(TunnelSceneTest, KeyedOutFeedbackLeavesThePictureOfTwoFramesBefore) {
   }
   EXPECT_GT(checked, 10000);
   EXPECT_GT(meaningful, 100) << "old pictures that were not black showed through";
+}
+
+// Outside the tile, each capture is the one before magnified by 255 / 223 about the centre: its
+// texels 16 ... 239 spread over the whole area, opaque, where they are not black.
+TEST_F(TunnelSceneTest, FeedbackMagnifiesThePreviousCaptureAboutTheCentre) {
+  WriteQuadrantTile();
+  TunnelInit();
+  std::vector<std::vector<uint16_t>> shown, captured;
+  auto outsideTheTile = [](int x, int y) { return x < 255 && y < 255 && std::hypot(x + 0.5 - 128.0, y + 0.5 - 128.0) > 16.0; };
+  const QuadCorner corners[4] = {{0, 0, 16, 16, 255}, {255, 0, 239, 16, 255}, {0, 255, 16, 239, 255}, {255, 255, 239, 239, 255}};
+  QuadCorner wider[4];
+  std::copy(corners, corners + 4, wider);
+  for (QuadCorner& c : wider) {
+    c.s += c.s < 128 ? -1 : 1;
+    c.t += c.t < 128 ? -1 : 1;
+  }
+  double fitted = 0.0, off = 0.0;
+  for (int n = 0; n < 60; ++n) {
+    ASSERT_EQ(TunnelFrame(), 0);
+    shown.push_back(ShownFrame());
+    captured.push_back(Captured(TunnelFeedbackState()));
+    if (n < 20) continue;
+    const double error = FeedbackError(captured[n - 1], shown[n - 2], captured[n], corners, outsideTheTile);
+    EXPECT_LT(error, 2.0) << "frame " << n;
+    fitted += error;
+    off += FeedbackError(captured[n - 1], shown[n - 2], captured[n], wider, outsideTheTile);
+  }
+  EXPECT_LT(fitted * 1.3, off);
 }
 
 TEST_F(TunnelSceneTest, WithoutTheLibraryRunningEveryAudioCallIsLoggedAndThePictureGoesOn) {
