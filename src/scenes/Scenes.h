@@ -17,3 +17,9 @@ void EnviroDone();
 void SpaceInit();
 int32_t SpaceFrame();
 void SpaceDone();
+
+void TunnelInit();
+int32_t TunnelFrame();
+
+void FireInit();
+int32_t FireFrame();

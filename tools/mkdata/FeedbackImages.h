@@ -1,0 +1,26 @@
+// The source textures of the two feedback scenes, each a 256 x 256 paletted CEL drawn through a
+// palette file of its own, with index 0 black: the key colour, keyed out wherever it is drawn.
+//  - "tunnel.cel" + "tunnel.pal": a round metal tile (ribs, rings, a rim, hot lights between the
+//    ribs, a dark hole at its centre) on black; its turning copies, streaming outwards, make the
+//    walls of a tunnel. Palette: a cold metallic ramp and a hot accent ramp.
+//  - "fire.cel" + "fire.pal": flame noise whose rows 128 ... 144 hold the brightest, most broken
+//    band (the scenes sample only there); black gaps between the flames. Palette: black, deep
+//    red, orange, yellow, white.
+#pragma once
+
+#include "Quantize.h"
+
+namespace mkdata {
+
+// The tile; the keyed corners and nothing else use index 0.
+IndexedImage MakeTunnelTile();
+// The flame texture; index 0 where no flame burns.
+IndexedImage MakeFireTexture();
+
+// Palette entries of the tunnel's two ramps.
+inline constexpr int kTunnelMetalFirst = 1;
+inline constexpr int kTunnelMetalLast = 191;
+inline constexpr int kTunnelHotFirst = 192;
+inline constexpr int kTunnelHotLast = 255;
+
+}  // namespace mkdata
