@@ -17,3 +17,7 @@ void EnviroDone();
 void SpaceInit();
 int32_t SpaceFrame();
 void SpaceDone();
+
+void FractalInit();
+int32_t FractalFrame();
+void FractalDone();
