@@ -353,3 +353,95 @@ TEST_F(FractalSceneTest, DoneStopsAndFreesTheTunnelsMusic) {
 }
 
 }  // namespace
+
+namespace {
+
+// The generated dive ("fractal.dat", "fractal.pal") as the scene shows it.
+class FractalDiveTest : public SceneFixture {
+ protected:
+  static constexpr int kDiveFrames = 866;  // n = 0 ... 865, before the closing picture
+
+  // Mean absolute difference per colour component over the zoom area (81 ... 559, 1 ... 478).
+  static double Change(const std::vector<uint16_t>& a, const std::vector<uint16_t>& b) {
+    double sum = 0.0;
+    for (int y = 1; y < 479; ++y) {
+      for (int x = 81; x < 560; ++x) {
+        const uint16_t p = At(a, x, y), q = At(b, x, y);
+        sum += std::abs(Red(p) - Red(q)) + std::abs(Green(p) - Green(q)) + std::abs(Blue(p) - Blue(q));
+      }
+    }
+    return sum / (3.0 * 479 * 478);
+  }
+
+  // One colour component of `frame` at a screen position, bilinearly between pixel centres.
+  static double Sample(const std::vector<uint16_t>& frame, double x, double y, int (*component)(uint16_t)) {
+    const int x0 = static_cast<int>(std::floor(x - 0.5)), y0 = static_cast<int>(std::floor(y - 0.5));
+    const double fx = x - 0.5 - x0, fy = y - 0.5 - y0;
+    const auto c = [&](int dx, int dy) { return static_cast<double>(component(At(frame, x0 + dx, y0 + dy))); };
+    return (1 - fy) * ((1 - fx) * c(0, 0) + fx * c(1, 0)) + fy * ((1 - fx) * c(0, 1) + fx * c(1, 1));
+  }
+
+  // How far `after` (frame i + 1 nearly alone, at l = 59 of frame i) differs from `before`
+  // (frame i nearly alone, at l = 1) where frame i + 1 is frame i's centre half magnified two
+  // times, its texel coordinates shifted by `shift`: mean absolute difference per component over
+  // the middle of the screen.
+  static double SeamError(const std::vector<uint16_t>& before, const std::vector<uint16_t>& after, double shift) {
+    const double w1 = 255.0 * 4 / 488;  // the window start at l = 1
+    // Screen position -> texel coordinate of frame i + 1 in the next frame's square at l = 59
+    // (83 ... 558 by 3 ... 478 showing s 0.5 ... 254.5, t 1 ... 255) -> frame i -> screen at l = 1.
+    const auto mapX = [&](double x) {
+      const double s = 0.5 + (x - 83.0) * 254.0 / 475.0;
+      return 81.0 + (64.0 + s / 2.0 + shift - w1) * 479.0 / (255.0 - 2.0 * w1);
+    };
+    const auto mapY = [&](double y) {
+      const double t = 1.0 + (y - 3.0) * 254.0 / 475.0;
+      return 1.0 + (64.0 + t / 2.0 - w1) * 479.0 / (255.0 - 2.0 * w1);
+    };
+    double sum = 0.0;
+    int count = 0;
+    for (int y = 60; y < 420; y += 2) {
+      for (int x = 140; x < 500; x += 2) {
+        const double bx = mapX(x + 0.5), by = mapY(y + 0.5);
+        const uint16_t p = At(after, x, y);
+        sum += std::abs(Red(p) - Sample(before, bx, by, Red)) + std::abs(Green(p) - Sample(before, bx, by, Green)) +
+               std::abs(Blue(p) - Sample(before, bx, by, Blue));
+        ++count;
+      }
+    }
+    return sum / (3.0 * count);
+  }
+};
+
+// Each frame of the dive, shown nearly alone at l = 59, is what the frame before showed nearly
+// alone at l = 1, magnified two times about the centre: nowhere does a frame jump, not even by
+// half a texel. And the hand-over changes the picture no more than the two steps it joins (from
+// l = 59 to where l = 60 would be, which is the next frame at l = 0, and from there to l = 1).
+TEST_F(FractalDiveTest, ContinuesAcrossEveryHandOver) {
+  FractalInit();
+  std::vector<double> change(kDiveFrames, 0.0);
+  std::map<int, std::vector<uint16_t>> ends;  // the frames at l = 1 and l = 59
+  std::vector<uint16_t> previous;
+  for (int n = 0; n < kDiveFrames; ++n) {
+    ASSERT_EQ(FractalFrame(), 0);
+    std::vector<uint16_t> frame = ShownFrame();
+    if (n > 0) change[n] = Change(frame, previous);
+    const int l = n < 60 ? n : 1 + (n - 60) % 59;
+    if (l == 1 || l == 59) ends[n] = frame;
+    previous = std::move(frame);
+  }
+  for (int first = 1; first + 58 < kDiveFrames; first = first == 1 ? 60 : first + 59) {
+    const int last = first == 1 ? 59 : first + 58;
+    SCOPED_TRACE("the frame shown from n = " + std::to_string(first));
+    const double seam = SeamError(ends[first], ends[last], 0.0);
+    EXPECT_LT(seam, SeamError(ends[first], ends[last], 1.0));
+    EXPECT_LT(seam, SeamError(ends[first], ends[last], -1.0));
+    EXPECT_LT(seam, 0.6 * SeamError(ends[first], ends[last], 4.0));
+  }
+  for (int h = 60; h + 1 < kDiveFrames; h += 59) {
+    SCOPED_TRACE("hand-over at n = " + std::to_string(h));
+    EXPECT_GT(change[h], 0.0);
+    EXPECT_LE(change[h], change[h - 1] + change[h + 1]);
+  }
+}
+
+}  // namespace
