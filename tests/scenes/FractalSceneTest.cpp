@@ -345,7 +345,11 @@ TEST_F(FractalSceneTest, DoneStopsAndFreesTheTunnelsMusic) {
   ASSERT_NE(MusicPlayHandle, 0u) << MIDASgetErrorMessage(MIDASgetLastError());
   FractalInit();
   for (int n = 0; n < 5; ++n) EXPECT_EQ(FractalFrame(), 0);
+  const MIDASmodulePlayHandle playing = MusicPlayHandle;
+  MIDASplayStatus status{};
+  ASSERT_TRUE(MIDASgetPlayStatus(playing, &status)) << "the music plays through the scene";
   FractalDone();
+  EXPECT_FALSE(MIDASgetPlayStatus(playing, &status)) << "and is stopped";
   EXPECT_EQ(Log(), "MIDAS: Loading samples\nMIDAS: starting\nstart:fractal\nfractal:done\n");
   EXPECT_EQ(MusicPlayHandle, 0u);
   EXPECT_EQ(MusicModule, nullptr);
