@@ -214,6 +214,15 @@ TEST_F(FractalSceneTest, FirstFrameZoomsSixtyStepsAndEveryLaterOneFiftyNine) {
     if (l >= 10) {
       EXPECT_EQ(NextQuadLeftEdge(kept[n]), 201 - 2 * l);
     }
+    if (l == 59) {
+      // The next frame, opaque, covers the middle upright: its own red half and blue bottom.
+      const int nextRed = (i + 1) % 2 ? 0 : 255;  // on the right
+      EXPECT_NEAR(Red(At(kept[n], 480, 100)), nextRed, 8);
+      EXPECT_NEAR(Red(At(kept[n], 160, 100)), 255 - nextRed, 8);
+      EXPECT_EQ(Blue(At(kept[n], 320, 100)), 0);
+      EXPECT_GE(Blue(At(kept[n], 320, 380)), 250);
+      EXPECT_EQ(FrameShown(At(kept[n], 320, 100)), i + 1);
+    }
   }
 }
 
