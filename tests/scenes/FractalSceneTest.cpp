@@ -196,6 +196,29 @@ TEST_F(FractalSceneTest, WindowNarrowsWhileTheNextFrameGrowsAndFadesIn) {
   EXPECT_NEAR(Blue(At(n89, 320, 240)), 255 - 130, 8);
 }
 
+// Even frames black, odd frames green 252: the mean green over the middle of the next frame's
+// square, where dithering averages out, tells its alpha to about half a step (the blend's own
+// rounding stays within 2 of the exact value; a step is 4.3).
+TEST_F(FractalSceneTest, NextFrameFadesInBy255Over59Steps) {
+  WriteFrames([](int k, int, int) { return static_cast<uint8_t>(k % 2); });
+  WritePalette([](int i) { return Rgb{0, static_cast<uint8_t>(i == 1 ? 252 : 0), 0}; });
+  std::map<int, std::vector<uint16_t>> kept;
+  for (int n : {10, 30, 50, 58, 59, 60, 89}) kept[n] = {};
+  Run(kept);
+  const auto meanGreen = [](const std::vector<uint16_t>& frame) {
+    double sum = 0.0;
+    for (int y = 200; y < 280; ++y)
+      for (int x = 240; x < 400; ++x) sum += Green(At(frame, x, y));
+    return sum / (80.0 * 160.0);
+  };
+  for (int n : {10, 30, 50, 58, 59}) {
+    EXPECT_NEAR(meanGreen(kept[n]), 252.0 * std::min(n * 255.0 / 59.0, 255.0) / 255.0, 2.0) << "n = " << n;
+  }
+  // Frame 1 now underneath, frame 2 (black) fading in over it.
+  EXPECT_NEAR(meanGreen(kept[60]), 252.0 * (1.0 - 255.0 / 59.0 / 255.0), 2.0);
+  EXPECT_NEAR(meanGreen(kept[89]), 252.0 * (1.0 - 30.0 / 59.0), 2.0);
+}
+
 TEST_F(FractalSceneTest, FirstFrameZoomsSixtyStepsAndEveryLaterOneFiftyNine) {
   // Column 82 shows only the current frame (the next frame's square starts at 201 - 2l >= 83);
   // at l = 0 the texture wraps there, so n = 0 is left to the first-frame test.
