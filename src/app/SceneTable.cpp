@@ -12,6 +12,7 @@ void FillSceneTable() {
   SceneTable[2] = {SpaceInit, SpaceFrame, SpaceDone};
   SceneTable[3] = {TunnelInit, TunnelFrame, nullptr};
   SceneTable[4] = {FireInit, FireFrame, nullptr};
+  SceneTable[5] = {FractalInit, FractalFrame, FractalDone};
   SceneTable[7] = {FacemapInit, FacemapFrame, nullptr};
   SceneTable[8] = {EnviroInit, EnviroFrame, EnviroDone};
 }

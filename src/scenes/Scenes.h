@@ -23,3 +23,6 @@ int32_t TunnelFrame();
 
 void FireInit();
 int32_t FireFrame();
+void FractalInit();
+int32_t FractalFrame();
+void FractalDone();
