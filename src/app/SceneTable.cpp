@@ -10,6 +10,7 @@ void FillSceneTable() {
   // Rows in playing order; row 10 stays empty and ends the sequence.
   SceneTable[1] = {TitleInit, TitleFrame, TitleDone};
   SceneTable[2] = {SpaceInit, SpaceFrame, SpaceDone};
+  SceneTable[6] = {CryptInit, CryptFrame, CryptDone};
   SceneTable[7] = {FacemapInit, FacemapFrame, nullptr};
   SceneTable[8] = {EnviroInit, EnviroFrame, EnviroDone};
 }

@@ -17,3 +17,7 @@ void EnviroDone();
 void SpaceInit();
 int32_t SpaceFrame();
 void SpaceDone();
+
+void CryptInit();
+int32_t CryptFrame();
+void CryptDone();
