@@ -31,7 +31,8 @@ struct Colour {
 // Sheet regions: the title strip, captions 0 to 5, the closing strip.
 constexpr Colour kTitleColour{63, 63, 63};
 constexpr Colour kCaptionColours[6] = {{63, 0, 0}, {0, 63, 0}, {0, 0, 63}, {63, 63, 0}, {0, 63, 63}, {63, 0, 63}};
-constexpr Colour kClosingColour{63, 32, 0};
+constexpr Colour kClosingColour{63, 32, 0};       // columns 0..127
+constexpr Colour kClosingRightColour{0, 32, 63};  // columns 128..255
 
 // Where caption k's rectangle starts (x0, y0, x1, y1 on the screen) and how it drifts.
 struct Expected {
@@ -59,7 +60,7 @@ class CryptSceneTest : public SceneFixture {
   }
 
   // The caption sheet: row 0 black, the title strip in rows 1..40, the six cells, the closing
-  // strip in rows 161..199; palette entry 0 black.
+  // strip in rows 161..199 (two colours, left and right half); palette entry 0 black.
   void WriteSheet(const std::string& name) {
     Remove(name);
     std::vector<uint8_t> bytes(800 + 256 * 200, 0);
@@ -71,6 +72,7 @@ class CryptSceneTest : public SceneFixture {
     entry(1, kTitleColour);
     for (int k = 0; k < 6; ++k) entry(2 + k, kCaptionColours[k]);
     entry(8, kClosingColour);
+    entry(9, kClosingRightColour);
     for (int y = 1; y < 200; ++y) {
       for (int x = 0; x < 256; ++x) {
         const bool right = x >= 128;
@@ -79,7 +81,7 @@ class CryptSceneTest : public SceneFixture {
         else if (y <= 80) index = right ? 2 : 3;     // caption 0 right, caption 1 left
         else if (y <= 120) index = right ? 5 : 4;    // caption 2 left, caption 3 right
         else if (y <= 160) index = right ? 7 : 6;    // caption 4 left, caption 5 right
-        else index = 8;
+        else index = right ? 9 : 8;
         bytes[800 + static_cast<size_t>(y) * 256 + x] = index;
       }
     }
@@ -270,16 +272,20 @@ TEST_F(CryptSceneTest, TitleStripCaptionsAndClosingStripFollowTheirTimetable) {
   EXPECT_LE(Red(At(kept[2993], 320, 240)), 2) << "the closing strip at alpha 1";
   // The closing strip, over the full sheet width, not moved: x 64..574, rows 200..278.
   const auto& closing = kept[3247];
-  for (auto [x, y] : {std::pair{68, 204}, std::pair{570, 204}, std::pair{68, 274}, std::pair{570, 274}}) {
+  for (auto [x, y] : {std::pair{68, 204}, std::pair{310, 204}, std::pair{68, 274}, std::pair{310, 274}}) {
     EXPECT_GE(Red(At(closing, x, y)), 248) << x << ',' << y;
     EXPECT_NEAR(Green(At(closing, x, y)), 130, 20) << x << ',' << y;
     EXPECT_EQ(Blue(At(closing, x, y)), 0) << x << ',' << y;
+  }
+  for (auto [x, y] : {std::pair{330, 204}, std::pair{570, 204}, std::pair{330, 274}, std::pair{570, 274}}) {
+    EXPECT_GE(Blue(At(closing, x, y)), 248) << x << ',' << y;
+    EXPECT_EQ(Red(At(closing, x, y)), 0) << x << ',' << y;
   }
   EXPECT_EQ(At(closing, 63, 240), 0);
   EXPECT_EQ(At(closing, 575, 240), 0);
   EXPECT_EQ(At(closing, 320, 199), 0);
   EXPECT_EQ(At(closing, 320, 279), 0);
-  EXPECT_NEAR(Red(At(kept[3120], 320, 240)), Faded(255, 128), 10);
+  EXPECT_NEAR(Red(At(kept[3120], 200, 240)), Faded(255, 128), 10);
   EXPECT_TRUE(IsBlack(kept[3503]));
   EXPECT_TRUE(IsBlack(kept[3504]));
 }
