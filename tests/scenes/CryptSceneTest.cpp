@@ -56,6 +56,13 @@ class CryptSceneTest : public SceneFixture {
     WriteUniformCel("lit.cel", 16, 16, 255, 255, 255);
     WriteUniformCel("tred.cel", 16, 16, 255, 0, 0);
     WriteUniformCel("tgrn.cel", 16, 16, 0, 255, 0);
+    WriteEmptyFigure();
+  }
+
+  // A figure without faces. The data files are links into the shared data directory: a fixture
+  // replaces the link, never writes through it.
+  void WriteEmptyFigure() {
+    Remove("vexol.p3d");
     std::ofstream(dir_ / "vexol.p3d") << "0\n0\n0\n";
   }
 
