@@ -79,6 +79,7 @@ TEST(GlowSheetTest, TitleBandsFadeToBlackInsideTheirRows) {
   ASSERT_TRUE(files.count("title.cel"));
   const auto title = mkdata::DecodeCel(files["title.cel"]);
   ASSERT_TRUE(title.has_value());
+  EXPECT_EQ(title->palette[0], (mkdata::Rgb6{0, 0, 0})) << "shown past the last row, where the first band's window reaches";
   const Cell bands[] = {{"KELDRIN", 0, 0, 255, 59}, {"second line", 0, 64, 255, 123}, {"third line", 0, 128, 255, 187}};
   for (const Cell& band : bands) ExpectGlowInside(*title, band);
   for (int y : {60, 63, 124, 127, 188, 199})

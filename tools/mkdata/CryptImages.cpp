@@ -65,7 +65,7 @@ constexpr float kAisleTop = 4.4f;
 // The two torches, on the inner faces of two columns.
 const V3 kLights[2] = {{-2.93f, 2.05f, 4.0f}, {2.93f, 2.05f, 8.0f}};
 const V3 kLightColour = {1.0f, 0.46f, 0.13f};
-constexpr float kLightPower = 7.0f;
+constexpr float kLightPower = 8.0f;
 constexpr float kFlameRadius = 0.085f;
 
 struct Hit {
@@ -223,7 +223,7 @@ Surface Describe(V3 p, V3 n, Material m) {
 
 constexpr float kFogDensity = 0.035f;
 const V3 kFogAmbient{0.004f, 0.007f, 0.016f};
-const V3 kAmbient{0.012f, 0.018f, 0.040f};
+const V3 kAmbient{0.010f, 0.016f, 0.048f};
 
 // The light the fog scatters towards the eye along a ray of length t from each torch: the
 // integral of 1/distance^2 along the ray, in closed form.
@@ -234,7 +234,7 @@ V3 Scatter(V3 o, V3 d, float t) {
     const float b = Dot(w, d);
     const float h = std::sqrt(std::max(Dot(w, w) - b * b, 1e-4f));
     const float amount = (std::atan((t + b) / h) - std::atan(b / h)) / h;
-    sum = sum + kLightColour * (amount * kLightPower * kFogDensity * 0.3f);
+    sum = sum + kLightColour * (amount * kLightPower * kFogDensity * 0.4f);
   }
   return sum;
 }
@@ -370,21 +370,24 @@ constexpr const char* kCondensed = "DejaVuSansCondensed-Bold.ttf";
 // In the order the scene shows them: title strip (bold), captions 0 to 5 (condensed), closing
 // strip (bold).
 constexpr SheetText kSheet[8] = {
-    {"THE CRYPT", 0, 1, 256, 40, 200.0, 22.0},
+    {"THE CRYPT", 0, 1, 256, 40, 200.0, 20.0},
     {"cast in light", 128, 41, 128, 40, 112.0, 18.0},
     {"turned in space", 0, 41, 128, 40, 112.0, 18.0},
     {"never still", 0, 81, 128, 40, 112.0, 18.0},
     {"woken from stone", 128, 81, 128, 40, 112.0, 18.0},
     {"one more turn", 0, 121, 128, 40, 112.0, 18.0},
     {"out of the dark", 128, 121, 128, 40, 112.0, 18.0},
-    {"REBUILT IN LIGHT", 0, 161, 256, 40, 210.0, 20.0},
+    {"REBUILT IN LIGHT", 0, 161, 256, 40, 210.0, 19.0},
 };
 
-// 1 inside the cell, falling smoothly to 0 at `margin` pixels from each edge.
-float CellWindow(int x, int y, const SheetText& cell, float margin) {
+// 1 inside the cell, falling smoothly to 0 at its outline: over `rows` rows at the top and
+// bottom and `columns` columns at the sides, with a long faint tail (the display's gamma lifts
+// the last steps).
+float CellWindow(int x, int y, const SheetText& cell, float rows, float columns) {
   const float dx = std::min(static_cast<float>(x - cell.x), static_cast<float>(cell.x + cell.w - 1 - x));
   const float dy = std::min(static_cast<float>(y - cell.y), static_cast<float>(cell.y + cell.h - 1 - y));
-  return EdgeFade(std::min(dx, dy), margin);
+  const float k = EdgeFade(dx, columns) * EdgeFade(dy, rows);
+  return k * k;
 }
 
 // The font size at which `cell.text` fits its ink box.
@@ -436,7 +439,7 @@ std::optional<Image> DrawCaptionSheet() {
   for (const SheetText& cell : kSheet) {
     for (int y = cell.y; y < std::min(cell.y + cell.h, kScreenHeight); ++y) {
       for (int x = cell.x; x < cell.x + cell.w; ++x) {
-        const float window = CellWindow(x, y, cell, 7.0f);
+        const float window = CellWindow(x, y, cell, 10.0f, 7.0f);
         const float a = ink.At(x, y).a / 255.0f;
         const float g1 = std::min(1.4f * wide.At(x, y).a / 255.0f, 1.0f) * window;
         const float g2 = std::min(1.1f * tight.At(x, y).a / 255.0f, 1.0f) * window;
