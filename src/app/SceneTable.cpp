@@ -13,6 +13,7 @@ void FillSceneTable() {
   SceneTable[3] = {TunnelInit, TunnelFrame, nullptr};
   SceneTable[4] = {FireInit, FireFrame, nullptr};
   SceneTable[5] = {FractalInit, FractalFrame, FractalDone};
+  SceneTable[6] = {CryptInit, CryptFrame, CryptDone};
   SceneTable[7] = {FacemapInit, FacemapFrame, nullptr};
   SceneTable[8] = {EnviroInit, EnviroFrame, EnviroDone};
 }

@@ -26,3 +26,6 @@ int32_t FireFrame();
 void FractalInit();
 int32_t FractalFrame();
 void FractalDone();
+void CryptInit();
+int32_t CryptFrame();
+void CryptDone();

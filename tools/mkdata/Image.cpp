@@ -216,4 +216,10 @@ bool WritePng(const std::string& path, const Image& image) {
   return true;
 }
 
+float EdgeFade(float distance, float margin) {
+  if (!(distance > 0.0f)) return 0.0f;
+  const float k = std::min(distance / margin, 1.0f);
+  return k * k * (3.0f - 2.0f * k);
+}
+
 }  // namespace mkdata

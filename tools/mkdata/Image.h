@@ -101,6 +101,10 @@ double FitTextSize(const Font& font, const std::string& text, double widthPx);
 // Gaussian-like blur (three box passes per axis, on premultiplied values) of radius `sigma` pixels.
 Image Blur(const Image& image, double sigma);
 
+// A soft edge for light that must stay inside a band or cell: 0 at `distance` 0 (the outermost
+// row or column) and beyond, rising smoothly to 1 at `margin` pixels inside.
+float EdgeFade(float distance, float margin);
+
 // Writes `image` as an RGBA PNG. False with one line on stderr on failure.
 bool WritePng(const std::string& path, const Image& image);
 

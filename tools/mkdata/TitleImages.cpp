@@ -4,6 +4,7 @@
 #include "Generator.h"
 #include "Image.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -20,8 +21,11 @@ struct TitleLine {
 // The bands the scene shows, rows 0..59, 64..123 and 128..187.
 constexpr double kBandTop[3] = {0.0, 64.0, 128.0};
 constexpr double kBandRows = 60.0;
+// How far from a band's edge its light fades in: the letters keep clear of this margin.
+constexpr float kFadeRows = 10.0f;
+constexpr float kFadeColumns = 8.0f;
 constexpr TitleLine kLines[3] = {
-    {"KELDRIN", "DejaVuSans-Bold.ttf", 236.0, 46.0},
+    {"KELDRIN", "DejaVuSans-Bold.ttf", 228.0, 38.0},
     {"a real-time presentation", "DejaVuSansCondensed-Bold.ttf", 232.0, 30.0},
     {"in ten scenes", "DejaVuSansCondensed-Bold.ttf", 200.0, 34.0},
 };
@@ -75,24 +79,38 @@ bool WriteTitle(Output& out) {
   Canvas halo(kScreenWidth, kScreenHeight);
   if (!DrawTitleText(letters, 0.0) || !DrawTitleText(halo, 2.0)) return false;
 
-  // Black ground, a wide soft cyan-violet halo, a tighter brighter one, then warm white letters.
+  // Black ground, a soft cyan-violet halo that dies away inside the band, a tighter brighter one,
+  // then warm white letters.
   Canvas title(Image(kScreenWidth, kScreenHeight, {0, 0, 0, 255}));
   const Image haloMask = halo.ToImage();
-  title.Paint(TintGlow(Blur(haloMask, 6.0), 1.6), 0, 0, 1.0, CAIRO_OPERATOR_ADD);
+  title.Paint(TintGlow(Blur(haloMask, 3.5), 1.4), 0, 0, 1.0, CAIRO_OPERATOR_ADD);
   title.Paint(TintGlow(Blur(haloMask, 2.0), 1.2), 0, 0, 0.9, CAIRO_OPERATOR_ADD);
   Image warm = letters.ToImage();
   for (Rgba8& p : warm.pixels) p = {255, 244, 214, p.a};
   title.Paint(warm);
 
   Image picture = title.ToImage();
-  // Rows outside the three bands stay black, so no light spills into a neighbouring line.
+  // The scene shows each band alone, so every halo fades to black inside its own band (its first
+  // and last rows and columns are black) instead of being cut off at the band's edge; the rows
+  // between the bands stay black.
   for (int y = 0; y < picture.height; ++y) {
-    if (std::fmod(static_cast<double>(y), 64.0) < kBandRows) continue;
-    for (int x = 0; x < picture.width; ++x) picture.At(x, y) = {0, 0, 0, 255};
+    const int inBand = y % 64;
+    const float rowFade = inBand < kBandRows ? EdgeFade(static_cast<float>(std::min(inBand, 59 - inBand)), kFadeRows) : 0.0f;
+    for (int x = 0; x < picture.width; ++x) {
+      float fade = rowFade * EdgeFade(static_cast<float>(std::min(x, picture.width - 1 - x)), kFadeColumns);
+      fade *= fade;  // a long faint tail: the display's gamma lifts the last steps
+      Rgba8& p = picture.At(x, y);
+      p = {static_cast<uint8_t>(std::lround(p.r * fade)), static_cast<uint8_t>(std::lround(p.g * fade)),
+           static_cast<uint8_t>(std::lround(p.b * fade)), 255};
+    }
   }
+  // Black pixels become entry 0, which stays black: the loader shows entry 0 in the rows past the
+  // image, and the top band's window, filtered, reaches into them.
+  for (Rgba8& p : picture.pixels) p.a = (p.r | p.g | p.b) < 4 ? 0 : 255;
   QuantizeOptions options;
+  options.reserve = Reserve::kKeyBlack0;
   options.dither = 0.6f;
-  return WriteCel(out, "title.cel", picture).has_value();
+  return WriteCel(out, "title.cel", picture, options).has_value();
 }
 
 // A calm aurora: soft green curtains over a misty gradient. Rows 0..59 are what closes the
