@@ -12,4 +12,5 @@ void FillSceneTable() {
   SceneTable[2] = {SpaceInit, SpaceFrame, SpaceDone};
   SceneTable[7] = {FacemapInit, FacemapFrame, nullptr};
   SceneTable[8] = {EnviroInit, EnviroFrame, EnviroDone};
+  SceneTable[9] = {TempleInit, TempleFrame, TempleDone};
 }

@@ -17,3 +17,7 @@ void EnviroDone();
 void SpaceInit();
 int32_t SpaceFrame();
 void SpaceDone();
+
+void TempleInit();
+int32_t TempleFrame();
+void TempleDone();
