@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ class SceneFixture : public ::testing::Test {
   // axis or a wrong texture window shows.
   void WriteQuadrantCel(const std::string& name, int width, int height);
   void Remove(const std::string& name);
+  // Replaces `name` with a new, empty file open for binary writing. The scratch directory links
+  // the generated data, so writing through the old name would change the data itself.
+  std::ofstream Create(const std::string& name);
   std::string Log() const;
 
   // The frame now shown (the front buffer), 640 x 480 RGB565.

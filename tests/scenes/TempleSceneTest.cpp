@@ -55,7 +55,7 @@ class TempleSceneTest : public SceneFixture {
     for (const char* name : {"temple.p3d", "light.p3d", "liteball.p3d"}) WriteEmptyObject(name);
   }
 
-  void WriteEmptyObject(const std::string& name) { std::ofstream(dir_ / name) << "0\n0\n0\n"; }
+  void WriteEmptyObject(const std::string& name) { Create(name) << "0\n0\n0\n"; }
 
   // A CEL of 64 x 64 whose centre 16 x 16 texels hold (r, g, b) and the rest black: as a glow
   // texture, a particle sprite that lights the two pixels left and above of its centre fully.
@@ -66,7 +66,7 @@ class TempleSceneTest : public SceneFixture {
     bytes[32 + 5] = b >> 2;
     for (int y = 30; y < 34; ++y)
       for (int x = 30; x < 34; ++x) bytes[800 + y * 64 + x] = 1;
-    std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 800 + 64 * 64);
+    Create(name).write(reinterpret_cast<const char*>(bytes.data()), 800 + 64 * 64);
   }
 
   // A 64 x 64 CEL whose top half is white and bottom half grey `grey` (8-bit).
@@ -77,7 +77,7 @@ class TempleSceneTest : public SceneFixture {
       bytes[32 + 6 + c] = grey >> 2;
     }
     std::fill(bytes.begin() + 800 + 32 * 64, bytes.end(), 2);
-    std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 800 + 64 * 64);
+    Create(name).write(reinterpret_cast<const char*>(bytes.data()), 800 + 64 * 64);
   }
 
   // The temple's view at frame F, as the scene builds it: turned by 0.2 F, tilted and pushed.
@@ -123,7 +123,7 @@ class TempleSceneTest : public SceneFixture {
       text << rects[i].texture << ' ' << v << " 0 0 " << v + 1 << " 0 1 " << v + 2 << " 1 1\n";
       text << rects[i].texture << ' ' << v << " 0 0 " << v + 2 << " 1 1 " << v + 3 << " 1 0\n";
     }
-    std::ofstream(dir_ / name) << text.str();
+    Create(name) << text.str();
   }
 
   // Runs the scene from init, calling `each(call)` after every frame call (the frame shown is
@@ -221,8 +221,8 @@ TEST_F(TempleSceneTest, TheFirstFrameIsBlackAndObjectsBrightenWithTheFrame) {
     WriteUniformCel(name, 64, 64, 255, 255, 255);
   }
   WriteTempleObject("temple.p3d", 100, {{250, 200, 390, 280, 400}}, {"white.cel"});
-  std::ofstream(dir_ / "light.p3d") << "1\nwhite.cel\n3\n-9 0 9\n-9 0 -9\n9 0 -9\n1\n0 0 0 0 1 0 1 2 1 1\n";
-  std::ofstream(dir_ / "liteball.p3d") << "1\nwhite.cel\n3\n-9 0 9\n-9 0 -9\n9 0 -9\n1\n0 0 0 0 1 0 1 2 1 1\n";
+  Create("light.p3d") << "1\nwhite.cel\n3\n-9 0 9\n-9 0 -9\n9 0 -9\n1\n0 0 0 0 1 0 1 2 1 1\n";
+  Create("liteball.p3d") << "1\nwhite.cel\n3\n-9 0 9\n-9 0 -9\n9 0 -9\n1\n0 0 0 0 1 0 1 2 1 1\n";
   std::vector<uint16_t> first, hundredth;
   Run(100, [&](int call) {
     if (call == 0) first = ShownFrame();
@@ -252,7 +252,7 @@ TEST_F(TempleSceneTest, LightsAndBallsShowTheirColourNotTheTexturesTheyName) {
   WriteUniformCel("red.cel", 64, 64, 255, 0, 0);
   for (const char* name : {"light.p3d", "liteball.p3d"}) {
     // A 12 x 12 square across the object's origin, facing the eye.
-    std::ofstream(dir_ / name) << "1\nwhite.cel\n4\n-3 0 3\n-3 0 -3\n3 0 -3\n3 0 3\n2\n"
+    Create(name) << "1\nwhite.cel\n4\n-3 0 3\n-3 0 -3\n3 0 -3\n3 0 3\n2\n"
                                << "0 0 0 0 1 0 1 2 1 1\n0 0 0 0 2 1 1 3 1 0\n";
   }
   std::vector<uint16_t> frame;
@@ -398,12 +398,12 @@ class TempleBrokenFileTest : public TempleSceneTest,
     const std::string text = testsupport_ReadOrEmpty(name);
     Remove(name);
     if (damage == Damage::kTruncated) {
-      std::ofstream(dir_ / name, std::ios::binary) << text.substr(0, text.size() / 2);
+      Create(name) << text.substr(0, text.size() / 2);
     } else if (damage == Damage::kGarbage) {
       std::string junk(3001, '\0');
       uint32_t s = 7;
       for (char& c : junk) c = static_cast<char>((s = s * 1103515245u + 12345u) >> 24);
-      std::ofstream(dir_ / name, std::ios::binary) << junk;
+      Create(name) << junk;
     }
   }
   std::string testsupport_ReadOrEmpty(const std::string& name) {
