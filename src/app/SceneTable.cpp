@@ -16,4 +16,5 @@ void FillSceneTable() {
   SceneTable[6] = {CryptInit, CryptFrame, CryptDone};
   SceneTable[7] = {FacemapInit, FacemapFrame, nullptr};
   SceneTable[8] = {EnviroInit, EnviroFrame, EnviroDone};
+  SceneTable[9] = {TempleInit, TempleFrame, TempleDone};
 }

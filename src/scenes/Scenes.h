@@ -29,3 +29,6 @@ void FractalDone();
 void CryptInit();
 int32_t CryptFrame();
 void CryptDone();
+void TempleInit();
+int32_t TempleFrame();
+void TempleDone();

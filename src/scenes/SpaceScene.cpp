@@ -48,24 +48,6 @@ void SetBlend(GrAlphaBlendFnc_t source, GrAlphaBlendFnc_t destination) {
   grAlphaBlendFunction(source, destination, GR_BLEND_ONE, GR_BLEND_ZERO);
 }
 
-void SetSpaceState() {
-  grColorMask(FXTRUE, FXFALSE);
-  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
-  grDepthBufferFunction(GR_CMP_LEQUAL);
-  grDepthMask(FXTRUE);
-  guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
-  guAlphaSource(GR_ALPHASOURCE_TEXTURE_ALPHA_TIMES_ITERATED_ALPHA);
-  guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
-  grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
-  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
-  SetBlend(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE);
-  guColorCombineFunction(GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
-  grChromakeyMode(GR_CHROMAKEY_DISABLE);
-  grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_LOCAL_ALPHA, GR_COMBINE_LOCAL_ITERATED,
-                 GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-  grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO, GR_BLEND_ZERO);
-}
-
 // Draws the faces of `object`, whose points `points` holds transformed, at the scene's brightness.
 void DrawSpaceObject(const Vertex4* points, const P3dObject& object) {
   DrawTexturedObject(points, object, Brightness, kSpaceObjects);
@@ -187,7 +169,7 @@ void SpaceInit() {
   SetScreenQuad(Flare, -240.0f, -240.0f, 239.0f, 239.0f, 1000.0f, 100.0f);
   SetScreenQuad(Glow, -240.0f, -240.0f, 239.0f, 239.0f, 1.0f, 255.0f);
   SetScreenQuad(Overlay, -320.0f, -240.0f, 319.0f, 239.0f, 1.0f, 255.0f);
-  SetSpaceState();
+  SetTexturedObjectState();
 
   // The plane is loaded at the clouds' scale.
   if (LoadSceneObject("planet.p3d", 0.2f, &Planet) != 0 || LoadSceneObject("clouds.p3d", 0.205f, &Clouds) != 0 ||

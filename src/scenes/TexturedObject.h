@@ -20,3 +20,9 @@ struct TexturedObjectStyle {
 // Draws `object`, whose points `points` holds transformed, face by face in stored order, every
 // corner with r = g = b = 0 and a = alpha. There is no sorting: the depth buffer resolves overlaps.
 void DrawTexturedObject(const Vertex4* points, const P3dObject& object, float alpha, const TexturedObjectStyle& style);
+
+// The Glide state the scenes that draw these objects set in init: colour writes without alpha,
+// W-buffered depth with GR_CMP_LEQUAL and depth writes, alpha = texture alpha x iterated alpha,
+// colour = texture x iterated alpha + iterated RGB, bilinear filtering, nearest mipmapping, no
+// chroma key, and a blend that replaces (ONE, ZERO) for the objects drawn first.
+void SetTexturedObjectState();

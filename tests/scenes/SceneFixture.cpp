@@ -72,6 +72,11 @@ void SceneFixture::WriteCel(const std::string& name, int width, int height,
 
 void SceneFixture::Remove(const std::string& name) { fs::remove(dir_ / name); }
 
+std::ofstream SceneFixture::Create(const std::string& name) {
+  fs::remove(dir_ / name);
+  return std::ofstream(dir_ / name, std::ios::binary);
+}
+
 std::string SceneFixture::Log() const { return testsupport::ReadFile(dir_ / "debug.log"); }
 
 std::vector<uint16_t> SceneFixture::ShownFrame() {

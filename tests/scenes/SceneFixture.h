@@ -8,6 +8,7 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ class SceneFixture : public ::testing::Test {
   void WriteCel(const std::string& name, int width, int height, const std::vector<std::array<uint8_t, 3>>& palette,
                 const std::function<uint8_t(int x, int y)>& index);
   void Remove(const std::string& name);
+  // Replaces `name` with a new, empty file open for binary writing. The scratch directory links
+  // the generated data, so writing through the old name would change the data itself.
+  std::ofstream Create(const std::string& name);
   std::string Log() const;
 
   // The frame now shown (the front buffer), 640 x 480 RGB565.

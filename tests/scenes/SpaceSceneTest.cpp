@@ -42,18 +42,13 @@ class SpaceSceneTest : public SceneFixture {
   void WriteObject(const std::string& name, float halfX, float halfY, float z, float scale) {
     const float k = 1.0f / (2.0f * scale);  // view (x, y, z) = 2 * scale * (a, -c, b)
     const float a = halfX * k, c = halfY * k, b = z * k;
-    // Corners top-left, bottom-left, bottom-right, top-right. The link to the generated file goes
-    // first, so that the fixture never writes through it.
-    Remove(name);
-    std::ofstream(dir_ / name) << "1\nlit.cel\n4\n"
+    // Corners top-left, bottom-left, bottom-right, top-right.
+    Create(name) << "1\nlit.cel\n4\n"
                                << -a << ' ' << b << ' ' << c << '\n' << -a << ' ' << b << ' ' << -c << '\n'
                                << a << ' ' << b << ' ' << -c << '\n' << a << ' ' << b << ' ' << c << '\n'
                                << "2\n0 0 0 0 1 0 0 2 1 0\n0 0 0 0 2 1 0 3 1 1\n";
   }
-  void WriteEmptyObject(const std::string& name) {
-    Remove(name);
-    std::ofstream(dir_ / name) << "0\n0\n0\n";
-  }
+  void WriteEmptyObject(const std::string& name) { Create(name) << "0\n0\n0\n"; }
 
   // Runs the scene from init to its end, keeping the frames asked for (by call index) and
   // returning the index of the call that reported the end.
@@ -189,8 +184,7 @@ TEST_F(SpaceSceneTest, MissingGlowEndsTheSceneBeforeAnythingElse) {
 class SpaceBrokenObjectTest : public SpaceSceneTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(SpaceBrokenObjectTest, EndsTheSceneWithoutSound) {
-  Remove(GetParam());
-  std::ofstream(dir_ / GetParam()) << "1\nnot-there.cel\n3\n0 0";
+  Create(GetParam()) << "1\nnot-there.cel\n3\n0 0";
   SpaceInit();
   EXPECT_EQ(SpaceFrame(), 1);
   EXPECT_EQ(Log(), "start:space\n") << "no sample is started";

@@ -152,4 +152,82 @@ TEST_F(TexturedObjectTest, WithoutFaceTexturesTheCallersTextureServesEveryFace) 
   EXPECT_NEAR(Green(At(frame, 262, 200)), 128, 12);
 }
 
+// The clipping choice, seen through Glide's triangle statistics: with an empty clip window the
+// clipper draws nothing, so a face counts as processed only when it went to grDrawTriangle.
+TEST_F(TexturedObjectTest, OnlyFacesReachingOffTheScreenOrBelowRow439GoThroughTheClipper) {
+  // The triangle (300, 300), (300, 340), (340, 340) with corner `moved` at (x, y) instead, still
+  // facing the eye; view offsets half a pixel inside, so that truncation lands on x and y.
+  auto wentToClipper = [&](int moved, float x, float y, bool clipOffscreen) {
+    auto view = [](float pixel, float centre) {
+      return (pixel + (pixel < 0.0f ? -0.5f : 0.5f) - centre) * 350.0f / 640.0f;
+    };
+    float pixels[3][2] = {{300.0f, 300.0f}, {300.0f, 340.0f}, {340.0f, 340.0f}};
+    pixels[moved][0] = x;
+    pixels[moved][1] = y;
+    std::vector<Vertex4> corners;
+    for (const auto& p : pixels) corners.push_back({view(p[0], 320.0f), view(p[1], 240.0f), 0.0f, 1.0f});
+    TexturedObjectStyle style = kFar;
+    style.clipOffscreen = clipOffscreen;
+    P3dFace face = Face(0, 1, 2, grey_);
+    P3dObject object{};
+    object.vertexCount = 3;
+    object.faceCount = 1;
+    object.faces = &face;
+    grClipWindow(0, 0, 0, 0);
+    grResetTriStats();
+    DrawTexturedObject(corners.data(), object, 255.0f, style);
+    grClipWindow(0, 0, 640, 480);
+    FxU32 processed = 0, drawn = 0;
+    grTriStats(&processed, &drawn);
+    return processed == 0;
+  };
+  EXPECT_FALSE(wentToClipper(1, 300.0f, 340.0f, true)) << "on the screen";
+  EXPECT_FALSE(wentToClipper(1, 0.0f, 439.0f, true)) << "column 0, row 439";
+  EXPECT_TRUE(wentToClipper(1, 300.0f, 440.0f, true)) << "row 440 is below the line";
+  EXPECT_TRUE(wentToClipper(1, 300.0f, 479.0f, true)) << "still on the screen, but below row 439";
+  EXPECT_TRUE(wentToClipper(1, 300.0f, 900.0f, true));
+  EXPECT_TRUE(wentToClipper(1, -1.0f, 340.0f, true)) << "left of column 0";
+  EXPECT_FALSE(wentToClipper(2, 639.0f, 340.0f, true)) << "column 639";
+  EXPECT_TRUE(wentToClipper(2, 640.0f, 340.0f, true)) << "right of column 639";
+  EXPECT_FALSE(wentToClipper(0, 300.0f, 0.0f, true)) << "row 0";
+  EXPECT_TRUE(wentToClipper(0, 300.0f, -1.0f, true)) << "above row 0";
+  EXPECT_FALSE(wentToClipper(1, 300.0f, 440.0f, false)) << "the scenes that do not clip";
+  EXPECT_FALSE(wentToClipper(1, -1.0f, 340.0f, false));
+}
+
+TEST_F(TexturedObjectTest, ClippedFacesShowTheirPartOnTheScreen) {
+  // The left triangle stretched down to row 600: what lies on the screen is drawn.
+  std::vector<Vertex4> points = LeftTriangle();
+  points[1].y = points[2].y = (600.5f - 240.0f) * 350.0f / 640.0f;
+  TexturedObjectStyle style = kFar;
+  style.clipOffscreen = true;
+  const auto frame = Draw(points, {Face(0, 1, 2, grey_)}, 255.0f, style);
+  EXPECT_NEAR(Green(At(frame, 260, 470)), 128, 12);
+  EXPECT_NEAR(Green(At(frame, 260, 200)), 128, 12);
+  EXPECT_EQ(At(frame, 250, 470), 0);
+}
+
+// The render state of the scenes that draw these objects: the texture scaled by the vertex alpha,
+// replacing what was there, and W-buffered so that a nearer face hides a farther one.
+TEST_F(TexturedObjectTest, SceneStateScalesByAlphaAndKeepsTheNearerFace) {
+  SetTexturedObjectState();
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
+  P3dObject object{};
+  std::vector<P3dFace> faces = {Face(0, 1, 2, quadrants_), Face(3, 4, 5, grey_)};
+  std::vector<Vertex4> points = LeftTriangle();
+  for (Vertex4 p : LeftTriangle(100.0f)) {  // twice the size, farther: (220, 140) ... (419, 339)
+    p.x *= 2.0f;
+    p.y *= 2.0f;
+    points.push_back(p);
+  }
+  object.vertexCount = 6;
+  object.faceCount = 2;
+  object.faces = faces.data();
+  DrawTexturedObject(points.data(), object, 128.0f, kFar);
+  const auto frame = Show();
+  EXPECT_NEAR(Red(At(frame, 262, 200)), 128, 10) << "red quadrant at alpha 128, in front of the grey";
+  EXPECT_EQ(Green(At(frame, 262, 200)), 0);
+  EXPECT_NEAR(Green(At(frame, 230, 330)), 64, 10) << "the farther grey, outside the nearer face";
+}
+
 }  // namespace
