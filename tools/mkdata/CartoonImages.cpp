@@ -153,7 +153,8 @@ constexpr int kSoftEdgeTexels = 3; // the loader fades the outermost three texel
 
 // Widens every silhouette by the loader's fade, in ink, so that the edge fades through the
 // outline and never through the colours inside it. Pixels only grow from their own band of
-// `bandRows` rows (the hi-fi's two halves are separate pictures).
+// `bandRows` rows and leave that band's first and last two rows clear: the hi-fi's two halves
+// are separate pictures, and bilinear filtering reads across the rows where they meet.
 Image InkRim(const Image& picture, int bandRows) {
   Image rimmed = picture;
   const Rgba8 ink{static_cast<uint8_t>(255.0 * kInk.r), static_cast<uint8_t>(255.0 * kInk.g),
@@ -161,6 +162,7 @@ Image InkRim(const Image& picture, int bandRows) {
   const int r = kSoftEdgeTexels;
   for (int y = 0; y < picture.height; ++y) {
     const int bandTop = y / bandRows * bandRows;
+    if (y < bandTop + 2 || y >= bandTop + bandRows - 2) continue;
     for (int x = 0; x < picture.width; ++x) {
       if (picture.At(x, y).a >= kOpaque) continue;
       bool near = false;
@@ -197,8 +199,8 @@ constexpr double kHeadRy = 84.0;
 void DrawNeckAndEars(cairo_t* cr) {
   // The neck ends in a rounded tip hidden in the collar's V.
   cairo_move_to(cr, 300.0, 190.0);
-  cairo_line_to(cr, 300.0, 238.0);
-  cairo_curve_to(cr, 300.0, 256.0, 340.0, 256.0, 340.0, 238.0);
+  cairo_line_to(cr, 300.0, 234.0);
+  cairo_curve_to(cr, 300.0, 250.0, 340.0, 250.0, 340.0, 234.0);
   cairo_line_to(cr, 340.0, 190.0);
   cairo_close_path(cr);
   FillOutlined(cr, kSkinShade);
@@ -646,17 +648,17 @@ bool WritePillow(Output& out) {
 
 // ---- Hi-fi and hand ---------------------------------------------------------------------------
 // The tower stands on x 166 ... 474 between two speakers, its halves meeting at x 320; the power
-// button is at (460, 313), where the hand's fingertip ends.
+// button is at (460, 309.5), where the hand's fingertip ends.
 
-constexpr Point kPowerButton{460.0, 313.0};
+constexpr Point kPowerButton{460.0, 309.5};
 
 void Speaker(cairo_t* cr, double x0, double x1) {
-  RoundedRect(cr, x0, 176.0, x1, 334.0, 8.0);
+  RoundedRect(cr, x0, 180.0, x1, 330.0, 8.0);
   FillOutlined(cr, kWood);
-  RoundedRect(cr, x0 + 6.0, 182.0, x1 - 6.0, 328.0, 5.0);
+  RoundedRect(cr, x0 + 6.0, 186.0, x1 - 6.0, 324.0, 5.0);
   Fill(cr, kWoodShade);
   const double cx = 0.5 * (x0 + x1);
-  for (const auto& [cy, r] : {std::pair{208.0, 14.0}, std::pair{280.0, 32.0}}) {
+  for (const auto& [cy, r] : {std::pair{210.0, 14.0}, std::pair{278.0, 31.0}}) {
     Ellipse(cr, cx, cy, r, r);
     FillOutlined(cr, kCase);
     Ellipse(cr, cx, cy, r * 0.62, r * 0.62);
@@ -667,28 +669,28 @@ void Speaker(cairo_t* cr, double x0, double x1) {
 }
 
 void HifiTower(cairo_t* cr) {
-  RoundedRect(cr, 166.0, 146.0, 474.0, 334.0, 8.0);
+  RoundedRect(cr, 166.0, 150.0, 474.0, 330.0, 8.0);
   FillOutlined(cr, kCase);
   // Tuner: a glowing frequency window with a needle.
-  RoundedRect(cr, 176.0, 154.0, 464.0, 192.0, 5.0);
+  RoundedRect(cr, 176.0, 157.0, 464.0, 193.0, 5.0);
   FillOutlined(cr, kPanel, 3.5);
-  RoundedRect(cr, 196.0, 162.0, 420.0, 184.0, 4.0);
+  RoundedRect(cr, 196.0, 164.0, 420.0, 186.0, 4.0);
   FillOutlined(cr, kDisplay, 3.0);
   for (double x = 210.0; x < 410.0; x += 16.0) {
-    Polyline(cr, {{x, 166.0}, {x, 172.0}});
+    Polyline(cr, {{x, 168.0}, {x, 174.0}});
     InkLine(cr, 2.0);
   }
-  Polyline(cr, {{300.0, 164.0}, {300.0, 182.0}});
+  Polyline(cr, {{300.0, 166.0}, {300.0, 184.0}});
   SetColour(cr, kRed);
   cairo_set_line_width(cr, 4.0);
   cairo_stroke(cr);
-  Ellipse(cr, 440.0, 173.0, 10.0, 10.0);
+  Ellipse(cr, 440.0, 175.0, 10.0, 10.0);
   FillOutlined(cr, kPanelShade, 3.0);
   // Double cassette deck.
-  RoundedRect(cr, 176.0, 198.0, 464.0, 246.0, 5.0);
+  RoundedRect(cr, 176.0, 198.0, 464.0, 244.0, 5.0);
   FillOutlined(cr, kPanel, 3.5);
   for (double x : {196.0, 332.0}) {
-    RoundedRect(cr, x, 204.0, x + 112.0, 240.0, 4.0);
+    RoundedRect(cr, x, 203.0, x + 112.0, 239.0, 4.0);
     FillOutlined(cr, kPanelShade, 3.0);
     RoundedRect(cr, x + 18.0, 212.0, x + 94.0, 232.0, 6.0);
     FillOutlined(cr, kCase, 3.0);
@@ -698,27 +700,27 @@ void HifiTower(cairo_t* cr) {
     }
   }
   // Equaliser: bars lit green to red.
-  RoundedRect(cr, 176.0, 252.0, 464.0, 292.0, 5.0);
+  RoundedRect(cr, 176.0, 249.0, 464.0, 289.0, 5.0);
   FillOutlined(cr, kCase, 3.5);
   const double heights[] = {14, 22, 30, 26, 18, 28, 34, 24, 16, 20, 30, 22, 12, 18, 26, 20};
   for (int i = 0; i < 16; ++i) {
     const double x = 192.0 + 16.5 * i;
     for (int k = 0; k * 5.0 < heights[i]; ++k) {
-      const double y = 286.0 - 5.0 * k;
+      const double y = 283.0 - 5.0 * k;
       const Colour c = k < 3 ? Colour{0.35, 1.0, 0.35} : k < 5 ? Colour{1.0, 0.9, 0.2} : Colour{1.0, 0.3, 0.25};
       cairo_rectangle(cr, x, y - 3.5, 11.0, 3.5);
       Fill(cr, c);
     }
   }
   // Amplifier: a big volume knob, small knobs and the red power button at the right end.
-  RoundedRect(cr, 176.0, 298.0, 470.0, 328.0, 5.0);
+  RoundedRect(cr, 176.0, 295.0, 470.0, 324.0, 5.0);
   FillOutlined(cr, kPanel, 3.5);
-  Ellipse(cr, 320.0, 313.0, 13.0, 13.0);
+  Ellipse(cr, 320.0, 309.5, 12.0, 12.0);
   FillOutlined(cr, kPanelShade, 3.0);
-  Polyline(cr, {{320.0, 313.0}, {328.0, 304.0}});
+  Polyline(cr, {{320.0, 309.5}, {327.0, 301.5}});
   InkLine(cr, 3.0);
   for (double x : {206.0, 236.0, 266.0, 374.0, 404.0}) {
-    Ellipse(cr, x, 313.0, 7.0, 7.0);
+    Ellipse(cr, x, 309.5, 7.0, 7.0);
     FillOutlined(cr, kPanelShade, 2.5);
   }
   Ellipse(cr, kPowerButton.x, kPowerButton.y, 10.0, 10.0);
@@ -733,7 +735,7 @@ void Hifi(cairo_t* cr) {
   HifiTower(cr);
 }
 
-// "hifi.cel": rows 0 ... 99 hold the picture with its left half pulled 28 pixels apart from the
+// "hifi.cel": rows 0 ... 99 hold the picture with its left half pulled 40 pixels apart from the
 // right one; rows 100 ... 199 hold the left half in its place, which the wipe lays over it. Each
 // half reaches a few texels past the middle so that no soft edge shows at the join.
 bool WriteHifi(Output& out) {
@@ -759,13 +761,13 @@ bool WriteHifi(Output& out) {
     PlaceOnScreen(cr, 64.0, 140.0, 575.0, 339.0, 99.0);
     for (double x : {from, to}) {
       if (x <= 166.0 || x >= 474.0) continue;
-      Polyline(cr, {{x + dx, 146.0}, {x + dx, 334.0}});
+      Polyline(cr, {{x + dx, 150.0}, {x + dx, 330.0}});
       InkLine(cr, kOutline);
     }
     cairo_restore(cr);
   };
   half(0.0, 312.0, 600.0, 0.0);
-  half(0.0, 0.0, 320.0, -28.0);
+  half(0.0, 0.0, 320.0, -40.0);
   half(100.0, 0.0, 330.0, 0.0);
   return WriteSprite(out, "hifi.cel", canvas, 100);
 }
@@ -817,27 +819,27 @@ bool WriteWords(Output& out) {
   Canvas canvas(kScreenWidth, kScreenHeight);
   cairo_t* cr = canvas.Cr();
   for (int c = 0; c < 10; ++c) {
-    const double cx = (c % 2) * 128.0 + 64.0, cy = (c / 2) * 40.0 + 20.0;
+    const double cx = (c % 2) * 128.0 + 63.0, cy = (c / 2) * 40.0 + 19.0;
     double size = FitTextSize(*font, words[c].text, 104.0);
     SetFont(cr, *font, size);
     cairo_text_extents_t ink;
     cairo_text_extents(cr, words[c].text, &ink);
-    if (ink.height > 24.0) {
-      size *= 24.0 / ink.height;
+    if (ink.height > 20.0) {
+      size *= 20.0 / ink.height;
       SetFont(cr, *font, size);
     }
     // A drop shadow, the ink outline, then the flat letters.
     cairo_new_path(cr);
     CentredTextPath(cr, words[c].text, cx + 2.5, cy + 2.5);
     SetColour(cr, kInk);
-    cairo_set_line_width(cr, 6.0);
+    cairo_set_line_width(cr, 5.0);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     cairo_stroke_preserve(cr);
     cairo_fill(cr);
     cairo_new_path(cr);
     CentredTextPath(cr, words[c].text, cx, cy);
     SetColour(cr, kInk);
-    cairo_set_line_width(cr, 6.0);
+    cairo_set_line_width(cr, 5.0);
     cairo_stroke_preserve(cr);
     SetColour(cr, words[c].fill);
     cairo_fill(cr);
