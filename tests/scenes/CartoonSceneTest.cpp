@@ -111,9 +111,15 @@ class CartoonSceneTest : public SceneFixture {
     expect(at(0.8f, 0.2f), 0, 255, 0, "top-right");
     expect(at(0.2f, 0.8f), 0, 0, 255, "bottom-left");
     expect(at(0.8f, 0.8f), 255, 255, 255, "bottom-right");
-    if (!blackAround) return;
     const float left = std::min(x0, x1), right = std::max(x0, x1);
     const int mid = static_cast<int>(std::min(0.5f * (y0 + y1), 470.0f));
+    // Lit just inside the edges that are on the screen.
+    EXPECT_NE(At(frame, static_cast<int>(left) + 3, mid), 0) << what << " left edge";
+    if (right < 637.0f) {
+      EXPECT_NE(At(frame, static_cast<int>(right) - 3, mid), 0) << what << " right edge";
+    }
+    EXPECT_NE(At(frame, static_cast<int>(0.5f * (x0 + x1)), static_cast<int>(y0) + 3), 0) << what << " top edge";
+    if (!blackAround) return;
     if (left >= 4.0f) {
       EXPECT_EQ(At(frame, static_cast<int>(left) - 3, mid), 0) << what << " left of it";
     }
