@@ -8,6 +8,7 @@ SceneEntry SceneTable[kSceneRows];
 void FillSceneTable() {
   std::memset(SceneTable, 0, sizeof SceneTable);
   // Rows in playing order; row 10 stays empty and ends the sequence.
+  SceneTable[0] = {CartoonInit, CartoonFrame, nullptr};
   SceneTable[1] = {TitleInit, TitleFrame, TitleDone};
   SceneTable[2] = {SpaceInit, SpaceFrame, SpaceDone};
   SceneTable[3] = {TunnelInit, TunnelFrame, nullptr};

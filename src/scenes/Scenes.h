@@ -3,6 +3,9 @@
 
 #include <cstdint>
 
+void CartoonInit();
+int32_t CartoonFrame();
+
 void TitleInit();
 int32_t TitleFrame();
 void TitleDone();
