@@ -1,8 +1,11 @@
 # keldrin_test(NAME SOURCES... LIBS ...): one GoogleTest executable per layer, run by CTest with
-# a timeout on every test. Its main (tests/TestMain.cpp) sets SDL's dummy drivers, no dialog and
+# a timeout on every test (300 s unless TIMEOUT says otherwise). Its main (tests/TestMain.cpp) sets SDL's dummy drivers, no dialog and
 # the data directory; tests/TestSupport.h has the shared helpers.
 function(keldrin_test name)
-  cmake_parse_arguments(KT "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(KT "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT KT_TIMEOUT)
+    set(KT_TIMEOUT 300)
+  endif()
   add_executable(${name} ${KT_SOURCES} ${PROJECT_SOURCE_DIR}/tests/TestMain.cpp
                          ${PROJECT_SOURCE_DIR}/tests/TestSupport.cpp)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
@@ -12,5 +15,5 @@ function(keldrin_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES TIMEOUT ${KT_TIMEOUT})
 endfunction()

@@ -39,46 +39,58 @@ class EndToEndTest : public ::testing::Test {
 // Lines of the hash log, one per shown frame.
 int CountLines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
-// The title's done stops EffectPlayHandle, which is 0 when no cartoon scene started an effect:
-// the sound library answers a stop of a handle it does not play with success, so no failure line.
-// Every scene of this build: title (1241 frames), space (1129), facemap (1201), enviro (6001);
-// each init but the space scene's shows one black frame first.
-constexpr int kFramesShown = 1 + 1241 + 1129 + 1 + 1201 + 1 + 6001;
+// The log of a run through all ten scenes: the audio start-up lines, then each scene's start and
+// the end lines of those with a done operation.
+constexpr const char* kWholeRunLog =
+    "MIDAS: Loading samples\nMIDAS: starting\n"
+    "start:cartoon\nstart:title\ntitle:done\nstart:space\nstart:done\nstart:tunnel\nstart:fire\n"
+    "start:fractal\nfractal:done\nstart:crypt\nstart:facemap\nstart:enviro\nENV DONE\nstart:temple\n"
+    "temple:done\n";
 
-TEST_F(EndToEndTest, PlaysEveryScenePresentInTableOrder) {
-  EXPECT_EQ(Run(""), 0) << File("stderr.txt");
+// The ten scenes' frames (20398), and the one black frame each init but the space scene's shows
+// through BeginScene.
+constexpr int kSceneFrames = 1730 + 1241 + 1129 + 501 + 601 + 1377 + 3505 + 1201 + 6001 + 3112;
+constexpr int kFramesShown = kSceneFrames + 9;
+
+// Enter pressed and released at each of `frames`.
+std::string EnterAt(std::initializer_list<int> frames) {
+  std::string script;
+  for (int frame : frames) {
+    if (!script.empty()) script += ",";
+    script += std::to_string(frame) + ":down:13," + std::to_string(frame) + ":up:13";
+  }
+  return script;
+}
+
+TEST_F(EndToEndTest, PlaysTheWholePresentation) {
+  static_assert(kSceneFrames == 20398);
+  EXPECT_EQ(Run(""), 10) << "the fractal frames were loaded\n" << File("stderr.txt");
   EXPECT_EQ(File("stdout.txt"), "Initializing MIDAS\n");
-  EXPECT_EQ(File("debug.log"),
-            "MIDAS: Loading samples\nMIDAS: starting\n"
-            "start:title\ntitle:done\nstart:space\nstart:done\n"
-            "start:facemap\nstart:enviro\nENV DONE\n");
+  EXPECT_EQ(File("debug.log"), kWholeRunLog);
   EXPECT_EQ(CountLines(File("hashes.txt")), kFramesShown);
 }
 
-TEST_F(EndToEndTest, SkippingScenesStillReleasesTheirSound) {
-  // Enter in each scene, at frames 100 (title), 500 (space), 1000 (facemap) and 1500 (enviro):
-  // the space scene's done stops its own effect and enviro's the one the facemap scene started, so
-  // nothing fails and shutdown has nothing left.
-  EXPECT_EQ(Run("WIN32_INPUT=100:down:13,100:up:13,500:down:13,500:up:13,1000:down:13,1000:up:13,"
-                "1500:down:13,1500:up:13"),
-            0)
+TEST_F(EndToEndTest, SkippingEverySceneRunsEveryDoneAndEndsAfterTheLast) {
+  // Enter every 40 frames: each press lands in the next scene. The cartoon is skipped before its
+  // effect starts, so the title's done stops a handle of 0, which the sound library accepts.
+  EXPECT_EQ(Run("WIN32_INPUT=" + EnterAt({30, 70, 110, 150, 190, 230, 270, 310, 350, 390})), 10)
       << File("stderr.txt");
-  EXPECT_EQ(File("debug.log"),
-            "MIDAS: Loading samples\nMIDAS: starting\n"
-            "start:title\ntitle:done\nstart:space\nstart:done\n"
-            "start:facemap\nstart:enviro\nENV DONE\n");
+  EXPECT_EQ(File("debug.log"), kWholeRunLog);
+  EXPECT_LT(CountLines(File("hashes.txt")), 400) << "the run ended with the temple's skip";
 }
 
 TEST_F(EndToEndTest, EscapeDuringFacemapLeavesTheEffectToShutdown) {
-  EXPECT_EQ(Run("WIN32_INPUT=2800:down:27"), 0) << File("stderr.txt");
+  EXPECT_EQ(Run("WIN32_INPUT=" + EnterAt({30, 70, 110, 150, 190, 230, 270}) + ",330:down:27"), 10)
+      << File("stderr.txt");
   EXPECT_EQ(File("debug.log"),
             "MIDAS: Loading samples\nMIDAS: starting\n"
-            "start:title\ntitle:done\nstart:space\nstart:done\nstart:facemap\n");
+            "start:cartoon\nstart:title\ntitle:done\nstart:space\nstart:done\nstart:tunnel\nstart:fire\n"
+            "start:fractal\nfractal:done\nstart:crypt\nstart:facemap\n");
 }
 
 TEST_F(EndToEndTest, ClosingTheWindowEndsLikeEscape) {
-  EXPECT_EQ(Run("WIN32_INPUT=50:close"), 0) << File("stderr.txt");
-  EXPECT_EQ(File("debug.log"), "MIDAS: Loading samples\nMIDAS: starting\nstart:title\n");
+  EXPECT_EQ(Run("WIN32_INPUT=50:close"), 0) << "the fractal scene never ran\n" << File("stderr.txt");
+  EXPECT_EQ(File("debug.log"), "MIDAS: Loading samples\nMIDAS: starting\nstart:cartoon\n");
   EXPECT_EQ(CountLines(File("hashes.txt")), 51);
 }
 
