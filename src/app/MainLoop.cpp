@@ -5,20 +5,12 @@ namespace {
 constexpr int kEnter = VK_RETURN;
 constexpr int kEscape = VK_ESCAPE;
 
-// The first row at or after `row` that has a scene, or kSceneRows when none is left. A row
-// without an init is a scene this build does not have: it is passed over rather than called
-// (with every scene present this is just the next row, and the empty end row ends the run).
-int NextSceneRow(int row) {
-  while (row < kSceneRows && SceneTable[row].init == nullptr) ++row;
-  return row;
-}
-
 // Ends the scene in row `index` (its done, if any) and starts the next one. Returns false when
-// no scene follows, which ends the presentation.
+// the next row has no init (the empty end row), which ends the presentation.
 bool AdvanceScene(int& index) {
   if (SceneTable[index].done != nullptr) SceneTable[index].done();
-  index = NextSceneRow(index + 1);
-  if (index >= kSceneRows) return false;
+  ++index;
+  if (index >= kSceneRows || SceneTable[index].init == nullptr) return false;
   SceneTable[index].init();
   return true;
 }
@@ -26,13 +18,12 @@ bool AdvanceScene(int& index) {
 }  // namespace
 
 void MainLoop() {
-  int index = NextSceneRow(0);
+  int index = 0;
   bool quit = false;
   bool skipPending = false;
   MSG msg{};
 
-  if (index >= kSceneRows) return;  // an empty table ends at once
-  SceneTable[index].init();
+  SceneTable[0].init();
 
   for (;;) {
     if (skipPending) {
