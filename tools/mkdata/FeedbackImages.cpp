@@ -68,7 +68,7 @@ struct TileSample {
   double hot;    // 0 ... 1 strength of a hot light
 };
 
-// Eight broad steel blades on dark navy: the tile's copies keep their contrast only along the
+// Eight broad steel blades on dark navy, each with a glowing seam: the tile's copies keep their contrast only along the
 // radius (each copy is a quarter over the magnified ones before), so the structure runs outwards.
 TileSample TileAt(double x, double y) {
   const double dx = x - kCentre, dy = y - kCentre;
@@ -76,7 +76,8 @@ TileSample TileAt(double x, double y) {
   const double phi = std::atan2(dy, dx);
   const double period = 2.0 * M_PI / kSpokes;
   // Angle from the nearest blade's middle, as a fraction of half a period (0 middle, 1 gap).
-  const double off = std::abs(std::remainder(phi, period)) / (period / 2.0);
+  const double signedOff = std::remainder(phi, period) / (period / 2.0);
+  const double off = std::abs(signedOff);
   const double blade = 1.0 - Smooth(0.3, 0.46, off);
   // A thin bright edge along each blade, as polished metal catches the light.
   const double edge = Bump(off, 0.4, 0.05);
@@ -85,10 +86,8 @@ TileSample TileAt(double x, double y) {
   // A glint on the rim.
   metal += 0.3 * Bump(r, 116.0, 3.0);
   metal *= Smooth(kHoleRadius - 10.0, kHoleRadius + 4.0, r);
-  // The hot accent: a lamp in the middle of every gap, near the rim.
-  const double gapPhi = std::round(phi / period - 0.5) + 0.5;
-  const double lx = kCentre + 104.0 * std::cos(gapPhi * period), ly = kCentre + 104.0 * std::sin(gapPhi * period);
-  const double hot = std::exp(-((x - lx) * (x - lx) + (y - ly) * (y - ly)) / (2.0 * 6.5 * 6.5));
+  // The hot accent: a glowing seam along the leading side of every blade, towards the rim.
+  const double hot = Bump(signedOff, 0.55, 0.14) * Smooth(50.0, 90.0, r) * (1.0 - Smooth(112.0, 118.0, r));
   return {std::clamp(metal, 0.0, 1.0), hot};
 }
 

@@ -1,8 +1,9 @@
 // The source textures of the two feedback scenes, each a 256 x 256 paletted CEL drawn through a
 // palette file of its own, with index 0 black: the key colour, keyed out wherever it is drawn.
-//  - "tunnel.cel" + "tunnel.pal": a round metal tile (ribs, rings, a rim, hot lights between the
-//    ribs, a dark hole at its centre) on black; its turning copies, streaming outwards, make the
-//    walls of a tunnel. Palette: a cold metallic ramp and a hot accent ramp.
+//  - "tunnel.cel" + "tunnel.pal": a round metal plate on black: eight steel blades on dark navy,
+//    a glowing seam beside each, a bright rim and a dark hole at the centre; its turning copies,
+//    streaming outwards, make the twisting walls of a tunnel. Palette: a cold metallic ramp and
+//    a hot accent ramp.
 //  - "fire.cel" + "fire.pal": flame noise whose rows 128 ... 144 hold the brightest, most broken
 //    band (the scenes sample only there); black gaps between the flames. Palette: black, deep
 //    red, orange, yellow, white.
