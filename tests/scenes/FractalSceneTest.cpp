@@ -13,9 +13,10 @@
 
 #include "platform/FrameClock.h"
 
-#include <array>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
