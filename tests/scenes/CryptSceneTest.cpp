@@ -455,14 +455,25 @@ TEST_F(CryptMusicTest, AnUnreadableModuleLeavesTheSceneSilent) {
   }
 }
 
+// Broken files: a name, the file replaced, and what it holds instead (null: the file is gone).
+struct BrokenFile {
+  const char* label;
+  const char* name;
+  const char* content;
+};
+std::string Label(const ::testing::TestParamInfo<BrokenFile>& info) { return info.param.label; }
+void PrintTo(const BrokenFile& file, std::ostream* out) { *out << file.name << ' ' << file.label; }
+
+void Replace(const std::filesystem::path& dir, const BrokenFile& file) {
+  std::filesystem::remove(dir / file.name);
+  if (file.content != nullptr) std::ofstream(dir / file.name, std::ios::binary) << file.content;
+}
+
 // Broken images end the scene before the quads, the state, the figure and the music.
-class CryptBrokenImageTest : public CryptSceneTest,
-                             public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+class CryptBrokenImageTest : public CryptSceneTest, public ::testing::WithParamInterface<BrokenFile> {};
 
 TEST_P(CryptBrokenImageTest, EndsTheSceneAtOnceWithoutMusic) {
-  const auto [name, content] = GetParam();
-  Remove(name);
-  if (content != nullptr) std::ofstream(dir_ / name, std::ios::binary) << content;
+  Replace(dir_, GetParam());
   CryptInit();
   EXPECT_EQ(Log(), "start:crypt\n");
   const uint64_t shown = platform::FrameCount();
@@ -471,18 +482,18 @@ TEST_P(CryptBrokenImageTest, EndsTheSceneAtOnceWithoutMusic) {
   EXPECT_EQ(platform::FrameCount(), shown) << "nothing drawn or swapped";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EachImage, CryptBrokenImageTest,
-    ::testing::Values(std::pair<const char*, const char*>{"crypt.cel", nullptr},
-                      std::pair<const char*, const char*>{"crypt.cel", "truncated header"},
-                      std::pair<const char*, const char*>{"rebuilt.cel", nullptr},
-                      std::pair<const char*, const char*>{"rebuilt.cel", "garbage garbage garbage garbage"}));
+INSTANTIATE_TEST_SUITE_P(EachImage, CryptBrokenImageTest,
+                         ::testing::Values(BrokenFile{"MissingPicture", "crypt.cel", nullptr},
+                                           BrokenFile{"TruncatedPicture", "crypt.cel", "truncated header"},
+                                           BrokenFile{"MissingSheet", "rebuilt.cel", nullptr},
+                                           BrokenFile{"GarbageSheet", "rebuilt.cel", "garbage garbage garbage garbage"}),
+                         Label);
 
-class CryptBrokenFigureTest : public CryptSceneTest, public ::testing::WithParamInterface<const char*> {};
+// A broken figure ends the scene at its first frame, after the music was tried.
+class CryptBrokenFigureTest : public CryptSceneTest, public ::testing::WithParamInterface<BrokenFile> {};
 
 TEST_P(CryptBrokenFigureTest, EndsTheSceneAfterTryingTheMusic) {
-  Remove("vexol.p3d");
-  if (GetParam() != nullptr) std::ofstream(dir_ / "vexol.p3d") << GetParam();
+  Replace(dir_, GetParam());
   CryptInit();
   EXPECT_EQ(Log(), "start:crypt\nCouldn't open channels!\nCouldn't load ohyea.mod !\n");
   EXPECT_EQ(ObjectScale, 1.0f) << "the scale is put back after the failed load";
@@ -492,6 +503,10 @@ TEST_P(CryptBrokenFigureTest, EndsTheSceneAfterTryingTheMusic) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachFault, CryptBrokenFigureTest,
-                         ::testing::Values(nullptr, "1\nlit.cel\n3\n0 0", "\x01\x02garbage\xff", "1\nnot-there.cel\n0\n0\n"));
+                         ::testing::Values(BrokenFile{"Missing", "vexol.p3d", nullptr},
+                                           BrokenFile{"Truncated", "vexol.p3d", "1\nlit.cel\n3\n0 0"},
+                                           BrokenFile{"Garbage", "vexol.p3d", "\x01\x02garbage\xff"},
+                                           BrokenFile{"MissingTexture", "vexol.p3d", "1\nnot-there.cel\n0\n0\n"}),
+                         Label);
 
 }  // namespace
