@@ -581,7 +581,7 @@ bool WritePyjamaArm(Output& out) {
   return WriteSprite(out, "arm.cel", canvas);
 }
 
-// "arm2.cel": the left suit arm thrown up in a disco point, drawn in its mid-swing pose.
+// "arm2.cel": the left suit arm thrown up with the hand spread, drawn in its mid-swing pose.
 bool WriteSuitArm(Output& out) {
   Canvas canvas(kScreenWidth, kScreenHeight);
   cairo_t* cr = canvas.Cr();
