@@ -140,11 +140,11 @@ class Context {
   struct CachedSpan {
     RenderState state;
     SpanFn span;
-    void (*perspective)();
-    void (*writeStage)();
+    PerspectiveFn perspective;
+    WriteFn writeStage;
     bool simdShade;
     BatchFn batch;
-    void (*rowsWrite)();
+    RowsWriteFn rowsWrite;
   };
   std::unordered_map<size_t, std::vector<CachedSpan>> spanCache_;
 

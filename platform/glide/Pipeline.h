@@ -119,11 +119,18 @@ inline int Address(int c, int andMask, int sizeMask) {
   return std::clamp(c & andMask, 0, sizeMask);
 }
 
-inline uint32_t SamplePoint(const SpanTarget& t, int32_t sFix, int32_t tFix) {
+// Point sampling with `fetch(s, t)` reading the texel at an address (DecodeTexel, or a path's
+// fetch specialised on the format).
+template <class Fetch>
+inline uint32_t SamplePointWith(const SpanTarget& t, int32_t sFix, int32_t tFix, Fetch fetch) {
   const TextureBinding& b = t.binding;
   const int s = Address(sFix >> b.sShift, t.sAnd, b.widthMask);
   const int tt = Address(tFix >> b.tShift, t.tAnd, b.heightMask);
-  return DecodeTexel(t, s, tt);
+  return fetch(s, tt);
+}
+
+inline uint32_t SamplePoint(const SpanTarget& t, int32_t sFix, int32_t tFix) {
+  return SamplePointWith(t, sFix, tFix, [&t](int s, int tt) { return DecodeTexel(t, s, tt); });
 }
 
 // One bilinear step on all four channels, u = weight 0..240: per channel
@@ -137,8 +144,9 @@ inline uint32_t Lerp(uint32_t c0, uint32_t c1, int u) {
 }
 
 // Bilinear on Voodoo Graphics: half a texel subtracted, 4-bit weights, top row, bottom row, then
-// between them.
-inline uint32_t SampleBilinear(const SpanTarget& t, int32_t sFix, int32_t tFix) {
+// between them; `fetch` as for SamplePointWith.
+template <class Fetch>
+inline uint32_t SampleBilinearWith(const SpanTarget& t, int32_t sFix, int32_t tFix, Fetch fetch) {
   const TextureBinding& b = t.binding;
   const int lod = b.sShift - 8;
   const int32_t sh = sFix - (128 << lod);
@@ -147,9 +155,13 @@ inline uint32_t SampleBilinear(const SpanTarget& t, int32_t sFix, int32_t tFix) 
   const int u = (sh >> lod) & 0xF0, v = (th >> lod) & 0xF0;
   const int sa = Address(s0, t.sAnd, b.widthMask), sb = Address(s0 + 1, t.sAnd, b.widthMask);
   const int ta = Address(t0, t.tAnd, b.heightMask), tb = Address(t0 + 1, t.tAnd, b.heightMask);
-  const uint32_t top = Lerp(DecodeTexel(t, sa, ta), DecodeTexel(t, sb, ta), u);
-  const uint32_t bottom = Lerp(DecodeTexel(t, sa, tb), DecodeTexel(t, sb, tb), u);
+  const uint32_t top = Lerp(fetch(sa, ta), fetch(sb, ta), u);
+  const uint32_t bottom = Lerp(fetch(sa, tb), fetch(sb, tb), u);
   return Lerp(top, bottom, v);
+}
+
+inline uint32_t SampleBilinear(const SpanTarget& t, int32_t sFix, int32_t tFix) {
+  return SampleBilinearWith(t, sFix, tFix, [&t](int s, int tt) { return DecodeTexel(t, s, tt); });
 }
 
 // ---- Combine units -------------------------------------------------------------------------

@@ -31,6 +31,9 @@ struct Gradients {
 };
 
 struct SpanTarget;
+struct Chunk;
+struct RowStart;
+struct Packed;
 
 // One covered row of a triangle: pixels [x0, x1) of buffer row y.
 struct SpanRow {
@@ -41,10 +44,19 @@ struct SpanRow {
 inline constexpr int kBatchMaxRows = 64;
 inline constexpr int kBatchMaxPixels = 1024;
 
-// Shades a small triangle's rows all at once (SpanFast.cpp); false, having drawn nothing, where
-// the rows must go through the span function one by one.
+// Shades a small triangle's rows all at once (SpanAvx2Batch.cpp); false, having drawn nothing,
+// where the rows must go through the span function one by one.
 using BatchFn = bool (*)(const SpanTarget& target, const Gradients& g, const SpanRow* rows,
                          int count);
+
+// The specialised paths' stages (SpanInternal.h): 1/W and the texel coordinates of a chunk of a
+// row; blending, dithering and the write of a chunk; the batch's blend-dither-write pass over
+// its packed pixels.
+using PerspectiveFn = void (*)(const Gradients& g, const RowStart& row, int ix0, int n,
+                               bool textured, Chunk& c);
+using WriteFn = void (*)(const SpanTarget& target, int y, int x0, int n, const Chunk& c);
+using RowsWriteFn = void (*)(const SpanTarget& target, const SpanRow* rows, int count,
+                             const Packed& p);
 
 // Everything a span function needs besides the triangle: decoded state, the texture, the
 // buffers. Built when the state changes (or a texture, palette or buffer is bound).
@@ -67,14 +79,14 @@ struct SpanTarget {
 
   // The specialised paths' perspective and blend-and-write stages, chosen with the span
   // function.
-  void (*perspective)() = nullptr;
-  void (*writeStage)() = nullptr;
+  PerspectiveFn perspective = nullptr;
+  WriteFn writeStage = nullptr;
   // The specialised paths may shade eight pixels at a time (AVX2, DECAL texture combine).
   bool simdShade = false;
   // Small triangles with their pixels packed across rows, and that path's write stage; null
   // where the state has none.
   BatchFn batch = nullptr;
-  void (*rowsWrite)() = nullptr;
+  RowsWriteFn rowsWrite = nullptr;
 };
 
 // Draws pixels [x0, x1) of row y (0 <= x0 < x1 <= stride, inside the clip window).
@@ -91,7 +103,7 @@ SimdLevel SimdFromEnvironment();
 
 // Picks the fastest span function for the target's state at the given SIMD level (and sets the
 // target's stage pointers); the generic path when none of the specialised ones applies
-// (SpanFast.cpp).
+// (SpanSelect.cpp).
 SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised, SimdLevel level);
 
 // Fills target.lut8 and the addressing fields from the state, the binding and the palette.
