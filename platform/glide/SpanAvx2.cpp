@@ -70,12 +70,6 @@ GLIDE_AVX2 void WriteStageAvx2(const SpanTarget& target, int y, int x0, int n, c
   }
 }
 
-template <BlendKind kBlend>
-WriteFn PickWriteDither(const WriteKey& key) {
-  if (!key.dither) return WriteStageAvx2<kBlend, false, false>;
-  return key.subtract ? WriteStageAvx2<kBlend, true, true> : WriteStageAvx2<kBlend, true, false>;
-}
-
 // ---- Chunks: depth, then eight or sixteen pixels at a time ------------------------------------
 
 // The depth of every pixel of the chunk and whether it passes the test; without depth every
@@ -145,7 +139,7 @@ GLIDE_AVX2_INLINE void ShadeBlock8(const SpanTarget& target, Iterators& iters, C
     live = _mm256_andnot_si256(ChromaKeyed8(tex, _mm256_set1_epi32(static_cast<int>(st.chromaValue))), live);
   }
   if (st.alphaTestFunc != GR_CMP_ALWAYS) {
-    live = _mm256_and_si256(live, AlphaPass8(st.alphaTestFunc, out.a, _mm256_set1_epi32(st.alphaRef)));
+    live = _mm256_and_si256(live, AlphaPass<Ops8>(st.alphaTestFunc, out.a, _mm256_set1_epi32(st.alphaRef)));
   }
   Store16(c.live, live);
 }
@@ -176,7 +170,7 @@ GLIDE_AVX2_INLINE void ShadeBlock16(const SpanTarget& target, int i, const Chrom
   __m256i pass = _mm256_set1_epi16(-1);
   if (st.chromaKey) pass = _mm256_andnot_si256(ChromaKeyed16(tex, key), pass);
   if (st.alphaTestFunc != GR_CMP_ALWAYS) {
-    pass = _mm256_and_si256(pass, AlphaPass16(st.alphaTestFunc, out.a, _mm256_set1_epi16(st.alphaRef)));
+    pass = _mm256_and_si256(pass, AlphaPass<Ops16>(st.alphaTestFunc, out.a, _mm256_set1_epi16(st.alphaRef)));
   }
   Store256(c.live + i, _mm256_and_si256(Natural16(pass), Load256(c.live + i)));
 }
@@ -265,7 +259,7 @@ GLIDE_AVX2 bool ShortSpanAvx2(const SpanTarget& target, const Gradients& g, int 
     live = _mm256_andnot_si256(ChromaKeyed8(tex, _mm256_set1_epi32(static_cast<int>(st.chromaValue))), live);
   }
   if (st.alphaTestFunc != GR_CMP_ALWAYS) {
-    live = _mm256_and_si256(live, AlphaPass8(st.alphaTestFunc, out.a, _mm256_set1_epi32(st.alphaRef)));
+    live = _mm256_and_si256(live, AlphaPass<Ops8>(st.alphaTestFunc, out.a, _mm256_set1_epi32(st.alphaRef)));
   }
   WriteShort<kDepth>(target, y, x0, n, out, live, depth, stored);
   return true;
@@ -288,57 +282,22 @@ GLIDE_AVX2 void SpanAvx2(const SpanTarget& target, const Gradients& g, int y, in
   }
 }
 
-template <Tex kTex, bool kBilinear, Combine kCombine>
-SpanFn PickDepth(int depth) {
-  switch (depth) {
-    case kNoDepth: return SpanAvx2<kTex, kBilinear, kCombine, kNoDepth>;
-    case GR_CMP_LESS: return SpanAvx2<kTex, kBilinear, kCombine, GR_CMP_LESS>;
-    case GR_CMP_LEQUAL: return SpanAvx2<kTex, kBilinear, kCombine, GR_CMP_LEQUAL>;
-    case GR_CMP_ALWAYS: return SpanAvx2<kTex, kBilinear, kCombine, GR_CMP_ALWAYS>;
-    default: return nullptr;
-  }
-}
-
-template <Tex kTex, bool kBilinear>
-SpanFn PickCombine(Combine combine, int depth) {
-  switch (combine) {
-    case Combine::kTexAddItrgbIterAlpha:
-      return PickDepth<kTex, kBilinear, Combine::kTexAddItrgbIterAlpha>(depth);
-    case Combine::kTexAddItrgbTexTimesIterAlpha:
-      return PickDepth<kTex, kBilinear, Combine::kTexAddItrgbTexTimesIterAlpha>(depth);
-    case Combine::kDisplayDefault: return PickDepth<kTex, kBilinear, Combine::kDisplayDefault>(depth);
-    case Combine::kDisplayTexTimesIterAlpha:
-      return PickDepth<kTex, kBilinear, Combine::kDisplayTexTimesIterAlpha>(depth);
-    default: return nullptr;
-  }
-}
-
-template <Tex kTex>
-SpanFn PickFilter(const SpanKey& key) {
-  return key.bilinear ? PickCombine<kTex, true>(key.combine, key.depth)
-                      : PickCombine<kTex, false>(key.combine, key.depth);
-}
-
 }  // namespace
 
 WriteFn PickWriteAvx2(const WriteKey& key) {
-  switch (key.blend) {
-    case BlendKind::kNone: return PickWriteDither<BlendKind::kNone>(key);
-    case BlendKind::kAlpha: return PickWriteDither<BlendKind::kAlpha>(key);
-    case BlendKind::kAdd: return PickWriteDither<BlendKind::kAdd>(key);
-    case BlendKind::kDarken: return PickWriteDither<BlendKind::kDarken>(key);
-    case BlendKind::kScale: return PickWriteDither<BlendKind::kScale>(key);
-    default: return nullptr;
-  }
+  return ForWriteKey(key, [](auto blend, auto dither, auto subtract) -> WriteFn {
+    return WriteStageAvx2<blend, dither, subtract>;
+  });
 }
 
 SpanFn PickSpanAvx2(const SpanKey& key) {
-  switch (key.tex) {
-    case Tex::kLut8: return PickFilter<Tex::kLut8>(key);
-    case Tex::k565: return PickFilter<Tex::k565>(key);
-    case Tex::k4444: return PickFilter<Tex::k4444>(key);
-    default: return nullptr;
-  }
+  return ForSpanKey(key, [](auto tex, auto bilinear, auto combine, auto depth) -> SpanFn {
+    if constexpr (tex != Tex::kNone && LaneCombine(combine)) {
+      return SpanAvx2<tex, bilinear, combine, depth>;
+    } else {
+      return nullptr;
+    }
+  });
 }
 
 }  // namespace glide

@@ -79,22 +79,6 @@ GLIDE_AVX2_INLINE __m256i ChromaKeyed8(const Taps& tex, __m256i key) {
   return _mm256_cmpeq_epi32(other, key);
 }
 
-// The alpha test (GR_CMP_* `func`) of eight lanes of 0..255 against `ref`: all ones where it
-// passes.
-GLIDE_AVX2_INLINE __m256i AlphaPass8(int func, __m256i a, __m256i ref) {
-  const __m256i all = _mm256_set1_epi32(-1);
-  switch (func) {
-    case GR_CMP_NEVER: return _mm256_setzero_si256();
-    case GR_CMP_LESS: return _mm256_cmpgt_epi32(ref, a);
-    case GR_CMP_EQUAL: return _mm256_cmpeq_epi32(a, ref);
-    case GR_CMP_LEQUAL: return _mm256_xor_si256(_mm256_cmpgt_epi32(a, ref), all);
-    case GR_CMP_GREATER: return _mm256_cmpgt_epi32(a, ref);
-    case GR_CMP_NOTEQUAL: return _mm256_xor_si256(_mm256_cmpeq_epi32(a, ref), all);
-    case GR_CMP_GEQUAL: return _mm256_xor_si256(_mm256_cmpgt_epi32(ref, a), all);
-    default: return all;
-  }
-}
-
 // RGB565 to channels 0..255 by bit replication, eight lanes (the low 16 bits of each).
 GLIDE_AVX2_INLINE Taps Expand565x8(__m256i raw) {
   const __m256i r5 = _mm256_srli_epi32(raw, 11);
@@ -215,21 +199,6 @@ GLIDE_AVX2_INLINE __m256i ChromaKeyed16(const Taps16& tex, const ChromaKey16& ke
                           _mm256_cmpeq_epi16(tex.b, key.b));
 }
 
-// The alpha test on sixteen 16-bit lanes of 0..255: all ones where it passes.
-GLIDE_AVX2_INLINE __m256i AlphaPass16(int func, __m256i a, __m256i ref) {
-  const __m256i all = _mm256_set1_epi16(-1);
-  switch (func) {
-    case GR_CMP_NEVER: return _mm256_setzero_si256();
-    case GR_CMP_LESS: return _mm256_cmpgt_epi16(ref, a);
-    case GR_CMP_EQUAL: return _mm256_cmpeq_epi16(a, ref);
-    case GR_CMP_LEQUAL: return _mm256_xor_si256(_mm256_cmpgt_epi16(a, ref), all);
-    case GR_CMP_GREATER: return _mm256_cmpgt_epi16(a, ref);
-    case GR_CMP_NOTEQUAL: return _mm256_xor_si256(_mm256_cmpeq_epi16(a, ref), all);
-    case GR_CMP_GEQUAL: return _mm256_xor_si256(_mm256_cmpgt_epi16(ref, a), all);
-    default: return all;
-  }
-}
-
 // RGB565 to channels 0..255 by bit replication, sixteen lanes (texels and the destination).
 GLIDE_AVX2_INLINE Taps16 Expand565x16(__m256i raw) {
   const __m256i r5 = _mm256_srli_epi16(raw, 11);
@@ -242,6 +211,49 @@ GLIDE_AVX2_INLINE Taps16 Expand565x16(__m256i raw) {
 
 GLIDE_AVX2_INLINE __m256i Lerp16(__m256i c0, __m256i c1, __m256i u, __m256i iu) {
   return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(c0, iu), _mm256_mullo_epi16(c1, u)), 8);
+}
+
+// The arithmetic that differs between the lane widths: eight 32-bit lanes (Ops8) or sixteen
+// 16-bit lanes (Ops16).
+struct Ops8 {
+  GLIDE_AVX2_INLINE static __m256i Set(int v) { return _mm256_set1_epi32(v); }
+  GLIDE_AVX2_INLINE static __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
+  GLIDE_AVX2_INLINE static __m256i Min(__m256i a, __m256i b) { return _mm256_min_epi32(a, b); }
+  GLIDE_AVX2_INLINE static __m256i Shr8(__m256i a) { return _mm256_srli_epi32(a, 8); }
+  GLIDE_AVX2_INLINE static __m256i CmpGt(__m256i a, __m256i b) { return _mm256_cmpgt_epi32(a, b); }
+  GLIDE_AVX2_INLINE static __m256i CmpEq(__m256i a, __m256i b) { return _mm256_cmpeq_epi32(a, b); }
+  GLIDE_AVX2_INLINE static __m256i Lerp(__m256i c0, __m256i c1, __m256i u, __m256i iu) {
+    return Lerp8(c0, c1, u, iu);
+  }
+};
+
+struct Ops16 {
+  GLIDE_AVX2_INLINE static __m256i Set(int v) { return _mm256_set1_epi16(static_cast<short>(v)); }
+  GLIDE_AVX2_INLINE static __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
+  GLIDE_AVX2_INLINE static __m256i Min(__m256i a, __m256i b) { return _mm256_min_epu16(a, b); }
+  GLIDE_AVX2_INLINE static __m256i Shr8(__m256i a) { return _mm256_srli_epi16(a, 8); }
+  GLIDE_AVX2_INLINE static __m256i CmpGt(__m256i a, __m256i b) { return _mm256_cmpgt_epi16(a, b); }
+  GLIDE_AVX2_INLINE static __m256i CmpEq(__m256i a, __m256i b) { return _mm256_cmpeq_epi16(a, b); }
+  GLIDE_AVX2_INLINE static __m256i Lerp(__m256i c0, __m256i c1, __m256i u, __m256i iu) {
+    return Lerp16(c0, c1, u, iu);
+  }
+};
+
+// The alpha test (GR_CMP_* `func`) of lanes holding 0..255 against `ref`: all ones where it
+// passes.
+template <class Ops>
+GLIDE_AVX2_INLINE __m256i AlphaPass(int func, __m256i a, __m256i ref) {
+  const __m256i all = _mm256_set1_epi32(-1);
+  switch (func) {
+    case GR_CMP_NEVER: return _mm256_setzero_si256();
+    case GR_CMP_LESS: return Ops::CmpGt(ref, a);
+    case GR_CMP_EQUAL: return Ops::CmpEq(a, ref);
+    case GR_CMP_LEQUAL: return _mm256_xor_si256(Ops::CmpGt(a, ref), all);
+    case GR_CMP_GREATER: return Ops::CmpGt(a, ref);
+    case GR_CMP_NOTEQUAL: return _mm256_xor_si256(Ops::CmpEq(a, ref), all);
+    case GR_CMP_GEQUAL: return _mm256_xor_si256(Ops::CmpGt(ref, a), all);
+    default: return all;
+  }
 }
 
 // ==== Texels ===================================================================================
@@ -426,28 +438,6 @@ GLIDE_AVX2_INLINE Taps Unpair(const PairedChannels& c) {
   return {_mm256_srli_epi32(c.rb, 16), _mm256_and_si256(c.ag, low), _mm256_and_si256(c.rb, low),
           _mm256_srli_epi32(c.ag, 16)};
 }
-
-// The arithmetic that differs between the lane widths: eight 32-bit lanes (Ops8) or sixteen
-// 16-bit lanes (Ops16).
-struct Ops8 {
-  GLIDE_AVX2_INLINE static __m256i Set(int v) { return _mm256_set1_epi32(v); }
-  GLIDE_AVX2_INLINE static __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
-  GLIDE_AVX2_INLINE static __m256i Min(__m256i a, __m256i b) { return _mm256_min_epi32(a, b); }
-  GLIDE_AVX2_INLINE static __m256i Shr8(__m256i a) { return _mm256_srli_epi32(a, 8); }
-  GLIDE_AVX2_INLINE static __m256i Lerp(__m256i c0, __m256i c1, __m256i u, __m256i iu) {
-    return Lerp8(c0, c1, u, iu);
-  }
-};
-
-struct Ops16 {
-  GLIDE_AVX2_INLINE static __m256i Set(int v) { return _mm256_set1_epi16(static_cast<short>(v)); }
-  GLIDE_AVX2_INLINE static __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
-  GLIDE_AVX2_INLINE static __m256i Min(__m256i a, __m256i b) { return _mm256_min_epu16(a, b); }
-  GLIDE_AVX2_INLINE static __m256i Shr8(__m256i a) { return _mm256_srli_epi16(a, 8); }
-  GLIDE_AVX2_INLINE static __m256i Lerp(__m256i c0, __m256i c1, __m256i u, __m256i iu) {
-    return Lerp16(c0, c1, u, iu);
-  }
-};
 
 // Both bilinear steps on one channel of four taps: top row, bottom row, then between them.
 template <class Ops>

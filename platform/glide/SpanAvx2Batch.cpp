@@ -180,24 +180,6 @@ GLIDE_AVX2 void RowsWriteAvx2(const SpanTarget& target, const SpanRow* rows, int
   }
 }
 
-template <BlendKind kBlend, bool kDither, bool kSubtract>
-RowsWriteFn PickRowsWriteDepth(int depth) {
-  switch (depth) {
-    case kNoDepth: return RowsWriteAvx2<kBlend, kDither, kSubtract, kNoDepth>;
-    case GR_CMP_LESS: return RowsWriteAvx2<kBlend, kDither, kSubtract, GR_CMP_LESS>;
-    case GR_CMP_LEQUAL: return RowsWriteAvx2<kBlend, kDither, kSubtract, GR_CMP_LEQUAL>;
-    case GR_CMP_ALWAYS: return RowsWriteAvx2<kBlend, kDither, kSubtract, GR_CMP_ALWAYS>;
-    default: return nullptr;
-  }
-}
-
-template <BlendKind kBlend>
-RowsWriteFn PickRowsWriteDither(const WriteKey& key, int depth) {
-  if (!key.dither) return PickRowsWriteDepth<kBlend, false, false>(depth);
-  return key.subtract ? PickRowsWriteDepth<kBlend, true, true>(depth)
-                      : PickRowsWriteDepth<kBlend, true, false>(depth);
-}
-
 // ---- Packing ------------------------------------------------------------------------------------
 
 // The packed pixels' bounding box.
@@ -326,7 +308,7 @@ GLIDE_AVX2 bool BatchAvx2(const SpanTarget& target, const Gradients& g, const Sp
     __m256i live = Pack16(_mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(total - i), Lanes8()), word),
                           _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(total - i - 8), Lanes8()), word));
     if (st.chromaKey) live = _mm256_andnot_si256(ChromaKeyed16(tex, key), live);
-    if (st.alphaTestFunc != GR_CMP_ALWAYS) live = _mm256_and_si256(live, AlphaPass16(st.alphaTestFunc, out.a, alphaRef));
+    if (st.alphaTestFunc != GR_CMP_ALWAYS) live = _mm256_and_si256(live, AlphaPass<Ops16>(st.alphaTestFunc, out.a, alphaRef));
     Store256(p.r + i, Natural16(out.r));
     Store256(p.g + i, Natural16(out.g));
     Store256(p.b + i, Natural16(out.b));
@@ -338,52 +320,22 @@ GLIDE_AVX2 bool BatchAvx2(const SpanTarget& target, const Gradients& g, const Sp
   return true;
 }
 
-template <Tex kTex, bool kBilinear, Combine kCombine>
-BatchFn PickBatchDepth(bool depth) {
-  return depth ? BatchAvx2<kTex, kBilinear, kCombine, true> : BatchAvx2<kTex, kBilinear, kCombine, false>;
-}
-
-template <Tex kTex, bool kBilinear>
-BatchFn PickBatchCombine(Combine combine, bool depth) {
-  switch (combine) {
-    case Combine::kTexAddItrgbIterAlpha:
-      return PickBatchDepth<kTex, kBilinear, Combine::kTexAddItrgbIterAlpha>(depth);
-    case Combine::kTexAddItrgbTexTimesIterAlpha:
-      return PickBatchDepth<kTex, kBilinear, Combine::kTexAddItrgbTexTimesIterAlpha>(depth);
-    case Combine::kDisplayDefault: return PickBatchDepth<kTex, kBilinear, Combine::kDisplayDefault>(depth);
-    case Combine::kDisplayTexTimesIterAlpha:
-      return PickBatchDepth<kTex, kBilinear, Combine::kDisplayTexTimesIterAlpha>(depth);
-    default: return nullptr;
-  }
-}
-
-template <Tex kTex>
-BatchFn PickBatchFilter(const SpanKey& key) {
-  const bool depth = key.depth != kNoDepth;
-  return key.bilinear ? PickBatchCombine<kTex, true>(key.combine, depth)
-                      : PickBatchCombine<kTex, false>(key.combine, depth);
-}
-
 }  // namespace
 
 BatchFn PickBatchAvx2(const SpanKey& key) {
-  switch (key.tex) {
-    case Tex::kLut8: return PickBatchFilter<Tex::kLut8>(key);
-    case Tex::k565: return PickBatchFilter<Tex::k565>(key);
-    case Tex::k4444: return PickBatchFilter<Tex::k4444>(key);
-    default: return nullptr;
-  }
+  return ForSpanKey(key, [](auto tex, auto bilinear, auto combine, auto depth) -> BatchFn {
+    if constexpr (tex != Tex::kNone && LaneCombine(combine)) {
+      return BatchAvx2<tex, bilinear, combine, depth != kNoDepth>;
+    } else {
+      return nullptr;
+    }
+  });
 }
 
 RowsWriteFn PickRowsWriteAvx2(const WriteKey& key, int depth) {
-  switch (key.blend) {
-    case BlendKind::kNone: return PickRowsWriteDither<BlendKind::kNone>(key, depth);
-    case BlendKind::kAlpha: return PickRowsWriteDither<BlendKind::kAlpha>(key, depth);
-    case BlendKind::kAdd: return PickRowsWriteDither<BlendKind::kAdd>(key, depth);
-    case BlendKind::kDarken: return PickRowsWriteDither<BlendKind::kDarken>(key, depth);
-    case BlendKind::kScale: return PickRowsWriteDither<BlendKind::kScale>(key, depth);
-    default: return nullptr;
-  }
+  return ForWriteKey(key, [depth](auto blend, auto dither, auto subtract) -> RowsWriteFn {
+    return ForDepth(depth, [=](auto d) -> RowsWriteFn { return RowsWriteAvx2<blend, dither, subtract, d>; });
+  });
 }
 
 }  // namespace glide

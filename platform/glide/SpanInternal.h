@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "Pipeline.h"
 #include "glide.h"
@@ -84,6 +85,57 @@ struct WriteKey {
   bool dither = false;
   bool subtract = false;
 };
+
+// ---- Keys to template instances ----------------------------------------------------------------
+// Each unit's picker hands a generic lambda to ForSpanKey or ForWriteKey; the lambda is called
+// with the key's values as std::integral_constant arguments and returns the instance for them, or
+// null where its unit has none (decided with if constexpr, so only real instances are compiled).
+
+template <class T, T kFirst, T... kOthers, class F>
+auto ForValue(T value, F&& f) {
+  using Result = decltype(f(std::integral_constant<T, kFirst>{}));
+  if (value == kFirst) return f(std::integral_constant<T, kFirst>{});
+  Result result{};
+  ((value == kOthers ? (result = f(std::integral_constant<T, kOthers>{}), true) : false) || ...);
+  return result;
+}
+
+template <class F>
+auto ForDepth(int depth, F&& f) {
+  return ForValue<int, kNoDepth, GR_CMP_LESS, GR_CMP_LEQUAL, GR_CMP_ALWAYS>(depth, f);
+}
+
+template <class F>
+auto ForSpanKey(const SpanKey& key, F&& f) {
+  return ForValue<Tex, Tex::kNone, Tex::kLut8, Tex::k565, Tex::k4444>(key.tex, [&](auto tex) {
+    return ForValue<bool, false, true>(key.bilinear, [&](auto bilinear) {
+      return ForValue<Combine, Combine::kGeneric, Combine::kTexAddItrgbIterAlpha,
+                      Combine::kTexAddItrgbTexTimesIterAlpha, Combine::kDisplayDefault,
+                      Combine::kDisplayTexTimesIterAlpha, Combine::kItrgb>(key.combine, [&](auto combine) {
+        return ForDepth(key.depth, [&](auto depth) { return f(tex, bilinear, combine, depth); });
+      });
+    });
+  });
+}
+
+// `f` gets only the keys ClassifyWrite makes: dither subtraction only with 4x4 dither and a blend.
+template <class F>
+auto ForWriteKey(const WriteKey& key, F&& f) {
+  using Result = decltype(f(std::integral_constant<BlendKind, BlendKind::kNone>{}, std::false_type{},
+                            std::false_type{}));
+  return ForValue<BlendKind, BlendKind::kNone, BlendKind::kAlpha, BlendKind::kAdd, BlendKind::kDarken,
+                  BlendKind::kScale>(key.blend, [&](auto blend) {
+    return ForValue<bool, false, true>(key.dither, [&](auto dither) {
+      return ForValue<bool, false, true>(key.subtract, [&](auto subtract) -> Result {
+        if constexpr (subtract && (!dither || blend == BlendKind::kNone)) {
+          return Result{};
+        } else {
+          return f(blend, dither, subtract);
+        }
+      });
+    });
+  });
+}
 
 // DECAL: the texture combine that passes the texel through (SpanSelect.cpp).
 const CombineUnit& DecalUnit();

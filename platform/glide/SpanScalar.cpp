@@ -153,50 +153,19 @@ void SpanChunked(const SpanTarget& target, const Gradients& g, int y, int x0, in
   }
 }
 
-template <Tex kTex, bool kBilinear, Combine kCombine>
-SpanFn PickDepth(int depth) {
-  switch (depth) {
-    case kNoDepth: return SpanChunked<kTex, kBilinear, kCombine, kNoDepth>;
-    case GR_CMP_LESS: return SpanChunked<kTex, kBilinear, kCombine, GR_CMP_LESS>;
-    case GR_CMP_LEQUAL: return SpanChunked<kTex, kBilinear, kCombine, GR_CMP_LEQUAL>;
-    case GR_CMP_ALWAYS: return SpanChunked<kTex, kBilinear, kCombine, GR_CMP_ALWAYS>;
-    default: return nullptr;
-  }
-}
-
-template <Tex kTex, bool kBilinear>
-SpanFn PickCombine(Combine combine, int depth) {
-  switch (combine) {
-    case Combine::kTexAddItrgbIterAlpha:
-      return PickDepth<kTex, kBilinear, Combine::kTexAddItrgbIterAlpha>(depth);
-    case Combine::kTexAddItrgbTexTimesIterAlpha:
-      return PickDepth<kTex, kBilinear, Combine::kTexAddItrgbTexTimesIterAlpha>(depth);
-    case Combine::kDisplayDefault: return PickDepth<kTex, kBilinear, Combine::kDisplayDefault>(depth);
-    case Combine::kDisplayTexTimesIterAlpha:
-      return PickDepth<kTex, kBilinear, Combine::kDisplayTexTimesIterAlpha>(depth);
-    case Combine::kGeneric: return PickDepth<kTex, kBilinear, Combine::kGeneric>(depth);
-    default: return nullptr;
-  }
-}
-
-template <Tex kTex>
-SpanFn PickFilter(const SpanKey& key) {
-  return key.bilinear ? PickCombine<kTex, true>(key.combine, key.depth)
-                      : PickCombine<kTex, false>(key.combine, key.depth);
-}
-
 }  // namespace
 
 SpanFn PickChunkedSpan(const SpanKey& key) {
-  switch (key.tex) {
-    case Tex::kNone:
-      if (key.combine == Combine::kItrgb) return PickDepth<Tex::kNone, false, Combine::kItrgb>(key.depth);
-      return PickDepth<Tex::kNone, false, Combine::kGeneric>(key.depth);
-    case Tex::kLut8: return PickFilter<Tex::kLut8>(key);
-    case Tex::k565: return PickFilter<Tex::k565>(key);
-    case Tex::k4444: return PickFilter<Tex::k4444>(key);
-  }
-  return nullptr;
+  return ForSpanKey(key, [](auto tex, auto bilinear, auto combine, auto depth) -> SpanFn {
+    // Untextured: iterated colour or the generic combine, point sampling.
+    constexpr bool kUntextured = tex == Tex::kNone && !bilinear &&
+                                 (combine == Combine::kGeneric || combine == Combine::kItrgb);
+    if constexpr (kUntextured || (tex != Tex::kNone && combine != Combine::kItrgb)) {
+      return SpanChunked<tex, bilinear, combine, depth>;
+    } else {
+      return nullptr;
+    }
+  });
 }
 
 }  // namespace glide

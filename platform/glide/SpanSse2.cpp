@@ -163,23 +163,12 @@ void WriteStageSse2(const SpanTarget& target, int y, int x0, int n, const Chunk&
   }
 }
 
-template <BlendKind kBlend>
-WriteFn PickDither(const WriteKey& key) {
-  if (!key.dither) return WriteStageSse2<kBlend, false, false>;
-  return key.subtract ? WriteStageSse2<kBlend, true, true> : WriteStageSse2<kBlend, true, false>;
-}
-
 }  // namespace
 
 WriteFn PickWriteSse2(const WriteKey& key) {
-  switch (key.blend) {
-    case BlendKind::kNone: return PickDither<BlendKind::kNone>(key);
-    case BlendKind::kAlpha: return PickDither<BlendKind::kAlpha>(key);
-    case BlendKind::kAdd: return PickDither<BlendKind::kAdd>(key);
-    case BlendKind::kDarken: return PickDither<BlendKind::kDarken>(key);
-    case BlendKind::kScale: return PickDither<BlendKind::kScale>(key);
-    default: return nullptr;
-  }
+  return ForWriteKey(key, [](auto blend, auto dither, auto subtract) -> WriteFn {
+    return WriteStageSse2<blend, dither, subtract>;
+  });
 }
 
 }  // namespace glide
