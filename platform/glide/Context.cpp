@@ -11,40 +11,6 @@
 
 namespace glide {
 
-// ---- Misuse reports ----------------------------------------------------------------------------
-
-namespace {
-constexpr uint64_t kMaxPrinted = 50;
-uint64_t MisuseTotal = 0;
-std::string LastMisuseText;
-GrErrorCallbackFnc_t ErrorCallback = nullptr;
-}  // namespace
-
-void Misuse(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  ++MisuseTotal;
-  LastMisuseText = text;
-  if (MisuseTotal <= kMaxPrinted) {
-    std::fprintf(stderr, "glide: %s\n", text);
-    if (MisuseTotal == kMaxPrinted) {
-      std::fprintf(stderr, "glide: further misuse reports are counted but not printed\n");
-    }
-  }
-  if (ErrorCallback != nullptr) ErrorCallback(text, FXFALSE);
-}
-
-uint64_t MisuseCount() { return MisuseTotal; }
-std::string LastMisuse() { return LastMisuseText; }
-void ResetMisuse() {
-  MisuseTotal = 0;
-  LastMisuseText.clear();
-}
-void SetErrorCallback(GrErrorCallbackFnc_t callback) { ErrorCallback = callback; }
-
 // ---- Context -----------------------------------------------------------------------------------
 
 Context& TheContext() {
@@ -52,17 +18,22 @@ Context& TheContext() {
   return *context;
 }
 
-Context::Context()
-    : simd_(SimdFromEnvironment()),
-      textures_(std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment())) {
+Context::Context() : simd_(SimdFromEnvironment()) {
+  NewTextureMemory();
   ResetState();
+}
+
+void Context::NewTextureMemory() {
+  textures_ = std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment());
+  textures_->SetWriteObserver([this](uint32_t start, uint32_t bytes) { expanded_.Forget(start, bytes); });
+  expanded_.Clear();
 }
 
 void Context::Init() {
   if (open_) WinClose();
   const char* noSub = std::getenv("FX_GLIDE_NO_DITHER_SUB");
   noDitherSubtract_ = noSub != nullptr && *noSub != '\0' && std::strcmp(noSub, "0") != 0;
-  textures_ = std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment());
+  NewTextureMemory();
   ResetState();
 }
 
@@ -133,14 +104,15 @@ bool Context::WinOpen(GrScreenResolution_t resolution, GrColorFormat_t colorForm
     return false;
   }
   if (open_) WinClose();
-  // Padding after the last row: the SIMD write stage reads and writes back up to 7 pixels past
-  // a span's end.
+  // Padding after the last row: the SIMD stages read and write back up to kSpanOverrun pixels
+  // past a span's end.
   for (auto& buffer : color_) buffer.assign(static_cast<size_t>(kWidth) * kHeight + kPadPixels, 0);
   aux_.assign(static_cast<size_t>(kWidth) * kHeight + kPadPixels, 0);
   front_ = 0;
   colorFormat_ = colorFormat;
   originLowerLeft_ = origin == GR_ORIGIN_LOWER_LEFT;
   textures_->Clear();
+  expanded_.Clear();
   ResetState();
   open_ = true;
   OpenPresentation(kWidth, kHeight);
@@ -274,6 +246,7 @@ void Context::TexDownloadLevel(FxU32 start, GrLOD_t lod, GrLOD_t largeLod, GrAsp
 
 void Context::TexDownloadPalette(const void* data, int first, int last) {
   textures_->DownloadPalette(static_cast<const uint32_t*>(data), first, last);
+  expanded_.ForgetFormat(kP8);
   dirty_ = true;
 }
 
@@ -451,8 +424,8 @@ void Context::Validate() {
   target_.texels32 = nullptr;
   if (normalized.textureEnabled && simd_ == SimdLevel::kAvx2 && !genericOnly_ &&
       BytesPerTexel(normalized.texFormat) == 1) {
-    target_.texels32 = textures_->Expanded(binding_.levelAddress, binding_.widthMask + 1,
-                                           binding_.heightMask + 1, binding_.format, target_.lut8);
+    target_.texels32 = expanded_.Get(textures_->Data(), binding_.levelAddress, binding_.widthMask + 1,
+                                     binding_.heightMask + 1, binding_.format, target_.lut8);
   }
   // Span functions are cached by the normalized state (the choice is the same for equal states).
   span_ = nullptr;

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ExpandedTextures.h"
+#include "Misuse.h"
 #include "Raster.h"
 #include "RenderState.h"
 #include "TextureMemory.h"
@@ -18,20 +20,13 @@
 
 namespace glide {
 
-// One line on stderr for a refused or clipped call (the first 50 of a run; then a note that
-// further ones are counted only), also passed to a grErrorSetCallback handler.
-void Misuse(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// Number of misuse reports since start or the last reset, and the last text (for tests).
-uint64_t MisuseCount();
-std::string LastMisuse();
-void ResetMisuse();
-void SetErrorCallback(GrErrorCallbackFnc_t callback);
-
 class Context {
  public:
   static constexpr int kWidth = 640;
   static constexpr int kHeight = 480;
+  // Pixels after the last row of each buffer, for the SIMD stages' overrun.
   static constexpr int kPadPixels = 16;
+  static_assert(kPadPixels >= kSpanOverrun, "the buffers' padding must hold the span overrun");
 
   Context();
 
@@ -111,6 +106,8 @@ class Context {
 
  private:
   void ResetState();
+  // A fresh texture memory, its writes dropping the expanded copies under them.
+  void NewTextureMemory();
   void Validate();
   TriangleJob MakeJob();
   uint16_t* DrawBufferMutable();
@@ -131,6 +128,7 @@ class Context {
   bool noDitherSubtract_ = false;
 
   std::unique_ptr<TextureMemory> textures_;
+  ExpandedTextures expanded_;  // copies of 8-bit levels for the sixteen-lane samplers
   TextureBinding binding_;
   uint32_t bindingPaletteWarned_ = 0;
 

@@ -40,6 +40,11 @@ struct SpanRow {
   int y, x0, x1;
 };
 
+// How far past a span's last pixel the SIMD stages may read and write back (unchanged) colour
+// and depth values: the sixteen-lane write stages work in whole blocks of sixteen. The buffers
+// carry at least that much padding after their last row.
+inline constexpr int kSpanOverrun = 15;
+
 // The most rows, and pixels, a small triangle's batch takes.
 inline constexpr int kBatchMaxRows = 64;
 inline constexpr int kBatchMaxPixels = 1024;

@@ -20,11 +20,6 @@ namespace glide {
 // The most pixels the stages handle in one go: a span is cut into chunks of this many.
 inline constexpr int kChunk = 64;
 
-// How far past a span's last pixel the SIMD stages may read and write back (unchanged) colour
-// and depth values: the sixteen-lane write stages work in whole blocks of sixteen. The buffers
-// carry that much padding after their last row.
-inline constexpr int kSpanOverrun = 15;
-
 struct alignas(32) Chunk {
   float w[kChunk];
   int32_t s[kChunk];
