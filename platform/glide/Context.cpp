@@ -255,10 +255,6 @@ void Context::TexDownloadPalette(const void* data, int first, int last) {
 uint16_t* Context::DrawBufferMutable() {
   return color_[drawToFront_ ? front_ : 1 - front_].data();
 }
-const uint16_t* Context::DrawBuffer() const {
-  return color_[drawToFront_ ? front_ : 1 - front_].data();
-}
-const uint16_t* Context::FrontBuffer() const { return color_[front_].data(); }
 
 void Context::RenderBuffer(GrBuffer_t buffer) {
   if (buffer != GR_BUFFER_FRONTBUFFER && buffer != GR_BUFFER_BACKBUFFER) {
@@ -427,26 +423,18 @@ void Context::Validate() {
     target_.texels32 = expanded_.Get(textures_->Data(), binding_.levelAddress, binding_.widthMask + 1,
                                      binding_.heightMask + 1, binding_.format, target_.lut8);
   }
-  // Span functions are cached by the normalized state (the choice is the same for equal states).
-  span_ = nullptr;
+  // The selection is cached by the normalized state (the choice is the same for equal states).
   if (genericOnly_) {
-    span_ = SelectSpanFunction(target_, false, simd_);
+    target_.stages = SelectSpans(normalized, false, simd_);
   } else {
     auto& bucket = spanCache_[normalized.Hash()];
-    for (const CachedSpan& cached : bucket) {
-      if (cached.state == normalized) {
-        span_ = cached.span;
-        target_.perspective = cached.perspective;
-        target_.writeStage = cached.writeStage;
-        target_.simdShade = cached.simdShade;
-        target_.batch = cached.batch;
-        target_.rowsWrite = cached.rowsWrite;
-      }
-    }
-    if (span_ == nullptr) {
-      span_ = SelectSpanFunction(target_, true, simd_);
-      bucket.push_back({normalized, span_, target_.perspective, target_.writeStage,
-                        target_.simdShade, target_.batch, target_.rowsWrite});
+    const auto cached = std::find_if(bucket.begin(), bucket.end(),
+                                     [&](const CachedSelection& c) { return c.state == normalized; });
+    if (cached != bucket.end()) {
+      target_.stages = cached->stages;
+    } else {
+      target_.stages = SelectSpans(normalized, true, simd_);
+      bucket.push_back({normalized, target_.stages});
     }
   }
   dirty_ = false;
@@ -456,7 +444,7 @@ TriangleJob Context::MakeJob() {
   Validate();
   TriangleJob job;
   job.target = &target_;
-  job.span = span_;
+  job.span = target_.stages.span;
   job.clip = clip_;
   job.cullMode = cullMode_;
   job.screenHeight = kHeight;

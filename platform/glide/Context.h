@@ -48,10 +48,6 @@ class Context {
   bool LfbWriteRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, GrLfbSrcFmt_t format, FxU32 width,
                       FxU32 height, FxI32 strideBytes, const void* src);
   bool LfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbInfo_t& info);
-  // Raw access for tests and the test card: the buffer drawn into, the one shown, the aux.
-  const uint16_t* DrawBuffer() const;
-  const uint16_t* FrontBuffer() const;
-  const uint16_t* AuxBuffer() const { return aux_.data(); }
 
   // ---- Drawing ----
   void DrawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c);
@@ -67,10 +63,8 @@ class Context {
     dirty_ = true;
     return state_;
   }
-  const RenderState& CurrentState() const { return state_; }
   uint32_t ToArgb(GrColor_t color) const;
   void SetClipWindow(FxU32 minX, FxU32 minY, FxU32 maxX, FxU32 maxY);
-  ClipRect Clip() const { return clip_; }
   void SetCullMode(GrCullMode_t mode) { cullMode_ = mode; }
   void SetColorCombine(int function, int factor, int local, int other, bool invert);
   void SetAlphaCombine(int function, int factor, int local, int other, bool invert);
@@ -90,7 +84,6 @@ class Context {
     spanCache_.clear();
     dirty_ = true;
   }
-  SimdLevel Simd() const { return simd_; }
   void SaveState(GrState& out) const;
   void RestoreState(const GrState& in);
 
@@ -134,17 +127,11 @@ class Context {
 
   bool dirty_ = true;
   SpanTarget target_;
-  SpanFn span_ = nullptr;
-  struct CachedSpan {
+  struct CachedSelection {
     RenderState state;
-    SpanFn span;
-    PerspectiveFn perspective;
-    WriteFn writeStage;
-    bool simdShade;
-    BatchFn batch;
-    RowsWriteFn rowsWrite;
+    SpanSelection stages;
   };
-  std::unordered_map<size_t, std::vector<CachedSpan>> spanCache_;
+  std::unordered_map<size_t, std::vector<CachedSelection>> spanCache_;
 
   FxU32 trisProcessed_ = 0;
   FxU32 trisDrawn_ = 0;

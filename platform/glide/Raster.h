@@ -63,8 +63,26 @@ using WriteFn = void (*)(const SpanTarget& target, int y, int x0, int n, const C
 using RowsWriteFn = void (*)(const SpanTarget& target, const SpanRow* rows, int count,
                              const Packed& p);
 
+// Draws pixels [x0, x1) of row y (0 <= x0 < x1 <= stride, inside the clip window).
+using SpanFn = void (*)(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
+
+// The generic span path: every state, one pixel at a time (SpanGeneric.cpp).
+void SpanGeneric(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
+
+// What draws a render state: the span function, and for the specialised paths their perspective
+// and blend-and-write stages; small triangles with their pixels packed across rows and that
+// path's write pass, null where the state has none. Chosen once per state (SelectSpans).
+struct SpanSelection {
+  SpanFn span = SpanGeneric;
+  PerspectiveFn perspective = nullptr;
+  WriteFn write = nullptr;
+  BatchFn batch = nullptr;
+  RowsWriteFn rowsWrite = nullptr;
+};
+
 // Everything a span function needs besides the triangle: decoded state, the texture, the
-// buffers. Built when the state changes (or a texture, palette or buffer is bound).
+// buffers, the chosen stages. Built when the state changes (or a texture, palette or buffer is
+// bound).
 struct SpanTarget {
   RenderState state;
   const Tables* tables = nullptr;
@@ -82,23 +100,8 @@ struct SpanTarget {
   // texel after its last); set wherever they may draw from such a level.
   const uint32_t* texels32 = nullptr;
 
-  // The specialised paths' perspective and blend-and-write stages, chosen with the span
-  // function.
-  PerspectiveFn perspective = nullptr;
-  WriteFn writeStage = nullptr;
-  // The specialised paths may shade eight pixels at a time (AVX2, DECAL texture combine).
-  bool simdShade = false;
-  // Small triangles with their pixels packed across rows, and that path's write stage; null
-  // where the state has none.
-  BatchFn batch = nullptr;
-  RowsWriteFn rowsWrite = nullptr;
+  SpanSelection stages;
 };
-
-// Draws pixels [x0, x1) of row y (0 <= x0 < x1 <= stride, inside the clip window).
-using SpanFn = void (*)(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
-
-// The generic span path: every state, one pixel at a time (SpanGeneric.cpp).
-void SpanGeneric(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
 
 // The widest SIMD the specialised paths use: what the CPU has, capped by GLIDE_SIMD (none, sse2,
 // avx2) or by a test.
@@ -106,10 +109,10 @@ enum class SimdLevel { kNone = 0, kSse2 = 1, kAvx2 = 2 };
 SimdLevel DetectedSimd();
 SimdLevel SimdFromEnvironment();
 
-// Picks the fastest span function for the target's state at the given SIMD level (and sets the
-// target's stage pointers); the generic path when none of the specialised ones applies
+// The fastest span function and stages for a (normalized) state at the given SIMD level; the
+// generic path when none of the specialised ones applies or they are not allowed
 // (SpanSelect.cpp).
-SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised, SimdLevel level);
+SpanSelection SelectSpans(const RenderState& state, bool allowSpecialised, SimdLevel level);
 
 // Fills target.lut8 and the addressing fields from the state, the binding and the palette.
 void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory,

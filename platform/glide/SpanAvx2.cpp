@@ -216,7 +216,7 @@ GLIDE_AVX2_INLINE void WriteShort(const SpanTarget& target, int y, int x0, int n
   StoreHalf16(c.b, out.b);
   StoreHalf16(c.a, out.a);
   StoreHalf16(c.live, _mm256_and_si256(live, _mm256_set1_epi32(0xFFFF)));
-  target.writeStage(target, y, x0, n, c);
+  target.stages.write(target, y, x0, n, c);
   if (kDepth != kNoDepth && target.state.depthMask) {
     Store16(target.aux + static_cast<ptrdiff_t>(y) * target.stride + x0, _mm256_blendv_epi8(stored, depth, live));
   }

@@ -316,7 +316,7 @@ GLIDE_AVX2 bool BatchAvx2(const SpanTarget& target, const Gradients& g, const Sp
     Store256(p.live + i, Natural16(live));
   }
   FinishPacked(p, total);
-  target.rowsWrite(target, rows, count, p);
+  target.stages.rowsWrite(target, rows, count, p);
   return true;
 }
 

@@ -147,7 +147,7 @@ inline RowStart RowStartOf(const Gradients& g, int y) {
 // tests depth and the state writes it.
 inline void FinishChunk(const SpanTarget& target, int y, int x, int n, bool depthTested, Chunk& c) {
   for (int i = n; i < ((n + 15) & ~15); ++i) c.live[i] = 0;
-  target.writeStage(target, y, x, n, c);
+  target.stages.write(target, y, x, n, c);
   if (!depthTested || !target.state.depthMask) return;
   uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride;
   for (int i = 0; i < n; ++i) {

@@ -146,7 +146,7 @@ void SpanChunked(const SpanTarget& target, const Gradients& g, int y, int x0, in
   for (int x = x0; x < x1; x += kChunk) {
     const int n = std::min(kChunk, x1 - x);
     if (kTex != Tex::kNone || kDepth != kNoDepth) {
-      target.perspective(g, row, x - g.xa, n, kTex != Tex::kNone, c);
+      target.stages.perspective(g, row, x - g.xa, n, kTex != Tex::kNone, c);
     }
     PixelStage<kTex, kBilinear, kCombine, kDepth>(target, g, y, x, n, c);
     FinishChunk(target, y, x, n, kDepth != kNoDepth, c);

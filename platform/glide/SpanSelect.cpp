@@ -139,19 +139,18 @@ WriteFn ChooseWrite(const RenderState& st, SimdLevel level) {
 
 // The small-triangle path for a state the AVX2 shading covers, where the write pass has a
 // variant for its blend, dither and depth function.
-void SelectBatch(SpanTarget& target, const SpanKey& key) {
-  target.batch = nullptr;
-  target.rowsWrite = nullptr;
+void SelectBatch(const RenderState& st, const SpanKey& key, SpanSelection& out) {
 #if GLIDE_X86
-  const RenderState& st = target.state;
-  if (!target.simdShade || key.tex == Tex::kNone || st.dither == DitherMode::k2x2) return;
+  if (key.tex == Tex::kNone || st.dither == DitherMode::k2x2) return;
   const RowsWriteFn write = PickRowsWriteAvx2(ClassifyWrite(st), key.depth);
   const BatchFn batch = PickBatchAvx2(key);
   if (write == nullptr || batch == nullptr) return;
-  target.batch = batch;
-  target.rowsWrite = write;
+  out.batch = batch;
+  out.rowsWrite = write;
 #else
+  (void)st;
   (void)key;
+  (void)out;
 #endif
 }
 
@@ -210,24 +209,25 @@ SimdLevel SimdFromEnvironment() {
   return std::min(asked, detected);
 }
 
-SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised, SimdLevel level) {
-  target.simdShade = false;
-  target.batch = nullptr;
-  target.rowsWrite = nullptr;
+SpanSelection SelectSpans(const RenderState& st, bool allowSpecialised, SimdLevel level) {
+  SpanSelection out;
   SpanKey key;
-  if (!allowSpecialised || !ClassifySpan(target.state, key)) return SpanGeneric;
-  target.simdShade = level == SimdLevel::kAvx2 && target.state.texColor == DecalUnit() &&
-                     target.state.texAlpha == DecalUnit();
-  target.perspective = ChoosePerspective(level);
-  target.writeStage = ChooseWrite(target.state, level);
-  SelectBatch(target, key);
+  if (!allowSpecialised || !ClassifySpan(st, key)) return out;
+  out.perspective = ChoosePerspective(level);
+  out.write = ChooseWrite(st, level);
+  // Eight and sixteen pixels at a time: AVX2 with the DECAL texture combine.
+  const bool laneShading = level == SimdLevel::kAvx2 && st.texColor == DecalUnit() && st.texAlpha == DecalUnit();
+  if (laneShading) SelectBatch(st, key, out);
 #if GLIDE_X86
-  if (target.simdShade && key.tex != Tex::kNone && LaneCombine(key.combine)) {
-    if (const SpanFn span = PickSpanAvx2(key)) return span;
+  if (laneShading && key.tex != Tex::kNone && LaneCombine(key.combine)) {
+    if (const SpanFn span = PickSpanAvx2(key)) {
+      out.span = span;
+      return out;
+    }
   }
 #endif
-  const SpanFn span = PickChunkedSpan(key);
-  return span != nullptr ? span : SpanGeneric;
+  if (const SpanFn span = PickChunkedSpan(key)) out.span = span;
+  return out;
 }
 
 }  // namespace glide
