@@ -2,24 +2,25 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace glide {
 
 namespace {
 constexpr uint64_t kMaxPrinted = 50;
 uint64_t MisuseTotal = 0;
-std::string LastMisuseText;
+char LastMisuseText[512] = "";  // fixed: a report never allocates (it may report a failed allocation)
 GrErrorCallbackFnc_t ErrorCallback = nullptr;
 }  // namespace
 
 void Misuse(const char* format, ...) {
-  char text[512];
+  char text[sizeof LastMisuseText];
   va_list args;
   va_start(args, format);
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
+  std::memcpy(LastMisuseText, text, sizeof text);
   ++MisuseTotal;
-  LastMisuseText = text;
   if (MisuseTotal <= kMaxPrinted) {
     std::fprintf(stderr, "glide: %s\n", text);
     if (MisuseTotal == kMaxPrinted) {
@@ -33,7 +34,7 @@ uint64_t MisuseCount() { return MisuseTotal; }
 std::string LastMisuse() { return LastMisuseText; }
 void ResetMisuse() {
   MisuseTotal = 0;
-  LastMisuseText.clear();
+  LastMisuseText[0] = '\0';
 }
 void SetErrorCallback(GrErrorCallbackFnc_t callback) { ErrorCallback = callback; }
 
