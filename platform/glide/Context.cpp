@@ -67,12 +67,12 @@ void Context::ResetState() {
   state_.clampS = state_.clampT = 1;
   state_.bilinear = 0;
   SetAlphaBlend(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
-  state_.alphaTestFunc = GR_CMP_ALWAYS;
+  state_.alphaTestFunc = CompareFunc::kAlways;
   state_.alphaRef = 0;
   state_.chromaKey = 0;
   state_.chromaValue = 0;
   state_.depthMode = DepthMode::kDisable;
-  state_.depthFunc = GR_CMP_LESS;
+  state_.depthFunc = CompareFunc::kLess;
   state_.depthMask = 0;
   state_.depthBias = 0;
   state_.rgbMask = 1;
@@ -147,7 +147,8 @@ void Context::SetClipWindow(FxU32 minX, FxU32 minY, FxU32 maxX, FxU32 maxY) {
 }
 
 void Context::SetColorCombine(int function, int factor, int local, int other, bool invert) {
-  state_.colorCombine = MakeCombineUnit(function, factor, invert);
+  state_.colorCombine =
+      MakeCombineUnit(static_cast<CombineFunction>(function), static_cast<CombineFactor>(factor), invert);
   state_.colorLocal = local == GR_COMBINE_LOCAL_CONSTANT ? LocalSelect::kConstant
                                                          : LocalSelect::kIterated;
   state_.colorOther = static_cast<OtherSelect>(other);
@@ -155,7 +156,8 @@ void Context::SetColorCombine(int function, int factor, int local, int other, bo
 }
 
 void Context::SetAlphaCombine(int function, int factor, int local, int other, bool invert) {
-  state_.alphaCombine = MakeCombineUnit(function, factor, invert);
+  state_.alphaCombine =
+      MakeCombineUnit(static_cast<CombineFunction>(function), static_cast<CombineFactor>(factor), invert);
   state_.alphaLocal = static_cast<LocalSelect>(local);
   state_.alphaOther = static_cast<OtherSelect>(other);
   dirty_ = true;
@@ -163,17 +165,19 @@ void Context::SetAlphaCombine(int function, int factor, int local, int other, bo
 
 void Context::SetTexCombine(int rgbFunction, int rgbFactor, int alphaFunction, int alphaFactor,
                             bool rgbInvert, bool alphaInvert) {
-  state_.texColor = MakeCombineUnit(rgbFunction, rgbFactor, rgbInvert);
-  state_.texAlpha = MakeCombineUnit(alphaFunction, alphaFactor, alphaInvert);
+  state_.texColor = MakeCombineUnit(static_cast<CombineFunction>(rgbFunction),
+                                    static_cast<CombineFactor>(rgbFactor), rgbInvert);
+  state_.texAlpha = MakeCombineUnit(static_cast<CombineFunction>(alphaFunction),
+                                    static_cast<CombineFactor>(alphaFactor), alphaInvert);
   dirty_ = true;
 }
 
 void Context::SetAlphaBlend(int rgbSrc, int rgbDst, int alphaSrc, int alphaDst) {
-  state_.srcFactor = static_cast<uint8_t>(rgbSrc);
-  state_.dstFactor = static_cast<uint8_t>(rgbDst);
+  state_.srcFactor = static_cast<BlendFactor>(rgbSrc);
+  state_.dstFactor = static_cast<BlendFactor>(rgbDst);
   // The alpha channel takes only ONE and ZERO (Glide substitutes ONE / ZERO for the rest).
-  state_.srcAlphaFactor = alphaSrc == GR_BLEND_ZERO ? GR_BLEND_ZERO : GR_BLEND_ONE;
-  state_.dstAlphaFactor = alphaDst == GR_BLEND_ONE ? GR_BLEND_ONE : GR_BLEND_ZERO;
+  state_.srcAlphaFactor = alphaSrc == GR_BLEND_ZERO ? BlendFactor::kZero : BlendFactor::kOne;
+  state_.dstAlphaFactor = alphaDst == GR_BLEND_ONE ? BlendFactor::kOne : BlendFactor::kZero;
   state_.blendEnabled = !(rgbSrc == GR_BLEND_ONE && rgbDst == GR_BLEND_ZERO &&
                           alphaSrc == GR_BLEND_ONE && alphaDst == GR_BLEND_ZERO);
   dirty_ = true;

@@ -392,7 +392,7 @@ void grAlphaBlendFunction(GrAlphaBlendFnc_t rgb_sf, GrAlphaBlendFnc_t rgb_df,
 void grAlphaTestFunction(GrCmpFnc_t function) {
   Guard("grAlphaTestFunction", [&] {
     if (!ValidCompare("grAlphaTestFunction", function)) return;
-    TheContext().State().alphaTestFunc = static_cast<uint8_t>(function);
+    TheContext().State().alphaTestFunc = static_cast<glide::CompareFunc>(function);
   });
 }
 
@@ -432,7 +432,7 @@ void grDepthBufferMode(GrDepthBufferMode_t mode) {
 void grDepthBufferFunction(GrCmpFnc_t function) {
   Guard("grDepthBufferFunction", [&] {
     if (!ValidCompare("grDepthBufferFunction", function)) return;
-    TheContext().State().depthFunc = static_cast<uint8_t>(function);
+    TheContext().State().depthFunc = static_cast<glide::CompareFunc>(function);
   });
 }
 
@@ -457,7 +457,7 @@ void grDisableAllEffects(void) {
   Guard("grDisableAllEffects", [&] {
     Context& c = TheContext();
     c.SetAlphaBlend(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
-    c.State().alphaTestFunc = GR_CMP_ALWAYS;
+    c.State().alphaTestFunc = glide::CompareFunc::kAlways;
     c.State().chromaKey = 0;
     c.State().depthMode = glide::DepthMode::kDisable;
   });

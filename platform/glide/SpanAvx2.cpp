@@ -138,7 +138,7 @@ GLIDE_AVX2_INLINE void ShadeBlock8(const SpanTarget& target, Iterators& iters, C
   if (st.chromaKey) {
     live = _mm256_andnot_si256(ChromaKeyed8(tex, _mm256_set1_epi32(static_cast<int>(st.chromaValue))), live);
   }
-  if (st.alphaTestFunc != GR_CMP_ALWAYS) {
+  if (st.alphaTestFunc != CompareFunc::kAlways) {
     live = _mm256_and_si256(live, AlphaPass<Ops8>(st.alphaTestFunc, out.a, _mm256_set1_epi32(st.alphaRef)));
   }
   Store16(c.live, live);
@@ -166,10 +166,10 @@ GLIDE_AVX2_INLINE void ShadeBlock16(const SpanTarget& target, int i, const Chrom
   Store256(c.g + i, Natural16(out.g));
   Store256(c.b + i, Natural16(out.b));
   Store256(c.a + i, Natural16(out.a));
-  if (!st.chromaKey && st.alphaTestFunc == GR_CMP_ALWAYS) return;
+  if (!st.chromaKey && st.alphaTestFunc == CompareFunc::kAlways) return;
   __m256i pass = _mm256_set1_epi16(-1);
   if (st.chromaKey) pass = _mm256_andnot_si256(ChromaKeyed16(tex, key), pass);
-  if (st.alphaTestFunc != GR_CMP_ALWAYS) {
+  if (st.alphaTestFunc != CompareFunc::kAlways) {
     pass = _mm256_and_si256(pass, AlphaPass<Ops16>(st.alphaTestFunc, out.a, _mm256_set1_epi16(st.alphaRef)));
   }
   Store256(c.live + i, _mm256_and_si256(Natural16(pass), Load256(c.live + i)));
@@ -258,7 +258,7 @@ GLIDE_AVX2 bool ShortSpanAvx2(const SpanTarget& target, const Gradients& g, int 
   if (st.chromaKey) {
     live = _mm256_andnot_si256(ChromaKeyed8(tex, _mm256_set1_epi32(static_cast<int>(st.chromaValue))), live);
   }
-  if (st.alphaTestFunc != GR_CMP_ALWAYS) {
+  if (st.alphaTestFunc != CompareFunc::kAlways) {
     live = _mm256_and_si256(live, AlphaPass<Ops8>(st.alphaTestFunc, out.a, _mm256_set1_epi32(st.alphaRef)));
   }
   WriteShort<kDepth>(target, y, x0, n, out, live, depth, stored);

@@ -242,16 +242,16 @@ struct Ops16 {
 // The alpha test (GR_CMP_* `func`) of lanes holding 0..255 against `ref`: all ones where it
 // passes.
 template <class Ops>
-GLIDE_AVX2_INLINE __m256i AlphaPass(int func, __m256i a, __m256i ref) {
+GLIDE_AVX2_INLINE __m256i AlphaPass(CompareFunc func, __m256i a, __m256i ref) {
   const __m256i all = _mm256_set1_epi32(-1);
   switch (func) {
-    case GR_CMP_NEVER: return _mm256_setzero_si256();
-    case GR_CMP_LESS: return Ops::CmpGt(ref, a);
-    case GR_CMP_EQUAL: return Ops::CmpEq(a, ref);
-    case GR_CMP_LEQUAL: return _mm256_xor_si256(Ops::CmpGt(a, ref), all);
-    case GR_CMP_GREATER: return Ops::CmpGt(a, ref);
-    case GR_CMP_NOTEQUAL: return _mm256_xor_si256(Ops::CmpEq(a, ref), all);
-    case GR_CMP_GEQUAL: return _mm256_xor_si256(Ops::CmpGt(ref, a), all);
+    case CompareFunc::kNever: return _mm256_setzero_si256();
+    case CompareFunc::kLess: return Ops::CmpGt(ref, a);
+    case CompareFunc::kEqual: return Ops::CmpEq(a, ref);
+    case CompareFunc::kLequal: return _mm256_xor_si256(Ops::CmpGt(a, ref), all);
+    case CompareFunc::kGreater: return Ops::CmpGt(a, ref);
+    case CompareFunc::kNotEqual: return _mm256_xor_si256(Ops::CmpEq(a, ref), all);
+    case CompareFunc::kGequal: return _mm256_xor_si256(Ops::CmpGt(ref, a), all);
     default: return all;
   }
 }

@@ -308,7 +308,7 @@ GLIDE_AVX2 bool BatchAvx2(const SpanTarget& target, const Gradients& g, const Sp
     __m256i live = Pack16(_mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(total - i), Lanes8()), word),
                           _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(total - i - 8), Lanes8()), word));
     if (st.chromaKey) live = _mm256_andnot_si256(ChromaKeyed16(tex, key), live);
-    if (st.alphaTestFunc != GR_CMP_ALWAYS) live = _mm256_and_si256(live, AlphaPass<Ops16>(st.alphaTestFunc, out.a, alphaRef));
+    if (st.alphaTestFunc != CompareFunc::kAlways) live = _mm256_and_si256(live, AlphaPass<Ops16>(st.alphaTestFunc, out.a, alphaRef));
     Store256(p.r + i, Natural16(out.r));
     Store256(p.g + i, Natural16(out.g));
     Store256(p.b + i, Natural16(out.b));

@@ -123,7 +123,7 @@ void PixelStage(const SpanTarget& target, const Gradients& g, int y, int x0, int
     c.live[i] = 0;
     if constexpr (kDepth != kNoDepth) {
       const uint32_t depth = WDepth(c.w[i]);
-      if (!Compare(kDepth, depth, auxRow[x])) continue;
+      if (!Compare(static_cast<CompareFunc>(kDepth), depth, auxRow[x])) continue;
       c.depth[i] = static_cast<uint16_t>(depth);
     }
     uint32_t colorOther;

@@ -30,7 +30,7 @@ namespace glide {
 namespace {
 
 // A combine unit as RenderState::Normalize leaves it.
-CombineUnit NormalizedUnit(int function, int factor) {
+CombineUnit NormalizedUnit(CombineFunction function, CombineFactor factor) {
   CombineUnit u = MakeCombineUnit(function, factor, false);
   if (u.zeroOther && !u.subLocal) {
     u.mselect = 0;
@@ -40,9 +40,10 @@ CombineUnit NormalizedUnit(int function, int factor) {
 }
 
 Combine ClassifyCombine(const RenderState& st) {
-  const CombineUnit addLocal = MakeCombineUnit(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_ONE, false);
-  const CombineUnit addScaled = MakeCombineUnit(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_LOCAL_ALPHA, false);
-  const CombineUnit alphaTimes = MakeCombineUnit(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL, false);
+  const CombineUnit addLocal = MakeCombineUnit(CombineFunction::kScaleOtherAddLocal, CombineFactor::kOne, false);
+  const CombineUnit addScaled =
+      MakeCombineUnit(CombineFunction::kScaleOtherAddLocal, CombineFactor::kLocalAlpha, false);
+  const CombineUnit alphaTimes = MakeCombineUnit(CombineFunction::kScaleOther, CombineFactor::kLocal, false);
   const bool iterLocal = st.colorLocal == LocalSelect::kIterated;
   const bool texOther = st.colorOther == OtherSelect::kTexture;
   const bool alphaIterLocal = st.alphaLocal == LocalSelect::kIterated;
@@ -66,11 +67,12 @@ Combine ClassifyCombine(const RenderState& st) {
 
 BlendKind ClassifyBlend(const RenderState& st) {
   if (!st.blendEnabled) return BlendKind::kNone;
-  const int s = st.srcFactor, d = st.dstFactor;
-  if (s == 1 && d == 5) return BlendKind::kAlpha;   // SRC_ALPHA, ONE_MINUS_SRC_ALPHA
-  if (s == 1 && d == 4) return BlendKind::kAdd;     // SRC_ALPHA, ONE
-  if (s == 0 && d == 5) return BlendKind::kDarken;  // ZERO, ONE_MINUS_SRC_ALPHA
-  if (s == 1 && d == 0) return BlendKind::kScale;   // SRC_ALPHA, ZERO
+  using F = BlendFactor;
+  const F s = st.srcFactor, d = st.dstFactor;
+  if (s == F::kSrcAlpha && d == F::kOneMinusSrcAlpha) return BlendKind::kAlpha;
+  if (s == F::kSrcAlpha && d == F::kOne) return BlendKind::kAdd;
+  if (s == F::kZero && d == F::kOneMinusSrcAlpha) return BlendKind::kDarken;
+  if (s == F::kSrcAlpha && d == F::kZero) return BlendKind::kScale;
   return BlendKind::kGeneric;
 }
 
@@ -91,7 +93,7 @@ bool ClassifySpan(const RenderState& st, SpanKey& key) {
   key.depth = kNoDepth;
   if (st.DepthEnabled()) {
     if (st.depthMode != DepthMode::kW || st.depthBias != 0) return false;
-    key.depth = st.depthFunc;
+    key.depth = static_cast<int>(st.depthFunc);
     if (key.depth != GR_CMP_LESS && key.depth != GR_CMP_LEQUAL && key.depth != GR_CMP_ALWAYS) return false;
   }
   key.combine = ClassifyCombine(st);
@@ -157,7 +159,7 @@ void SelectBatch(const RenderState& st, const SpanKey& key, SpanSelection& out) 
 }  // namespace
 
 const CombineUnit& DecalUnit() {
-  static const CombineUnit unit = NormalizedUnit(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE);
+  static const CombineUnit unit = NormalizedUnit(CombineFunction::kLocal, CombineFactor::kZero);
   return unit;
 }
 
