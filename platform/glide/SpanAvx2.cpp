@@ -91,7 +91,7 @@ GLIDE_AVX2_INLINE void DepthStage(const SpanTarget& target, int y, int x0, int n
 // The colour iterators of a chunk: in registers, stepping eight pixels at a time, unless a
 // channel's 12.12 value could leave 32 bits within the chunk; then in the chunk's channel arrays.
 struct Iterators {
-  __m256i value[4], advance[4];
+  Taps value, advance;
   bool inRegisters = true;
 };
 
@@ -102,10 +102,11 @@ GLIDE_AVX2_INLINE void StartIterators(const Gradients& g, int ix0, int iy, int n
     it.inRegisters = it.inRegisters && Fits32(starts[k], g.drgbaDx[k]);
   }
   if (it.inRegisters) {
-    for (int k = 0; k < 4; ++k) {
-      it.value[k] = IteratorLanes8(starts[k], g.drgbaDx[k]);
-      it.advance[k] = _mm256_set1_epi32(static_cast<int32_t>(g.drgbaDx[k] * 8));
-    }
+    const auto advance = [&g](int k) { return static_cast<int32_t>(g.drgbaDx[k] * 8); };
+    it.value = {IteratorLanes8(starts[0], g.drgbaDx[0]), IteratorLanes8(starts[1], g.drgbaDx[1]),
+                IteratorLanes8(starts[2], g.drgbaDx[2]), IteratorLanes8(starts[3], g.drgbaDx[3])};
+    it.advance = {_mm256_set1_epi32(advance(0)), _mm256_set1_epi32(advance(1)), _mm256_set1_epi32(advance(2)),
+                  _mm256_set1_epi32(advance(3))};
   } else {
     uint16_t* channels[4] = {c.r, c.g, c.b, c.a};
     for (int k = 0; k < 4; ++k) Iterate8(starts[k], g.drgbaDx[k], n, channels[k]);
@@ -114,12 +115,10 @@ GLIDE_AVX2_INLINE void StartIterators(const Gradients& g, int ix0, int iy, int n
 
 // The next eight pixels' iterated channels (iterators in registers).
 GLIDE_AVX2_INLINE Taps NextIterated(Iterators& it) {
-  __m256i ch[4];
-  for (int k = 0; k < 4; ++k) {
-    ch[k] = Channel8(it.value[k]);
-    it.value[k] = _mm256_add_epi32(it.value[k], it.advance[k]);
-  }
-  return {ch[0], ch[1], ch[2], ch[3]};
+  const Taps out{Channel8(it.value.r), Channel8(it.value.g), Channel8(it.value.b), Channel8(it.value.a)};
+  it.value = {_mm256_add_epi32(it.value.r, it.advance.r), _mm256_add_epi32(it.value.g, it.advance.g),
+              _mm256_add_epi32(it.value.b, it.advance.b), _mm256_add_epi32(it.value.a, it.advance.a)};
+  return out;
 }
 
 // A chunk of at most eight pixels in one block of 32-bit lanes.
@@ -145,9 +144,10 @@ GLIDE_AVX2_INLINE void ShadeBlock8(const SpanTarget& target, Iterators& iters, C
 }
 
 // Pixels i .. i + 15 of a chunk in 16-bit lanes.
+// `kills`: the chroma key or the alpha test is on.
 template <Tex kTex, bool kBilinear, Combine kCombine>
-GLIDE_AVX2_INLINE void ShadeBlock16(const SpanTarget& target, int i, const ChromaKey16& key, Iterators& iters,
-                                    Chunk& c) {
+GLIDE_AVX2_INLINE void ShadeBlock16(const SpanTarget& target, int i, bool kills, const ChromaKey16& key,
+                                    Iterators& iters, Chunk& c) {
   const RenderState& st = target.state;
   const __m256i* sv = reinterpret_cast<const __m256i*>(c.s + i);
   const __m256i* tv = reinterpret_cast<const __m256i*>(c.t + i);
@@ -166,7 +166,7 @@ GLIDE_AVX2_INLINE void ShadeBlock16(const SpanTarget& target, int i, const Chrom
   Store256(c.g + i, Natural16(out.g));
   Store256(c.b + i, Natural16(out.b));
   Store256(c.a + i, Natural16(out.a));
-  if (!st.chromaKey && st.alphaTestFunc == CompareFunc::kAlways) return;
+  if (!kills) return;
   __m256i pass = _mm256_set1_epi16(-1);
   if (st.chromaKey) pass = _mm256_andnot_si256(ChromaKeyed16(tex, key), pass);
   if (st.alphaTestFunc != CompareFunc::kAlways) {
@@ -186,8 +186,10 @@ GLIDE_AVX2 void ShadeAvx2(const SpanTarget& target, const Gradients& g, int y, i
     ShadeBlock8<kTex, kBilinear, kCombine>(target, iters, c);
     return;
   }
-  const ChromaKey16 key = MakeChromaKey16(target.state.chromaValue);
-  for (int i = 0; i < n; i += 16) ShadeBlock16<kTex, kBilinear, kCombine>(target, i, key, iters, c);
+  const RenderState& st = target.state;
+  const bool kills = st.chromaKey || st.alphaTestFunc != CompareFunc::kAlways;
+  const ChromaKey16 key = MakeChromaKey16(st.chromaValue);
+  for (int i = 0; i < n; i += 16) ShadeBlock16<kTex, kBilinear, kCombine>(target, i, kills, key, iters, c);
 }
 
 // ---- Short spans in one pass --------------------------------------------------------------------
