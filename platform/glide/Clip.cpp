@@ -52,7 +52,7 @@ bool Finite(const GrVertex& v) { return std::isfinite(v.x) && std::isfinite(v.y)
 
 void Context::DrawPolygonWithClip(int count, const GrVertex* vertices) {
   if (count < 3) return;
-  const ClipRect clip = Clip();
+  const ClipRect clip = clip_;
   const float xmin = static_cast<float>(clip.minX), xmax = static_cast<float>(clip.maxX);
   const float ymin = static_cast<float>(clip.minY), ymax = static_cast<float>(clip.maxY);
   bool accept = true;

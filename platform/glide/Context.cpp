@@ -11,40 +11,6 @@
 
 namespace glide {
 
-// ---- Misuse reports ----------------------------------------------------------------------------
-
-namespace {
-constexpr uint64_t kMaxPrinted = 50;
-uint64_t MisuseTotal = 0;
-std::string LastMisuseText;
-GrErrorCallbackFnc_t ErrorCallback = nullptr;
-}  // namespace
-
-void Misuse(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  ++MisuseTotal;
-  LastMisuseText = text;
-  if (MisuseTotal <= kMaxPrinted) {
-    std::fprintf(stderr, "glide: %s\n", text);
-    if (MisuseTotal == kMaxPrinted) {
-      std::fprintf(stderr, "glide: further misuse reports are counted but not printed\n");
-    }
-  }
-  if (ErrorCallback != nullptr) ErrorCallback(text, FXFALSE);
-}
-
-uint64_t MisuseCount() { return MisuseTotal; }
-std::string LastMisuse() { return LastMisuseText; }
-void ResetMisuse() {
-  MisuseTotal = 0;
-  LastMisuseText.clear();
-}
-void SetErrorCallback(GrErrorCallbackFnc_t callback) { ErrorCallback = callback; }
-
 // ---- Context -----------------------------------------------------------------------------------
 
 Context& TheContext() {
@@ -52,17 +18,22 @@ Context& TheContext() {
   return *context;
 }
 
-Context::Context()
-    : simd_(SimdFromEnvironment()),
-      textures_(std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment())) {
+Context::Context() : simd_(SimdFromEnvironment()) {
+  NewTextureMemory();
   ResetState();
+}
+
+void Context::NewTextureMemory() {
+  textures_ = std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment());
+  textures_->SetWriteObserver([this](uint32_t start, uint32_t bytes) { expanded_.Forget(start, bytes); });
+  expanded_.Clear();
 }
 
 void Context::Init() {
   if (open_) WinClose();
   const char* noSub = std::getenv("FX_GLIDE_NO_DITHER_SUB");
   noDitherSubtract_ = noSub != nullptr && *noSub != '\0' && std::strcmp(noSub, "0") != 0;
-  textures_ = std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment());
+  NewTextureMemory();
   ResetState();
 }
 
@@ -96,12 +67,12 @@ void Context::ResetState() {
   state_.clampS = state_.clampT = 1;
   state_.bilinear = 0;
   SetAlphaBlend(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
-  state_.alphaTestFunc = GR_CMP_ALWAYS;
+  state_.alphaTestFunc = CompareFunc::kAlways;
   state_.alphaRef = 0;
   state_.chromaKey = 0;
   state_.chromaValue = 0;
   state_.depthMode = DepthMode::kDisable;
-  state_.depthFunc = GR_CMP_LESS;
+  state_.depthFunc = CompareFunc::kLess;
   state_.depthMask = 0;
   state_.depthBias = 0;
   state_.rgbMask = 1;
@@ -133,14 +104,15 @@ bool Context::WinOpen(GrScreenResolution_t resolution, GrColorFormat_t colorForm
     return false;
   }
   if (open_) WinClose();
-  // Padding after the last row: the SIMD write stage reads and writes back up to 7 pixels past
-  // a span's end.
+  // Padding after the last row: the SIMD stages read and write back up to kSpanOverrun pixels
+  // past a span's end.
   for (auto& buffer : color_) buffer.assign(static_cast<size_t>(kWidth) * kHeight + kPadPixels, 0);
   aux_.assign(static_cast<size_t>(kWidth) * kHeight + kPadPixels, 0);
   front_ = 0;
   colorFormat_ = colorFormat;
   originLowerLeft_ = origin == GR_ORIGIN_LOWER_LEFT;
   textures_->Clear();
+  expanded_.Clear();
   ResetState();
   open_ = true;
   OpenPresentation(kWidth, kHeight);
@@ -175,7 +147,8 @@ void Context::SetClipWindow(FxU32 minX, FxU32 minY, FxU32 maxX, FxU32 maxY) {
 }
 
 void Context::SetColorCombine(int function, int factor, int local, int other, bool invert) {
-  state_.colorCombine = MakeCombineUnit(function, factor, invert);
+  state_.colorCombine =
+      MakeCombineUnit(static_cast<CombineFunction>(function), static_cast<CombineFactor>(factor), invert);
   state_.colorLocal = local == GR_COMBINE_LOCAL_CONSTANT ? LocalSelect::kConstant
                                                          : LocalSelect::kIterated;
   state_.colorOther = static_cast<OtherSelect>(other);
@@ -183,7 +156,8 @@ void Context::SetColorCombine(int function, int factor, int local, int other, bo
 }
 
 void Context::SetAlphaCombine(int function, int factor, int local, int other, bool invert) {
-  state_.alphaCombine = MakeCombineUnit(function, factor, invert);
+  state_.alphaCombine =
+      MakeCombineUnit(static_cast<CombineFunction>(function), static_cast<CombineFactor>(factor), invert);
   state_.alphaLocal = static_cast<LocalSelect>(local);
   state_.alphaOther = static_cast<OtherSelect>(other);
   dirty_ = true;
@@ -191,17 +165,19 @@ void Context::SetAlphaCombine(int function, int factor, int local, int other, bo
 
 void Context::SetTexCombine(int rgbFunction, int rgbFactor, int alphaFunction, int alphaFactor,
                             bool rgbInvert, bool alphaInvert) {
-  state_.texColor = MakeCombineUnit(rgbFunction, rgbFactor, rgbInvert);
-  state_.texAlpha = MakeCombineUnit(alphaFunction, alphaFactor, alphaInvert);
+  state_.texColor = MakeCombineUnit(static_cast<CombineFunction>(rgbFunction),
+                                    static_cast<CombineFactor>(rgbFactor), rgbInvert);
+  state_.texAlpha = MakeCombineUnit(static_cast<CombineFunction>(alphaFunction),
+                                    static_cast<CombineFactor>(alphaFactor), alphaInvert);
   dirty_ = true;
 }
 
 void Context::SetAlphaBlend(int rgbSrc, int rgbDst, int alphaSrc, int alphaDst) {
-  state_.srcFactor = static_cast<uint8_t>(rgbSrc);
-  state_.dstFactor = static_cast<uint8_t>(rgbDst);
+  state_.srcFactor = static_cast<BlendFactor>(rgbSrc);
+  state_.dstFactor = static_cast<BlendFactor>(rgbDst);
   // The alpha channel takes only ONE and ZERO (Glide substitutes ONE / ZERO for the rest).
-  state_.srcAlphaFactor = alphaSrc == GR_BLEND_ZERO ? GR_BLEND_ZERO : GR_BLEND_ONE;
-  state_.dstAlphaFactor = alphaDst == GR_BLEND_ONE ? GR_BLEND_ONE : GR_BLEND_ZERO;
+  state_.srcAlphaFactor = alphaSrc == GR_BLEND_ZERO ? BlendFactor::kZero : BlendFactor::kOne;
+  state_.dstAlphaFactor = alphaDst == GR_BLEND_ONE ? BlendFactor::kOne : BlendFactor::kZero;
   state_.blendEnabled = !(rgbSrc == GR_BLEND_ONE && rgbDst == GR_BLEND_ZERO &&
                           alphaSrc == GR_BLEND_ONE && alphaDst == GR_BLEND_ZERO);
   dirty_ = true;
@@ -274,6 +250,7 @@ void Context::TexDownloadLevel(FxU32 start, GrLOD_t lod, GrLOD_t largeLod, GrAsp
 
 void Context::TexDownloadPalette(const void* data, int first, int last) {
   textures_->DownloadPalette(static_cast<const uint32_t*>(data), first, last);
+  expanded_.ForgetFormat(kP8);
   dirty_ = true;
 }
 
@@ -282,10 +259,6 @@ void Context::TexDownloadPalette(const void* data, int first, int last) {
 uint16_t* Context::DrawBufferMutable() {
   return color_[drawToFront_ ? front_ : 1 - front_].data();
 }
-const uint16_t* Context::DrawBuffer() const {
-  return color_[drawToFront_ ? front_ : 1 - front_].data();
-}
-const uint16_t* Context::FrontBuffer() const { return color_[front_].data(); }
 
 void Context::RenderBuffer(GrBuffer_t buffer) {
   if (buffer != GR_BUFFER_FRONTBUFFER && buffer != GR_BUFFER_BACKBUFFER) {
@@ -451,29 +424,21 @@ void Context::Validate() {
   target_.texels32 = nullptr;
   if (normalized.textureEnabled && simd_ == SimdLevel::kAvx2 && !genericOnly_ &&
       BytesPerTexel(normalized.texFormat) == 1) {
-    target_.texels32 = textures_->Expanded(binding_.levelAddress, binding_.widthMask + 1,
-                                           binding_.heightMask + 1, binding_.format, target_.lut8);
+    target_.texels32 = expanded_.Get(textures_->Data(), binding_.levelAddress, binding_.widthMask + 1,
+                                     binding_.heightMask + 1, binding_.format, target_.lut8);
   }
-  // Span functions are cached by the normalized state (the choice is the same for equal states).
-  span_ = nullptr;
+  // The selection is cached by the normalized state (the choice is the same for equal states).
   if (genericOnly_) {
-    span_ = SelectSpanFunction(target_, false, simd_);
+    target_.stages = SelectSpans(normalized, false, simd_);
   } else {
     auto& bucket = spanCache_[normalized.Hash()];
-    for (const CachedSpan& cached : bucket) {
-      if (cached.state == normalized) {
-        span_ = cached.span;
-        target_.perspective = cached.perspective;
-        target_.writeStage = cached.writeStage;
-        target_.simdShade = cached.simdShade;
-        target_.batch = cached.batch;
-        target_.rowsWrite = cached.rowsWrite;
-      }
-    }
-    if (span_ == nullptr) {
-      span_ = SelectSpanFunction(target_, true, simd_);
-      bucket.push_back({normalized, span_, target_.perspective, target_.writeStage,
-                        target_.simdShade, target_.batch, target_.rowsWrite});
+    const auto cached = std::find_if(bucket.begin(), bucket.end(),
+                                     [&](const CachedSelection& c) { return c.state == normalized; });
+    if (cached != bucket.end()) {
+      target_.stages = cached->stages;
+    } else {
+      target_.stages = SelectSpans(normalized, true, simd_);
+      bucket.push_back({normalized, target_.stages});
     }
   }
   dirty_ = false;
@@ -483,7 +448,7 @@ TriangleJob Context::MakeJob() {
   Validate();
   TriangleJob job;
   job.target = &target_;
-  job.span = span_;
+  job.span = target_.stages.span;
   job.clip = clip_;
   job.cullMode = cullMode_;
   job.screenHeight = kHeight;

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ExpandedTextures.h"
+#include "Misuse.h"
 #include "Raster.h"
 #include "RenderState.h"
 #include "TextureMemory.h"
@@ -18,20 +20,13 @@
 
 namespace glide {
 
-// One line on stderr for a refused or clipped call (the first 50 of a run; then a note that
-// further ones are counted only), also passed to a grErrorSetCallback handler.
-void Misuse(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// Number of misuse reports since start or the last reset, and the last text (for tests).
-uint64_t MisuseCount();
-std::string LastMisuse();
-void ResetMisuse();
-void SetErrorCallback(GrErrorCallbackFnc_t callback);
-
 class Context {
  public:
   static constexpr int kWidth = 640;
   static constexpr int kHeight = 480;
+  // Pixels after the last row of each buffer, for the SIMD stages' overrun.
   static constexpr int kPadPixels = 16;
+  static_assert(kPadPixels >= kSpanOverrun, "the buffers' padding must hold the span overrun");
 
   Context();
 
@@ -53,10 +48,6 @@ class Context {
   bool LfbWriteRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, GrLfbSrcFmt_t format, FxU32 width,
                       FxU32 height, FxI32 strideBytes, const void* src);
   bool LfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbInfo_t& info);
-  // Raw access for tests and the test card: the buffer drawn into, the one shown, the aux.
-  const uint16_t* DrawBuffer() const;
-  const uint16_t* FrontBuffer() const;
-  const uint16_t* AuxBuffer() const { return aux_.data(); }
 
   // ---- Drawing ----
   void DrawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c);
@@ -72,10 +63,8 @@ class Context {
     dirty_ = true;
     return state_;
   }
-  const RenderState& CurrentState() const { return state_; }
   uint32_t ToArgb(GrColor_t color) const;
   void SetClipWindow(FxU32 minX, FxU32 minY, FxU32 maxX, FxU32 maxY);
-  ClipRect Clip() const { return clip_; }
   void SetCullMode(GrCullMode_t mode) { cullMode_ = mode; }
   void SetColorCombine(int function, int factor, int local, int other, bool invert);
   void SetAlphaCombine(int function, int factor, int local, int other, bool invert);
@@ -95,7 +84,6 @@ class Context {
     spanCache_.clear();
     dirty_ = true;
   }
-  SimdLevel Simd() const { return simd_; }
   void SaveState(GrState& out) const;
   void RestoreState(const GrState& in);
 
@@ -111,6 +99,8 @@ class Context {
 
  private:
   void ResetState();
+  // A fresh texture memory, its writes dropping the expanded copies under them.
+  void NewTextureMemory();
   void Validate();
   TriangleJob MakeJob();
   uint16_t* DrawBufferMutable();
@@ -131,22 +121,17 @@ class Context {
   bool noDitherSubtract_ = false;
 
   std::unique_ptr<TextureMemory> textures_;
+  ExpandedTextures expanded_;  // copies of 8-bit levels for the sixteen-lane samplers
   TextureBinding binding_;
   uint32_t bindingPaletteWarned_ = 0;
 
   bool dirty_ = true;
   SpanTarget target_;
-  SpanFn span_ = nullptr;
-  struct CachedSpan {
+  struct CachedSelection {
     RenderState state;
-    SpanFn span;
-    void (*perspective)();
-    void (*writeStage)();
-    bool simdShade;
-    BatchFn batch;
-    void (*rowsWrite)();
+    SpanSelection stages;
   };
-  std::unordered_map<size_t, std::vector<CachedSpan>> spanCache_;
+  std::unordered_map<size_t, std::vector<CachedSelection>> spanCache_;
 
   FxU32 trisProcessed_ = 0;
   FxU32 trisDrawn_ = 0;

@@ -79,15 +79,15 @@ inline uint32_t BiasDepth(uint32_t depth, int bias) {
   return static_cast<uint32_t>(std::clamp(static_cast<int>(depth) + bias, 0, 0xFFFF));
 }
 
-inline bool Compare(int func, uint32_t a, uint32_t b) {
+inline bool Compare(CompareFunc func, uint32_t a, uint32_t b) {
   switch (func) {
-    case 0: return false;
-    case 1: return a < b;
-    case 2: return a == b;
-    case 3: return a <= b;
-    case 4: return a > b;
-    case 5: return a != b;
-    case 6: return a >= b;
+    case CompareFunc::kNever: return false;
+    case CompareFunc::kLess: return a < b;
+    case CompareFunc::kEqual: return a == b;
+    case CompareFunc::kLequal: return a <= b;
+    case CompareFunc::kGreater: return a > b;
+    case CompareFunc::kNotEqual: return a != b;
+    case CompareFunc::kGequal: return a >= b;
     default: return true;
   }
 }
@@ -119,11 +119,18 @@ inline int Address(int c, int andMask, int sizeMask) {
   return std::clamp(c & andMask, 0, sizeMask);
 }
 
-inline uint32_t SamplePoint(const SpanTarget& t, int32_t sFix, int32_t tFix) {
+// Point sampling with `fetch(s, t)` reading the texel at an address (DecodeTexel, or a path's
+// fetch specialised on the format).
+template <class Fetch>
+inline uint32_t SamplePointWith(const SpanTarget& t, int32_t sFix, int32_t tFix, Fetch fetch) {
   const TextureBinding& b = t.binding;
   const int s = Address(sFix >> b.sShift, t.sAnd, b.widthMask);
   const int tt = Address(tFix >> b.tShift, t.tAnd, b.heightMask);
-  return DecodeTexel(t, s, tt);
+  return fetch(s, tt);
+}
+
+inline uint32_t SamplePoint(const SpanTarget& t, int32_t sFix, int32_t tFix) {
+  return SamplePointWith(t, sFix, tFix, [&t](int s, int tt) { return DecodeTexel(t, s, tt); });
 }
 
 // One bilinear step on all four channels, u = weight 0..240: per channel
@@ -137,8 +144,9 @@ inline uint32_t Lerp(uint32_t c0, uint32_t c1, int u) {
 }
 
 // Bilinear on Voodoo Graphics: half a texel subtracted, 4-bit weights, top row, bottom row, then
-// between them.
-inline uint32_t SampleBilinear(const SpanTarget& t, int32_t sFix, int32_t tFix) {
+// between them; `fetch` as for SamplePointWith.
+template <class Fetch>
+inline uint32_t SampleBilinearWith(const SpanTarget& t, int32_t sFix, int32_t tFix, Fetch fetch) {
   const TextureBinding& b = t.binding;
   const int lod = b.sShift - 8;
   const int32_t sh = sFix - (128 << lod);
@@ -147,9 +155,13 @@ inline uint32_t SampleBilinear(const SpanTarget& t, int32_t sFix, int32_t tFix) 
   const int u = (sh >> lod) & 0xF0, v = (th >> lod) & 0xF0;
   const int sa = Address(s0, t.sAnd, b.widthMask), sb = Address(s0 + 1, t.sAnd, b.widthMask);
   const int ta = Address(t0, t.tAnd, b.heightMask), tb = Address(t0 + 1, t.tAnd, b.heightMask);
-  const uint32_t top = Lerp(DecodeTexel(t, sa, ta), DecodeTexel(t, sb, ta), u);
-  const uint32_t bottom = Lerp(DecodeTexel(t, sa, tb), DecodeTexel(t, sb, tb), u);
+  const uint32_t top = Lerp(fetch(sa, ta), fetch(sb, ta), u);
+  const uint32_t bottom = Lerp(fetch(sa, tb), fetch(sb, tb), u);
   return Lerp(top, bottom, v);
+}
+
+inline uint32_t SampleBilinear(const SpanTarget& t, int32_t sFix, int32_t tFix) {
+  return SampleBilinearWith(t, sFix, tFix, [&t](int s, int tt) { return DecodeTexel(t, s, tt); });
 }
 
 // ---- Combine units -------------------------------------------------------------------------
@@ -251,18 +263,19 @@ inline uint32_t ColorAlphaCombine(const RenderState& st, const CombineInputs& in
 
 // A blend factor as 0..256 (MAME's arithmetic): 255 -> 256 for SRC_ALPHA, so alpha 255 gives
 // the source exactly and alpha 0 the destination exactly. `srcSide` picks what the colour codes
-// mean: as a source factor code 2 is the destination colour, as a destination factor the source.
-inline int BlendFactor(int code, bool srcSide, int channelSrc, int channelDst, int sa, int da) {
+// mean: as a source factor kColor is the destination colour, as a destination factor the source.
+inline int FactorWeight(BlendFactor code, bool srcSide, int channelSrc, int channelDst, int sa, int da) {
   switch (code) {
-    case 0: return 0;
-    case 1: return sa + 1;
-    case 2: return (srcSide ? channelDst : channelSrc) + 1;
-    case 3: return da + 1;
-    case 4: return 256;
-    case 5: return 256 - sa;
-    case 6: return 256 - (srcSide ? channelDst : channelSrc);
-    case 7: return 256 - da;
-    case 15: return srcSide ? std::min(sa, 256 - da) + 1 : channelSrc + 1;  // saturate / prefog
+    case BlendFactor::kZero: return 0;
+    case BlendFactor::kSrcAlpha: return sa + 1;
+    case BlendFactor::kColor: return (srcSide ? channelDst : channelSrc) + 1;
+    case BlendFactor::kDstAlpha: return da + 1;
+    case BlendFactor::kOne: return 256;
+    case BlendFactor::kOneMinusSrcAlpha: return 256 - sa;
+    case BlendFactor::kOneMinusColor: return 256 - (srcSide ? channelDst : channelSrc);
+    case BlendFactor::kOneMinusDstAlpha: return 256 - da;
+    case BlendFactor::kAlphaSaturate:  // as a destination factor: prefog colour
+      return srcSide ? std::min(sa, 256 - da) + 1 : channelSrc + 1;
     default: return 0;
   }
 }
@@ -287,15 +300,15 @@ inline Argb ReadDestination(const SpanTarget& t, uint16_t pixel, int ditherPos) 
 inline Argb Blend(const RenderState& st, const Argb& s, const Argb& d, int da) {
   const int sa = s.a;
   Argb out;
-  out.r = BlendChannel(s.r, d.r, BlendFactor(st.srcFactor, true, s.r, d.r, sa, da),
-                       BlendFactor(st.dstFactor, false, s.r, d.r, sa, da));
-  out.g = BlendChannel(s.g, d.g, BlendFactor(st.srcFactor, true, s.g, d.g, sa, da),
-                       BlendFactor(st.dstFactor, false, s.g, d.g, sa, da));
-  out.b = BlendChannel(s.b, d.b, BlendFactor(st.srcFactor, true, s.b, d.b, sa, da),
-                       BlendFactor(st.dstFactor, false, s.b, d.b, sa, da));
+  out.r = BlendChannel(s.r, d.r, FactorWeight(st.srcFactor, true, s.r, d.r, sa, da),
+                       FactorWeight(st.dstFactor, false, s.r, d.r, sa, da));
+  out.g = BlendChannel(s.g, d.g, FactorWeight(st.srcFactor, true, s.g, d.g, sa, da),
+                       FactorWeight(st.dstFactor, false, s.g, d.g, sa, da));
+  out.b = BlendChannel(s.b, d.b, FactorWeight(st.srcFactor, true, s.b, d.b, sa, da),
+                       FactorWeight(st.dstFactor, false, s.b, d.b, sa, da));
   // The alpha channel supports only ONE and ZERO on this board.
-  const int asf = st.srcAlphaFactor == 4 ? 256 : 0;
-  const int adf = st.dstAlphaFactor == 4 ? 256 : 0;
+  const int asf = st.srcAlphaFactor == BlendFactor::kOne ? 256 : 0;
+  const int adf = st.dstAlphaFactor == BlendFactor::kOne ? 256 : 0;
   out.a = BlendChannel(s.a, da, asf, adf);
   return out;
 }

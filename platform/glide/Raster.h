@@ -31,23 +31,58 @@ struct Gradients {
 };
 
 struct SpanTarget;
+struct Chunk;
+struct RowStart;
+struct Packed;
 
 // One covered row of a triangle: pixels [x0, x1) of buffer row y.
 struct SpanRow {
   int y, x0, x1;
 };
 
+// How far past a span's last pixel the SIMD stages may read and write back (unchanged) colour
+// and depth values: the sixteen-lane write stages work in whole blocks of sixteen. The buffers
+// carry at least that much padding after their last row.
+inline constexpr int kSpanOverrun = 15;
+
 // The most rows, and pixels, a small triangle's batch takes.
 inline constexpr int kBatchMaxRows = 64;
 inline constexpr int kBatchMaxPixels = 1024;
 
-// Shades a small triangle's rows all at once (SpanFast.cpp); false, having drawn nothing, where
-// the rows must go through the span function one by one.
+// Shades a small triangle's rows all at once (SpanAvx2Batch.cpp); false, having drawn nothing,
+// where the rows must go through the span function one by one.
 using BatchFn = bool (*)(const SpanTarget& target, const Gradients& g, const SpanRow* rows,
                          int count);
 
+// The specialised paths' stages (SpanInternal.h): 1/W and the texel coordinates of a chunk of a
+// row; blending, dithering and the write of a chunk; the batch's blend-dither-write pass over
+// its packed pixels.
+using PerspectiveFn = void (*)(const Gradients& g, const RowStart& row, int ix0, int n,
+                               bool textured, Chunk& c);
+using WriteFn = void (*)(const SpanTarget& target, int y, int x0, int n, const Chunk& c);
+using RowsWriteFn = void (*)(const SpanTarget& target, const SpanRow* rows, int count,
+                             const Packed& p);
+
+// Draws pixels [x0, x1) of row y (0 <= x0 < x1 <= stride, inside the clip window).
+using SpanFn = void (*)(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
+
+// The generic span path: every state, one pixel at a time (SpanGeneric.cpp).
+void SpanGeneric(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
+
+// What draws a render state: the span function, and for the specialised paths their perspective
+// and blend-and-write stages; small triangles with their pixels packed across rows and that
+// path's write pass, null where the state has none. Chosen once per state (SelectSpans).
+struct SpanSelection {
+  SpanFn span = SpanGeneric;
+  PerspectiveFn perspective = nullptr;
+  WriteFn write = nullptr;
+  BatchFn batch = nullptr;
+  RowsWriteFn rowsWrite = nullptr;
+};
+
 // Everything a span function needs besides the triangle: decoded state, the texture, the
-// buffers. Built when the state changes (or a texture, palette or buffer is bound).
+// buffers, the chosen stages. Built when the state changes (or a texture, palette or buffer is
+// bound).
 struct SpanTarget {
   RenderState state;
   const Tables* tables = nullptr;
@@ -65,23 +100,8 @@ struct SpanTarget {
   // texel after its last); set wherever they may draw from such a level.
   const uint32_t* texels32 = nullptr;
 
-  // The specialised paths' perspective and blend-and-write stages, chosen with the span
-  // function.
-  void (*perspective)() = nullptr;
-  void (*writeStage)() = nullptr;
-  // The specialised paths may shade eight pixels at a time (AVX2, DECAL texture combine).
-  bool simdShade = false;
-  // Small triangles with their pixels packed across rows, and that path's write stage; null
-  // where the state has none.
-  BatchFn batch = nullptr;
-  void (*rowsWrite)() = nullptr;
+  SpanSelection stages;
 };
-
-// Draws pixels [x0, x1) of row y (0 <= x0 < x1 <= stride, inside the clip window).
-using SpanFn = void (*)(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
-
-// The generic span path: every state, one pixel at a time (SpanGeneric.cpp).
-void SpanGeneric(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
 
 // The widest SIMD the specialised paths use: what the CPU has, capped by GLIDE_SIMD (none, sse2,
 // avx2) or by a test.
@@ -89,10 +109,10 @@ enum class SimdLevel { kNone = 0, kSse2 = 1, kAvx2 = 2 };
 SimdLevel DetectedSimd();
 SimdLevel SimdFromEnvironment();
 
-// Picks the fastest span function for the target's state at the given SIMD level (and sets the
-// target's stage pointers); the generic path when none of the specialised ones applies
-// (SpanFast.cpp).
-SpanFn SelectSpanFunction(SpanTarget& target, bool allowSpecialised, SimdLevel level);
+// The fastest span function and stages for a (normalized) state at the given SIMD level; the
+// generic path when none of the specialised ones applies or they are not allowed
+// (SpanSelect.cpp).
+SpanSelection SelectSpans(const RenderState& state, bool allowSpecialised, SimdLevel level);
 
 // Fills target.lut8 and the addressing fields from the state, the binding and the palette.
 void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory,

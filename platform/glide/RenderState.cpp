@@ -1,26 +1,76 @@
 #include "RenderState.h"
 
+#include "glide.h"
+
 namespace glide {
 
-CombineUnit MakeCombineUnit(int function, int factor, bool invert) {
+#define GLIDE_SAME_CODE(value, name) static_assert(static_cast<int>(value) == (name), #name)
+GLIDE_SAME_CODE(CombineFunction::kZero, GR_COMBINE_FUNCTION_ZERO);
+GLIDE_SAME_CODE(CombineFunction::kLocal, GR_COMBINE_FUNCTION_LOCAL);
+GLIDE_SAME_CODE(CombineFunction::kLocalAlpha, GR_COMBINE_FUNCTION_LOCAL_ALPHA);
+GLIDE_SAME_CODE(CombineFunction::kScaleOther, GR_COMBINE_FUNCTION_SCALE_OTHER);
+GLIDE_SAME_CODE(CombineFunction::kScaleOtherAddLocal, GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL);
+GLIDE_SAME_CODE(CombineFunction::kScaleOtherAddLocalAlpha, GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL_ALPHA);
+GLIDE_SAME_CODE(CombineFunction::kScaleOtherMinusLocal, GR_COMBINE_FUNCTION_SCALE_OTHER_MINUS_LOCAL);
+GLIDE_SAME_CODE(CombineFunction::kScaleOtherMinusLocalAddLocal, GR_COMBINE_FUNCTION_SCALE_OTHER_MINUS_LOCAL_ADD_LOCAL);
+GLIDE_SAME_CODE(CombineFunction::kScaleOtherMinusLocalAddLocalAlpha,
+                GR_COMBINE_FUNCTION_SCALE_OTHER_MINUS_LOCAL_ADD_LOCAL_ALPHA);
+GLIDE_SAME_CODE(CombineFunction::kScaleMinusLocalAddLocal, GR_COMBINE_FUNCTION_SCALE_MINUS_LOCAL_ADD_LOCAL);
+GLIDE_SAME_CODE(CombineFunction::kScaleMinusLocalAddLocalAlpha, GR_COMBINE_FUNCTION_SCALE_MINUS_LOCAL_ADD_LOCAL_ALPHA);
+GLIDE_SAME_CODE(CombineFactor::kZero, GR_COMBINE_FACTOR_ZERO);
+GLIDE_SAME_CODE(CombineFactor::kLocal, GR_COMBINE_FACTOR_LOCAL);
+GLIDE_SAME_CODE(CombineFactor::kOtherAlpha, GR_COMBINE_FACTOR_OTHER_ALPHA);
+GLIDE_SAME_CODE(CombineFactor::kLocalAlpha, GR_COMBINE_FACTOR_LOCAL_ALPHA);
+GLIDE_SAME_CODE(CombineFactor::kTextureAlpha, GR_COMBINE_FACTOR_TEXTURE_ALPHA);
+GLIDE_SAME_CODE(CombineFactor::kTextureRgb, GR_COMBINE_FACTOR_TEXTURE_RGB);
+GLIDE_SAME_CODE(CombineFactor::kOne, GR_COMBINE_FACTOR_ONE);
+GLIDE_SAME_CODE(CombineFactor::kOneMinusLocal, GR_COMBINE_FACTOR_ONE_MINUS_LOCAL);
+GLIDE_SAME_CODE(CombineFactor::kOneMinusOtherAlpha, GR_COMBINE_FACTOR_ONE_MINUS_OTHER_ALPHA);
+GLIDE_SAME_CODE(CombineFactor::kOneMinusLocalAlpha, GR_COMBINE_FACTOR_ONE_MINUS_LOCAL_ALPHA);
+GLIDE_SAME_CODE(CombineFactor::kOneMinusTextureAlpha, GR_COMBINE_FACTOR_ONE_MINUS_TEXTURE_ALPHA);
+GLIDE_SAME_CODE(CombineFactor::kOneMinusTextureRgb, GR_COMBINE_FACTOR_ONE_MINUS_LOD_FRACTION);
+GLIDE_SAME_CODE(BlendFactor::kZero, GR_BLEND_ZERO);
+GLIDE_SAME_CODE(BlendFactor::kSrcAlpha, GR_BLEND_SRC_ALPHA);
+GLIDE_SAME_CODE(BlendFactor::kColor, GR_BLEND_SRC_COLOR);
+GLIDE_SAME_CODE(BlendFactor::kColor, GR_BLEND_DST_COLOR);
+GLIDE_SAME_CODE(BlendFactor::kDstAlpha, GR_BLEND_DST_ALPHA);
+GLIDE_SAME_CODE(BlendFactor::kOne, GR_BLEND_ONE);
+GLIDE_SAME_CODE(BlendFactor::kOneMinusSrcAlpha, GR_BLEND_ONE_MINUS_SRC_ALPHA);
+GLIDE_SAME_CODE(BlendFactor::kOneMinusColor, GR_BLEND_ONE_MINUS_SRC_COLOR);
+GLIDE_SAME_CODE(BlendFactor::kOneMinusColor, GR_BLEND_ONE_MINUS_DST_COLOR);
+GLIDE_SAME_CODE(BlendFactor::kOneMinusDstAlpha, GR_BLEND_ONE_MINUS_DST_ALPHA);
+GLIDE_SAME_CODE(BlendFactor::kAlphaSaturate, GR_BLEND_ALPHA_SATURATE);
+GLIDE_SAME_CODE(CompareFunc::kNever, GR_CMP_NEVER);
+GLIDE_SAME_CODE(CompareFunc::kLess, GR_CMP_LESS);
+GLIDE_SAME_CODE(CompareFunc::kEqual, GR_CMP_EQUAL);
+GLIDE_SAME_CODE(CompareFunc::kLequal, GR_CMP_LEQUAL);
+GLIDE_SAME_CODE(CompareFunc::kGreater, GR_CMP_GREATER);
+GLIDE_SAME_CODE(CompareFunc::kNotEqual, GR_CMP_NOTEQUAL);
+GLIDE_SAME_CODE(CompareFunc::kGequal, GR_CMP_GEQUAL);
+GLIDE_SAME_CODE(CompareFunc::kAlways, GR_CMP_ALWAYS);
+#undef GLIDE_SAME_CODE
+
+CombineUnit MakeCombineUnit(CombineFunction function, CombineFactor factor, bool invert) {
   // Glide 2.x grColorCombine: factor's low 3 bits select the multiplier, bit 3 ("ONE_MINUS_")
   // clear means the factor is used as is.
+  const int code = static_cast<int>(factor);
   CombineUnit unit;
-  unit.mselect = static_cast<uint8_t>(factor & 7);
-  unit.reverse = (factor & 8) ? 0 : 1;
+  unit.mselect = static_cast<uint8_t>(code & 7);
+  unit.reverse = (code & 8) ? 0 : 1;
   unit.invert = invert ? 1 : 0;
+  using F = CombineFunction;
   switch (function) {
-    case 0x0: unit.zeroOther = 1; break;                                              // ZERO
-    case 0x1: unit.zeroOther = 1; unit.addLocal = 1; break;                           // LOCAL
-    case 0x2: unit.zeroOther = 1; unit.addAlphaLocal = 1; break;                      // LOCAL_ALPHA
-    case 0x3: break;                                                                  // SCALE_OTHER
-    case 0x4: unit.addLocal = 1; break;                                               // ..._ADD_LOCAL
-    case 0x5: unit.addAlphaLocal = 1; break;                                          // ..._ADD_LOCAL_ALPHA
-    case 0x6: unit.subLocal = 1; break;                                               // ..._MINUS_LOCAL
-    case 0x7: unit.subLocal = 1; unit.addLocal = 1; break;                            // BLEND
-    case 0x8: unit.subLocal = 1; unit.addAlphaLocal = 1; break;
-    case 0x9: unit.zeroOther = 1; unit.subLocal = 1; unit.addLocal = 1; break;        // BLEND_LOCAL
-    case 0x10: unit.zeroOther = 1; unit.subLocal = 1; unit.addAlphaLocal = 1; break;
+    case F::kZero: unit.zeroOther = 1; break;
+    case F::kLocal: unit.zeroOther = 1; unit.addLocal = 1; break;
+    case F::kLocalAlpha: unit.zeroOther = 1; unit.addAlphaLocal = 1; break;
+    case F::kScaleOther: break;
+    case F::kScaleOtherAddLocal: unit.addLocal = 1; break;
+    case F::kScaleOtherAddLocalAlpha: unit.addAlphaLocal = 1; break;
+    case F::kScaleOtherMinusLocal: unit.subLocal = 1; break;
+    case F::kScaleOtherMinusLocalAddLocal: unit.subLocal = 1; unit.addLocal = 1; break;
+    case F::kScaleOtherMinusLocalAddLocalAlpha: unit.subLocal = 1; unit.addAlphaLocal = 1; break;
+    case F::kScaleMinusLocalAddLocal: unit.zeroOther = 1; unit.subLocal = 1; unit.addLocal = 1; break;
+    case F::kScaleMinusLocalAddLocalAlpha: unit.zeroOther = 1; unit.subLocal = 1; unit.addAlphaLocal = 1; break;
     default: unit.zeroOther = 1; break;
   }
   return unit;
@@ -99,22 +149,25 @@ void RenderState::Normalize() {
 
   // ONE / ZERO with no alpha planes writes the source unchanged: the same as blending off
   // (the alpha pair only reaches the alpha planes).
-  if (blendEnabled && srcFactor == 4 && dstFactor == 0 && (DepthEnabled() || !alphaMask)) {
+  if (blendEnabled && srcFactor == BlendFactor::kOne && dstFactor == BlendFactor::kZero &&
+      (DepthEnabled() || !alphaMask)) {
     blendEnabled = 0;
   }
   // A depth test that always passes and writes nothing leaves the aux buffer alone.
-  if (DepthEnabled() && depthFunc == 7 && !depthMask && !alphaMask) depthMode = DepthMode::kDisable;
-  if (alphaTestFunc == 7) alphaRef = 0;
+  if (DepthEnabled() && depthFunc == CompareFunc::kAlways && !depthMask && !alphaMask) {
+    depthMode = DepthMode::kDisable;
+  }
+  if (alphaTestFunc == CompareFunc::kAlways) alphaRef = 0;
   if (!chromaKey) chromaValue = 0;
   chromaValue &= 0xFFFFFF;
   if (!blendEnabled) {
-    srcFactor = 4;
-    dstFactor = 0;
-    srcAlphaFactor = 4;
-    dstAlphaFactor = 0;
+    srcFactor = BlendFactor::kOne;
+    dstFactor = BlendFactor::kZero;
+    srcAlphaFactor = BlendFactor::kOne;
+    dstAlphaFactor = BlendFactor::kZero;
   }
   if (!DepthEnabled()) {
-    depthFunc = 7;
+    depthFunc = CompareFunc::kAlways;
     depthMask = 0;
     depthBias = 0;
   } else {
@@ -136,11 +189,11 @@ size_t RenderState::Hash() const {
   MixUnit(h, texColor);
   MixUnit(h, texAlpha);
   Mix(h, texFormat | bilinear << 8 | clampS << 9 | clampT << 10);
-  Mix(h, alphaTestFunc | alphaRef << 8 | chromaKey << 16);
+  Mix(h, static_cast<int>(alphaTestFunc) | alphaRef << 8 | chromaKey << 16);
   Mix(h, chromaValue);
-  Mix(h, blendEnabled | srcFactor << 4 | dstFactor << 8 | srcAlphaFactor << 12 |
-             dstAlphaFactor << 16);
-  Mix(h, static_cast<int>(depthMode) | depthFunc << 4 | depthMask << 8 |
+  Mix(h, blendEnabled | static_cast<int>(srcFactor) << 4 | static_cast<int>(dstFactor) << 8 |
+             static_cast<int>(srcAlphaFactor) << 12 | static_cast<int>(dstAlphaFactor) << 16);
+  Mix(h, static_cast<int>(depthMode) | static_cast<int>(depthFunc) << 4 | depthMask << 8 |
              (static_cast<uint16_t>(depthBias) << 12));
   Mix(h, rgbMask | alphaMask << 1 | static_cast<int>(dither) << 2 | ditherSubtract << 4);
   return h;

@@ -26,8 +26,31 @@ struct CombineUnit {
   bool operator==(const CombineUnit&) const = default;
 };
 
+// The codes the Glide calls pass, with the values of their GR_* names (RenderState.cpp ties
+// each to its name).
+enum class CombineFunction : uint8_t {
+  kZero = 0x0, kLocal = 0x1, kLocalAlpha = 0x2, kScaleOther = 0x3, kScaleOtherAddLocal = 0x4,
+  kScaleOtherAddLocalAlpha = 0x5, kScaleOtherMinusLocal = 0x6, kScaleOtherMinusLocalAddLocal = 0x7,
+  kScaleOtherMinusLocalAddLocalAlpha = 0x8, kScaleMinusLocalAddLocal = 0x9,
+  kScaleMinusLocalAddLocalAlpha = 0x10,
+};
+enum class CombineFactor : uint8_t {
+  kZero = 0x0, kLocal = 0x1, kOtherAlpha = 0x2, kLocalAlpha = 0x3, kTextureAlpha = 0x4,
+  kTextureRgb = 0x5, kOne = 0x8, kOneMinusLocal = 0x9, kOneMinusOtherAlpha = 0xa,
+  kOneMinusLocalAlpha = 0xb, kOneMinusTextureAlpha = 0xc, kOneMinusTextureRgb = 0xd,
+};
+// kColor is the destination colour as a source factor and the source colour as a destination
+// factor (GR_BLEND_DST_COLOR and GR_BLEND_SRC_COLOR share the code), kOneMinusColor likewise.
+enum class BlendFactor : uint8_t {
+  kZero = 0x0, kSrcAlpha = 0x1, kColor = 0x2, kDstAlpha = 0x3, kOne = 0x4, kOneMinusSrcAlpha = 0x5,
+  kOneMinusColor = 0x6, kOneMinusDstAlpha = 0x7, kAlphaSaturate = 0xf,
+};
+enum class CompareFunc : uint8_t {
+  kNever = 0, kLess = 1, kEqual = 2, kLequal = 3, kGreater = 4, kNotEqual = 5, kGequal = 6, kAlways = 7,
+};
+
 // Expands a Glide combine function and factor into the unit's bits (Glide's grColorCombine).
-CombineUnit MakeCombineUnit(int function, int factor, bool invert);
+CombineUnit MakeCombineUnit(CombineFunction function, CombineFactor factor, bool invert);
 
 enum class OtherSelect : uint8_t { kIterated = 0, kTexture = 1, kConstant = 2 };
 enum class LocalSelect : uint8_t { kIterated = 0, kConstant = 1, kDepth = 2 };
@@ -63,19 +86,19 @@ struct RenderState {
   uint8_t clampT = 1;
 
   // Alpha test, chroma key, alpha blending.
-  uint8_t alphaTestFunc = 7;  // GR_CMP_*; 7 = always (test off)
+  CompareFunc alphaTestFunc = CompareFunc::kAlways;  // kAlways: the test is off
   uint8_t alphaRef = 0;
   uint8_t chromaKey = 0;
   uint32_t chromaValue = 0;  // 0x00RRGGBB
   uint8_t blendEnabled = 0;
-  uint8_t srcFactor = 4;      // GR_BLEND_* codes
-  uint8_t dstFactor = 0;
-  uint8_t srcAlphaFactor = 4;
-  uint8_t dstAlphaFactor = 0;
+  BlendFactor srcFactor = BlendFactor::kOne;
+  BlendFactor dstFactor = BlendFactor::kZero;
+  BlendFactor srcAlphaFactor = BlendFactor::kOne;
+  BlendFactor dstAlphaFactor = BlendFactor::kZero;
 
   // Depth buffer (W or Z in the auxiliary buffer).
   DepthMode depthMode = DepthMode::kDisable;
-  uint8_t depthFunc = 1;  // GR_CMP_*
+  CompareFunc depthFunc = CompareFunc::kLess;
   uint8_t depthMask = 0;
   int16_t depthBias = 0;
 

@@ -65,7 +65,6 @@ void TextureMemory::Clear() {
   std::fill(bytes_.begin(), bytes_.end(), 0);
   palette_.fill(0);
   paletteLoaded_ = false;
-  expanded_.clear();
 }
 
 std::string TextureMemory::CheckRange(uint32_t start, uint32_t bytes) const {
@@ -94,7 +93,7 @@ std::string TextureMemory::DownloadMipMap(uint32_t start, uint32_t evenOdd, int 
   const uint32_t required = MemRequired(smallLod, largeLod, aspect, format, evenOdd);
   std::string reason = CheckRange(start, required);
   if (!reason.empty()) return reason;
-  ForgetExpanded(start, required);
+  Written(start, required);
   // The host data holds every level tightly packed, largest first.
   const auto* src = static_cast<const uint8_t*>(data);
   for (int lod = largeLod; lod <= smallLod; ++lod) {
@@ -129,7 +128,7 @@ std::string TextureMemory::DownloadLevel(uint32_t start, int lod, int largeLod, 
   if (start & 7) return CheckRange(start, 0);
   std::string reason = CheckRange(at & ~7u, bytes + (at & 7));
   if (!reason.empty()) return reason;
-  ForgetExpanded(at, bytes);
+  Written(at, bytes);
   std::memcpy(bytes_.data() + at, data, bytes);
   return {};
 }
@@ -161,45 +160,6 @@ std::string TextureMemory::Bind(uint32_t start, uint32_t evenOdd, int smallLod, 
 void TextureMemory::DownloadPalette(const uint32_t* entries, int first, int last) {
   for (int i = first; i <= last; ++i) palette_[i] = 0xFF000000u | (entries[i] & 0xFFFFFFu);
   paletteLoaded_ = true;
-  std::erase_if(expanded_, [](const ExpandedLevel& e) { return e.format == kP8; });
-}
-
-void TextureMemory::ForgetExpanded(uint32_t start, uint32_t bytes) {
-  const uint64_t end = uint64_t{start} + bytes;
-  std::erase_if(expanded_, [&](const ExpandedLevel& e) {
-    const uint64_t levelEnd = e.address + static_cast<uint64_t>(e.width) * static_cast<uint64_t>(e.height);
-    return e.address < end && start < levelEnd;
-  });
-}
-
-const uint32_t* TextureMemory::Expanded(uint32_t address, int width, int height, TexFormat format,
-                                        const std::array<uint32_t, 256>& table) {
-  ++expandedUses_;
-  for (ExpandedLevel& e : expanded_) {
-    if (e.address == address && e.width == width && e.height == height && e.format == format) {
-      e.lastUse = expandedUses_;
-      return e.texels.data();
-    }
-  }
-  ExpandedLevel* slot = nullptr;
-  if (expanded_.size() < kExpandedLevels) {
-    slot = &expanded_.emplace_back();
-  } else {
-    slot = &*std::min_element(expanded_.begin(), expanded_.end(), [](const ExpandedLevel& a, const ExpandedLevel& b) {
-      return a.lastUse < b.lastUse;
-    });
-  }
-  slot->address = address;
-  slot->width = width;
-  slot->height = height;
-  slot->format = format;
-  slot->lastUse = expandedUses_;
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  slot->texels.resize(count + 1);
-  const uint8_t* src = bytes_.data() + address;  // the binding checked the level's range
-  for (size_t i = 0; i < count; ++i) slot->texels[i] = table[src[i]];
-  slot->texels[count] = 0;
-  return slot->texels.data();
 }
 
 }  // namespace glide

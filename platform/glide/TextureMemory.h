@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,37 +68,26 @@ class TextureMemory {
 
   void Clear();
 
-  // The 8-bit level of `width` x `height` texels at `address` expanded through `table` (the
-  // format's expansion table, for P_8 the palette) to 0xAARRGGBB, plus one zero texel after the
-  // last: the sixteen-lane samplers load a texel's colour with one 32-bit load instead of the
-  // texel and then its table entry. Copies are kept for the eight textures asked for most
-  // recently and dropped when memory under them is written (for P_8, when the palette changes);
-  // a pointer returned stays valid until the next call, download or palette change.
-  const uint32_t* Expanded(uint32_t address, int width, int height, TexFormat format,
-                           const std::array<uint32_t, 256>& table);
+  // Called with the byte range a download is about to write (whoever keeps copies of texture
+  // memory drops them); one observer at a time.
+  void SetWriteObserver(std::function<void(uint32_t start, uint32_t bytes)> observer) {
+    writeObserver_ = std::move(observer);
+  }
 
   // Bytes past the end that the sampler may touch without a check (none is ever written).
   static constexpr uint32_t kGuardBytes = 8;
 
  private:
   std::string CheckRange(uint32_t start, uint32_t bytes) const;
-  // Drops the expanded copies of levels that overlap bytes [start, start + bytes).
-  void ForgetExpanded(uint32_t start, uint32_t bytes);
+  void Written(uint32_t start, uint32_t bytes) {
+    if (writeObserver_) writeObserver_(start, bytes);
+  }
 
   std::vector<uint8_t> bytes_;
   std::array<uint32_t, 256> palette_{};
   bool paletteLoaded_ = false;
 
-  struct ExpandedLevel {
-    uint32_t address = 0;
-    int width = 0, height = 0;
-    TexFormat format = kP8;
-    uint64_t lastUse = 0;
-    std::vector<uint32_t> texels;
-  };
-  static constexpr size_t kExpandedLevels = 8;
-  std::vector<ExpandedLevel> expanded_;
-  uint64_t expandedUses_ = 0;
+  std::function<void(uint32_t, uint32_t)> writeObserver_;
 };
 
 }  // namespace glide

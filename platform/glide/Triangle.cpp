@@ -268,7 +268,7 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   // A small triangle goes to the batch path whole: its rows first, then one call.
   const SpanTarget& target = *job.target;
   const int64_t width = ((std::max({a.x16, b.x16, c.x16}) - std::min({a.x16, b.x16, c.x16})) >> 4) + 2;
-  if (target.batch != nullptr && yEnd - yBegin <= kBatchMaxRows &&
+  if (target.stages.batch != nullptr && yEnd - yBegin <= kBatchMaxRows &&
       width * (yEnd - yBegin) <= kBatchMaxPixels) {
     SpanRow rows[kBatchMaxRows];
     int count = 0;
@@ -276,7 +276,7 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
       rows[count] = row;
       count += row.x0 < row.x1;  // an empty row is overwritten by the next
     });
-    if (!target.batch(target, g, rows, count)) {
+    if (!target.stages.batch(target, g, rows, count)) {
       for (int i = 0; i < count; ++i) job.span(target, g, rows[i].y, rows[i].x0, rows[i].x1);
     }
     return SetupResult::kDrawn;

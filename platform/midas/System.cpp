@@ -147,9 +147,7 @@ void System::Close() {
 void System::ResetState() {
   for (PlaySlot& slot : slots_) slot = PlaySlot{};
   channelsOpen_ = false;
-  owners_.clear();
-  channelHandles_.clear();
-  channelSamples_.clear();
+  channels_.Clear();
   autoChannels_.clear();
   nextAuto_ = 0;
   handleCounter_ = 0;
@@ -211,15 +209,13 @@ void System::OpenChannels(int count) {
   if (moduleChannels > count) throw Error(kOutOfChannels);
 
   mixer_->SetChannelCount(count);
-  owners_.assign(static_cast<std::size_t>(count), Owner::kFree);
-  channelHandles_.assign(static_cast<std::size_t>(count), 0);
-  channelSamples_.assign(static_cast<std::size_t>(count), nullptr);
+  channels_.Reset(count);
   autoChannels_.clear();
   nextAuto_ = 0;
   channelsOpen_ = true;
   for (PlaySlot& slot : slots_) {
     if (!slot.module) continue;
-    slot.channels = TakeFreeChannels(static_cast<int>(slot.channels.size()), Owner::kModule);
+    slot.channels = channels_.Take(static_cast<int>(slot.channels.size()), Owner::kModule);
     slot.ownsChannels = false;
   }
 }
@@ -232,41 +228,26 @@ void System::CloseChannels() {
     slot = PlaySlot{};
   }
   mixer_->SetChannelCount(0);
-  owners_.clear();
-  channelHandles_.clear();
-  channelSamples_.clear();
+  channels_.Clear();
   autoChannels_.clear();
   channelsOpen_ = false;
 }
 
-std::vector<int> System::TakeFreeChannels(int count, Owner owner) {
-  std::vector<int> taken;
-  for (int ch = 0; ch < static_cast<int>(owners_.size()) && static_cast<int>(taken.size()) < count; ++ch) {
-    if (owners_[static_cast<std::size_t>(ch)] == Owner::kFree) taken.push_back(ch);
-  }
-  if (static_cast<int>(taken.size()) < count) throw Error(kOutOfChannels);
-  for (int ch : taken) owners_[static_cast<std::size_t>(ch)] = owner;
-  return taken;
-}
-
 void System::ReleaseChannels(const std::vector<int>& channels) {
   for (int ch : channels) {
-    if (ch >= static_cast<int>(owners_.size())) continue;
-    mixer_->Stop(ch);
-    owners_[static_cast<std::size_t>(ch)] = Owner::kFree;
-    channelHandles_[static_cast<std::size_t>(ch)] = 0;
-    channelSamples_[static_cast<std::size_t>(ch)] = nullptr;
+    if (ch < channels_.Count()) mixer_->Stop(ch);
   }
+  channels_.Release(channels);
 }
 
 void System::AllocAutoEffectChannels(unsigned count) {
   Guard lock(mutex_);
   RequireChannels();
-  const auto freeNow = static_cast<std::size_t>(std::count(owners_.begin(), owners_.end(), Owner::kFree));
+  const auto freeNow = static_cast<std::size_t>(channels_.FreeCount());
   // Checked before anything is released, so a refused call leaves the old set in place.
   if (count > freeNow + autoChannels_.size()) throw Error(kOutOfChannels);
   FreeAutoEffectChannels();
-  autoChannels_ = TakeFreeChannels(static_cast<int>(count), Owner::kAuto);
+  autoChannels_ = channels_.Take(static_cast<int>(count), Owner::kAuto);
   nextAuto_ = 0;
 }
 
@@ -281,13 +262,13 @@ void System::FreeAutoEffectChannels() {
 DWORD System::AllocateChannel() {
   Guard lock(mutex_);
   RequireChannels();
-  return static_cast<DWORD>(TakeFreeChannels(1, Owner::kUser).front());
+  return static_cast<DWORD>(channels_.Take(1, Owner::kUser).front());
 }
 
 void System::FreeChannel(DWORD channel) {
   Guard lock(mutex_);
   RequireChannels();
-  if (channel >= owners_.size() || owners_[channel] != Owner::kUser) throw Error(kInvalidChannel);
+  if (!channels_.IsUser(channel)) throw Error(kInvalidChannel);
   ReleaseChannels({static_cast<int>(channel)});
 }
 
@@ -346,12 +327,7 @@ void System::FreeSample(MIDASsample sample) {
   if (it == samples_.end()) throw Error(kInvalidSampleHandle);
   // MIDAS forbade freeing a sample that still plays; here its sounds fade out instead.
   const Sample* data = it->second.get();
-  for (std::size_t ch = 0; ch < channelSamples_.size(); ++ch) {
-    if (channelSamples_[ch] == data) {
-      channelSamples_[ch] = nullptr;
-      channelHandles_[ch] = 0;
-    }
-  }
+  channels_.ForgetSample(data);
   mixer_->StopSample(data);
   samples_.erase(it);
 }
@@ -373,25 +349,18 @@ MIDASsamplePlayHandle System::PlaySample(MIDASsample sample, unsigned channel, i
     handleCounter_ = (handleCounter_ + 1) % kAutoHandleCount;
   } else {
     RequireChannels();
-    if (channel >= owners_.size() || owners_[channel] != Owner::kUser) throw Error(kInvalidChannel);
+    if (!channels_.IsUser(channel)) throw Error(kInvalidChannel);
     ch = static_cast<int>(channel);
     handle = channel + 1;
   }
   mixer_->Play(ch, it->second, rate, volume, panning);
-  channelHandles_[static_cast<std::size_t>(ch)] = handle;
-  channelSamples_[static_cast<std::size_t>(ch)] = it->second.get();
+  channels_.Started(ch, handle, it->second.get());
   return handle;
-}
-
-int System::FindHandle(MIDASsamplePlayHandle handle) const {
-  if (handle == 0) return -1;
-  const auto it = std::find(channelHandles_.begin(), channelHandles_.end(), handle);
-  return it == channelHandles_.end() ? -1 : static_cast<int>(it - channelHandles_.begin());
 }
 
 int System::ChannelOf(MIDASsamplePlayHandle handle) {
   Guard lock(mutex_);
-  return FindHandle(handle);
+  return channels_.Find(handle);
 }
 
 // A handle whose channel has since been taken by another sound is stale: calls on it do
@@ -400,29 +369,28 @@ int System::ChannelOf(MIDASsamplePlayHandle handle) {
 void System::StopSample(MIDASsamplePlayHandle handle) {
   Guard lock(mutex_);
   RequireInit();
-  const int ch = FindHandle(handle);
+  const int ch = channels_.Find(handle);
   if (ch < 0) return;
   mixer_->Stop(ch);
-  channelHandles_[static_cast<std::size_t>(ch)] = 0;
-  channelSamples_[static_cast<std::size_t>(ch)] = nullptr;
+  channels_.Stopped(ch);
 }
 
 void System::SetSampleRate(MIDASsamplePlayHandle handle, unsigned rate) {
   Guard lock(mutex_);
   RequireInit();
-  if (const int ch = FindHandle(handle); ch >= 0) mixer_->SetRate(ch, rate);
+  if (const int ch = channels_.Find(handle); ch >= 0) mixer_->SetRate(ch, rate);
 }
 
 void System::SetSampleVolume(MIDASsamplePlayHandle handle, unsigned volume) {
   Guard lock(mutex_);
   RequireInit();
-  if (const int ch = FindHandle(handle); ch >= 0) mixer_->SetVolume(ch, volume);
+  if (const int ch = channels_.Find(handle); ch >= 0) mixer_->SetVolume(ch, volume);
 }
 
 void System::SetSamplePanning(MIDASsamplePlayHandle handle, int panning) {
   Guard lock(mutex_);
   RequireInit();
-  if (const int ch = FindHandle(handle); ch >= 0) mixer_->SetPanning(ch, panning);
+  if (const int ch = channels_.Find(handle); ch >= 0) mixer_->SetPanning(ch, panning);
 }
 
 void System::SetSamplePriority(MIDASsamplePlayHandle handle, int priority) {
@@ -434,7 +402,7 @@ void System::SetSamplePriority(MIDASsamplePlayHandle handle, int priority) {
 DWORD System::SamplePlayStatus(MIDASsamplePlayHandle handle) {
   Guard lock(mutex_);
   RequireInit();
-  const int ch = FindHandle(handle);
+  const int ch = channels_.Find(handle);
   return ch >= 0 && mixer_->Playing(ch) ? MIDAS_SAMPLE_PLAYING : MIDAS_SAMPLE_STOPPED;
 }
 
@@ -498,15 +466,13 @@ MIDASmodulePlayHandle System::PlayModule(MIDASmodule module, bool loopSong) {
   PlaySlot slot;
   const int needed = record->info.channels;
   if (channelsOpen_) {
-    slot.channels = TakeFreeChannels(needed, Owner::kModule);
+    slot.channels = channels_.Take(needed, Owner::kModule);
   } else {
     // No MIDASopenChannels: the module opens its own channels and closes them when stopped.
     const bool othersPlaying = std::any_of(slots_.begin(), slots_.end(), [](const PlaySlot& s) { return s.module; });
     if (othersPlaying || needed > Mixer::kMaxChannels) throw Error(kOutOfChannels);
     mixer_->SetChannelCount(needed);
-    owners_.assign(static_cast<std::size_t>(needed), Owner::kModule);
-    channelHandles_.assign(static_cast<std::size_t>(needed), 0);
-    channelSamples_.assign(static_cast<std::size_t>(needed), nullptr);
+    channels_.Reset(needed, Owner::kModule);
     for (int ch = 0; ch < needed; ++ch) slot.channels.push_back(ch);
     slot.ownsChannels = true;
   }
@@ -524,9 +490,7 @@ void System::StopModule(MIDASmodulePlayHandle handle) {
   mixer_->RemoveMusic(slot.musicId);
   if (slot.ownsChannels) {
     mixer_->SetChannelCount(0);
-    owners_.clear();
-    channelHandles_.clear();
-    channelSamples_.clear();
+    channels_.Clear();
   } else {
     ReleaseChannels(slot.channels);
   }

@@ -6,6 +6,7 @@
 // file reading and module decoding run outside it so the audio thread is not held up.
 #pragma once
 
+#include "ChannelTable.h"
 #include "Mixer.h"
 #include "Module.h"
 #include "Output.h"
@@ -77,7 +78,7 @@ class System {
   void SetModuleDecoder(std::unique_ptr<ModuleDecoder> decoder);
 
  private:
-  enum class Owner : uint8_t { kFree, kAuto, kModule, kUser };
+  using Owner = ChannelTable::Owner;
   struct ModuleRecord {
     std::vector<uint8_t> bytes;
     ModuleInfo info;
@@ -94,11 +95,10 @@ class System {
   void RequireInit() const;
   void RequireChannels() const;
   void Render(int16_t* stereo, std::size_t frames);
-  std::vector<int> TakeFreeChannels(int count, Owner owner);
+  // Stops the channels' sounds and frees them.
   void ReleaseChannels(const std::vector<int>& channels);
   void StopAll();
   void ResetState();
-  int FindHandle(MIDASsamplePlayHandle handle) const;
   std::shared_ptr<const ModuleRecord> FindModule(MIDASmodule module) const;
   PlaySlot& FindSlot(MIDASmodulePlayHandle handle);
   MIDASsample AddSample(std::shared_ptr<const Sample> sample);
@@ -115,9 +115,7 @@ class System {
   std::unique_ptr<Output> output_;
 
   bool channelsOpen_ = false;
-  std::vector<Owner> owners_;
-  std::vector<DWORD> channelHandles_;  // the play handle of each channel's current sound, 0 none
-  std::vector<const Sample*> channelSamples_;  // the sample each channel last started
+  ChannelTable channels_;
   std::vector<int> autoChannels_;
   std::size_t nextAuto_ = 0;
   uint32_t handleCounter_ = 0;

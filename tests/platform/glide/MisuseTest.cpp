@@ -1,8 +1,12 @@
 // Misuse draws nothing wrong and crashes nothing (also run under ASan and UBSan).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <new>
+#include <string>
 #include <vector>
 
 #include "GlideTestSupport.h"
@@ -10,9 +14,34 @@
 using glidetest::GlideFixture;
 using glidetest::Vertex;
 
+// While set, every allocation through operator new in this test binary fails. (GCC takes the
+// replacement pair for a mismatched one.)
+std::atomic<bool> RefuseAllocations{false};
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+void* operator new(std::size_t size) {
+  if (RefuseAllocations.load(std::memory_order_relaxed)) throw std::bad_alloc();
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
 namespace {
 
 class Misuse : public GlideFixture {};
+
+// Runs `call` with every allocation refused.
+template <class F>
+auto WithoutMemory(F&& call) {
+  RefuseAllocations = true;
+  const auto result = call();
+  RefuseAllocations = false;
+  return result;
+}
 
 TEST_F(Misuse, NanAndInfiniteVerticesAreDroppedWithOneReport) {
   FlatState();
@@ -105,6 +134,38 @@ TEST_F(Misuse, CallsOutOfRangeOrBeforeOpeningAreRefused) {
   uint16_t p;
   EXPECT_FALSE(grLfbReadRegion(GR_BUFFER_BACKBUFFER, 0, 0, 1, 1, 2, &p));
   ExpectMisuse(9);
+}
+
+// A published function that cannot allocate returns instead of throwing through the C
+// interface, reports the first failure once, and leaves the context able to work again.
+TEST_F(Misuse, EntryPointsThatCannotAllocateReportOnceAndRecover) {
+  const auto open = [] {
+    return grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ABGR,
+                        GR_ORIGIN_UPPER_LEFT, 2, 1);
+  };
+  EXPECT_FALSE(WithoutMemory(open));
+  EXPECT_EQ(glide::MisuseCount(), 1u);
+  EXPECT_NE(glide::LastMisuse().find("grSstWinOpen failed"), std::string::npos) << glide::LastMisuse();
+  EXPECT_FALSE(WithoutMemory(open));
+  EXPECT_EQ(glide::MisuseCount(), 1u) << "a second failure of the same call is not reported again";
+  ASSERT_TRUE(open());
+
+  // A draw in a state not seen before must choose (and cache) its span function.
+  FlatState();
+  grAlphaTestFunction(GR_CMP_GEQUAL);
+  grAlphaTestReferenceValue(77);
+  grBufferClear(0, 0, 0);
+  GrVertex a = Vertex(10, 10), b = Vertex(60, 10), c = Vertex(10, 60);
+  WithoutMemory([&] {
+    grDrawTriangle(&a, &b, &c);
+    return 0;
+  });
+  EXPECT_EQ(glide::MisuseCount(), 2u);
+  EXPECT_NE(glide::LastMisuse().find("grDrawTriangle failed"), std::string::npos) << glide::LastMisuse();
+  grDrawTriangle(&a, &b, &c);
+  EXPECT_EQ(Pixel(20, 20), 0xFFFF);
+  EXPECT_EQ(Pixel(50, 50), 0x0000);
+  ExpectMisuse(2);
 }
 
 }  // namespace

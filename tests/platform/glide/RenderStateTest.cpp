@@ -10,14 +10,18 @@
 
 namespace {
 
+using glide::BlendFactor;
+using glide::CombineFactor;
+using glide::CombineFunction;
+using glide::CompareFunc;
 using glide::RenderState;
 
 RenderState Scene() {
   RenderState s;
-  s.colorCombine = glide::MakeCombineUnit(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_ONE, false);
+  s.colorCombine = glide::MakeCombineUnit(CombineFunction::kScaleOtherAddLocal, CombineFactor::kOne, false);
   s.colorOther = glide::OtherSelect::kTexture;
-  s.alphaCombine = glide::MakeCombineUnit(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, false);
-  s.texColor = s.texAlpha = glide::MakeCombineUnit(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, false);
+  s.alphaCombine = glide::MakeCombineUnit(CombineFunction::kLocal, CombineFactor::kZero, false);
+  s.texColor = s.texAlpha = glide::MakeCombineUnit(CombineFunction::kLocal, CombineFactor::kZero, false);
   s.depthMode = glide::DepthMode::kW;
   s.depthMask = 1;
   return s;
@@ -31,18 +35,18 @@ struct Case {
 
 TEST(RenderStateValue, NormalizeMergesOnlyWhatCannotChangeAPixel) {
   const Case cases[] = {
-      {"blend factors while blending is off", [](RenderState& s) { s.srcFactor = 1; s.dstFactor = 5; }, true},
-      {"ONE/ZERO blending", [](RenderState& s) { s.blendEnabled = 1; s.srcFactor = 4; s.dstFactor = 0; s.srcAlphaFactor = 0; }, true},
+      {"blend factors while blending is off", [](RenderState& s) { s.srcFactor = BlendFactor::kSrcAlpha; s.dstFactor = BlendFactor::kOneMinusSrcAlpha; }, true},
+      {"ONE/ZERO blending", [](RenderState& s) { s.blendEnabled = 1; s.srcFactor = BlendFactor::kOne; s.dstFactor = BlendFactor::kZero; s.srcAlphaFactor = BlendFactor::kZero; }, true},
       {"chroma value while keying is off", [](RenderState& s) { s.chromaValue = 0x123456; }, true},
       {"alpha reference while the test always passes", [](RenderState& s) { s.alphaRef = 99; }, true},
       {"factor of a unit that multiplies zero", [](RenderState& s) { s.alphaCombine.mselect = 3; s.alphaCombine.reverse = 1; }, true},
-      {"depth compare ALWAYS without writes", [](RenderState& s) { s.depthFunc = 7; s.depthMask = 0; }, false},
+      {"depth compare ALWAYS without writes", [](RenderState& s) { s.depthFunc = CompareFunc::kAlways; s.depthMask = 0; }, false},
       {"dither subtraction without blending", [](RenderState& s) { s.ditherSubtract = 0; }, true},
       {"texture filter", [](RenderState& s) { s.bilinear = 1; }, false},
-      {"blend mode", [](RenderState& s) { s.blendEnabled = 1; s.srcFactor = 1; s.dstFactor = 5; }, false},
+      {"blend mode", [](RenderState& s) { s.blendEnabled = 1; s.srcFactor = BlendFactor::kSrcAlpha; s.dstFactor = BlendFactor::kOneMinusSrcAlpha; }, false},
       {"chroma key on", [](RenderState& s) { s.chromaKey = 1; }, false},
-      {"alpha test", [](RenderState& s) { s.alphaTestFunc = 4; s.alphaRef = 64; }, false},
-      {"depth compare", [](RenderState& s) { s.depthFunc = 3; }, false},
+      {"alpha test", [](RenderState& s) { s.alphaTestFunc = CompareFunc::kGreater; s.alphaRef = 64; }, false},
+      {"depth compare", [](RenderState& s) { s.depthFunc = CompareFunc::kLequal; }, false},
       {"constant colour", [](RenderState& s) { s.color0 = 0x80808080; }, false},
   };
   RenderState base = Scene();

@@ -1,0 +1,41 @@
+#include "Misuse.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace glide {
+
+namespace {
+constexpr uint64_t kMaxPrinted = 50;
+uint64_t MisuseTotal = 0;
+char LastMisuseText[512] = "";  // fixed: a report never allocates (it may report a failed allocation)
+GrErrorCallbackFnc_t ErrorCallback = nullptr;
+}  // namespace
+
+void Misuse(const char* format, ...) {
+  char text[sizeof LastMisuseText];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  std::memcpy(LastMisuseText, text, sizeof text);
+  ++MisuseTotal;
+  if (MisuseTotal <= kMaxPrinted) {
+    std::fprintf(stderr, "glide: %s\n", text);
+    if (MisuseTotal == kMaxPrinted) {
+      std::fprintf(stderr, "glide: further misuse reports are counted but not printed\n");
+    }
+  }
+  if (ErrorCallback != nullptr) ErrorCallback(text, FXFALSE);
+}
+
+uint64_t MisuseCount() { return MisuseTotal; }
+std::string LastMisuse() { return LastMisuseText; }
+void ResetMisuse() {
+  MisuseTotal = 0;
+  LastMisuseText[0] = '\0';
+}
+void SetErrorCallback(GrErrorCallbackFnc_t callback) { ErrorCallback = callback; }
+
+}  // namespace glide

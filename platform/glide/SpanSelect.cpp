@@ -1,0 +1,235 @@
+// Which span path draws a render state. Every path computes exactly what the generic path
+// (SpanGeneric.cpp) computes, bit for bit; the agreement tests hold each to it at every SIMD
+// level. The paths, fastest first:
+//
+// | path (unit)                 | states it serves                          | used by                      | benchmark case               | what it saves                          |
+// |-----------------------------|-------------------------------------------|------------------------------|------------------------------|----------------------------------------|
+// | batch (SpanAvx2Batch.cpp)   | AVX2; DECAL texture combine; a lane        | every scene's textured       | mesh, mesh_objects,           | a small triangle's rows packed into     |
+// |                             | combine; P_8/8-bit, RGB565 or ARGB4444;    | objects (the display's       | mesh_scene_size,              | one list: no idle lanes, one set-up     |
+// |                             | blend none/alpha/add/darken/scale; no 2x2  | default combine, W-buffer    | mesh_scene_size_objects       | per triangle instead of per row         |
+// |                             | dither; no depth or W LESS/LEQUAL/ALWAYS   | LESS)                        |                              |                                        |
+// | AVX2 row span (SpanAvx2.cpp)| the batch's states, any triangle size and  | screen quads, large and      | quad, quad_p8, quad_opaque   | texture, combine and write sixteen      |
+// |                             | any dither; short spans in one pass        | clipped triangles            |                              | pixels at a time                        |
+// | chunked span                | the specialised states below AVX2 or with  | the same scenes with         | the cases above with          | per-pixel decisions made once per       |
+// | (SpanScalar.cpp + the       | another texture combine; untextured        | GLIDE_SIMD=sse2/none;        | GLIDE_SIMD=sse2 or none      | state; SSE2/AVX2 perspective and        |
+// | SpanSse2/SpanAvx2 stages)   | iterated colour; generic combines          | flat-shaded overlays         |                              | write stages                            |
+// | generic (SpanGeneric.cpp)   | everything else: alpha planes, Z-buffer,   | fades and effects with       | *_generic                    | nothing: the reference                  |
+// |                             | depth bias, other formats and blend modes  | other blend factors          |                              |                                        |
+//
+// A specialised path needs colour writes on, no alpha planes and, with depth, a W-buffer
+// without bias. Span functions and their stages are chosen once per render state (the context
+// caches the choice).
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "SpanInternal.h"
+
+namespace glide {
+
+namespace {
+
+// A combine unit as RenderState::Normalize leaves it.
+CombineUnit NormalizedUnit(CombineFunction function, CombineFactor factor) {
+  CombineUnit u = MakeCombineUnit(function, factor, false);
+  if (u.zeroOther && !u.subLocal) {
+    u.mselect = 0;
+    u.reverse = 0;
+  }
+  return u;
+}
+
+Combine ClassifyCombine(const RenderState& st) {
+  const CombineUnit addLocal = MakeCombineUnit(CombineFunction::kScaleOtherAddLocal, CombineFactor::kOne, false);
+  const CombineUnit addScaled =
+      MakeCombineUnit(CombineFunction::kScaleOtherAddLocal, CombineFactor::kLocalAlpha, false);
+  const CombineUnit alphaTimes = MakeCombineUnit(CombineFunction::kScaleOther, CombineFactor::kLocal, false);
+  const bool iterLocal = st.colorLocal == LocalSelect::kIterated;
+  const bool texOther = st.colorOther == OtherSelect::kTexture;
+  const bool alphaIterLocal = st.alphaLocal == LocalSelect::kIterated;
+  const bool alphaIsIterated = st.alphaCombine == DecalUnit() && alphaIterLocal;
+  const bool alphaIsTexTimesIter = st.alphaCombine == alphaTimes && alphaIterLocal &&
+                                   st.alphaOther == OtherSelect::kTexture;
+  if (iterLocal && texOther && st.colorCombine == addLocal) {
+    if (alphaIsIterated) return Combine::kTexAddItrgbIterAlpha;
+    if (alphaIsTexTimesIter) return Combine::kTexAddItrgbTexTimesIterAlpha;
+  }
+  if (iterLocal && texOther && st.colorCombine == addScaled) {
+    if (alphaIsIterated) return Combine::kDisplayDefault;
+    if (alphaIsTexTimesIter) return Combine::kDisplayTexTimesIterAlpha;
+  }
+  // Flat iterated colour; the chroma key would need c_other, which this path does not select.
+  if (iterLocal && st.colorCombine == DecalUnit() && alphaIsIterated && !st.chromaKey) {
+    return Combine::kItrgb;
+  }
+  return Combine::kGeneric;
+}
+
+BlendKind ClassifyBlend(const RenderState& st) {
+  if (!st.blendEnabled) return BlendKind::kNone;
+  using F = BlendFactor;
+  const F s = st.srcFactor, d = st.dstFactor;
+  if (s == F::kSrcAlpha && d == F::kOneMinusSrcAlpha) return BlendKind::kAlpha;
+  if (s == F::kSrcAlpha && d == F::kOne) return BlendKind::kAdd;
+  if (s == F::kZero && d == F::kOneMinusSrcAlpha) return BlendKind::kDarken;
+  if (s == F::kSrcAlpha && d == F::kZero) return BlendKind::kScale;
+  return BlendKind::kGeneric;
+}
+
+Tex ClassifyTexture(const RenderState& st) {
+  switch (st.texFormat) {
+    case kP8: case kRgb332: case kAlpha8: case kIntensity8: case kAlphaIntensity44: return Tex::kLut8;
+    case kRgb565: return Tex::k565;
+    case kArgb4444: return Tex::k4444;
+    default: return Tex::kNone;
+  }
+}
+
+// The key of the specialised path for the state; false where only the generic path serves it.
+bool ClassifySpan(const RenderState& st, SpanKey& key) {
+  // Only what the specialised stages cover: no alpha planes, colour writes on, W-buffer with
+  // no bias, and for textures one of the formats the scenes load.
+  if (!st.rgbMask || st.AlphaPlanes()) return false;
+  key.depth = kNoDepth;
+  if (st.DepthEnabled()) {
+    if (st.depthMode != DepthMode::kW || st.depthBias != 0) return false;
+    key.depth = static_cast<int>(st.depthFunc);
+    if (key.depth != GR_CMP_LESS && key.depth != GR_CMP_LEQUAL && key.depth != GR_CMP_ALWAYS) return false;
+  }
+  key.combine = ClassifyCombine(st);
+  key.bilinear = false;
+  key.tex = Tex::kNone;
+  if (!st.textureEnabled) {
+    if (key.combine != Combine::kItrgb) key.combine = Combine::kGeneric;
+    return true;
+  }
+  if (key.combine == Combine::kItrgb) return false;
+  key.tex = ClassifyTexture(st);
+  key.bilinear = st.bilinear;
+  return key.tex != Tex::kNone;
+}
+
+// The write stage's key: 4x4 dither subtraction only matters where the destination is read.
+WriteKey ClassifyWrite(const RenderState& st) {
+  WriteKey key;
+  key.blend = ClassifyBlend(st);
+  key.dither = st.dither == DitherMode::k4x4;
+  key.subtract = key.dither && st.ditherSubtract && key.blend != BlendKind::kNone;
+  return key;
+}
+
+PerspectiveFn ChoosePerspective(SimdLevel level) {
+#if GLIDE_X86
+  if (level == SimdLevel::kAvx2) return PerspectiveAvx2;
+  if (level == SimdLevel::kSse2) return PerspectiveSse2;
+#endif
+  (void)level;
+  return PerspectiveScalar;
+}
+
+WriteFn ChooseWrite(const RenderState& st, SimdLevel level) {
+  const WriteKey key = ClassifyWrite(st);
+  if (st.dither == DitherMode::k2x2 || level == SimdLevel::kNone || key.blend == BlendKind::kGeneric) {
+    return WriteStageScalar;
+  }
+#if GLIDE_X86
+  return level == SimdLevel::kAvx2 ? PickWriteAvx2(key) : PickWriteSse2(key);
+#else
+  return WriteStageScalar;
+#endif
+}
+
+// The small-triangle path for a state the AVX2 shading covers, where the write pass has a
+// variant for its blend, dither and depth function.
+void SelectBatch(const RenderState& st, const SpanKey& key, SpanSelection& out) {
+#if GLIDE_X86
+  if (key.tex == Tex::kNone || st.dither == DitherMode::k2x2) return;
+  const RowsWriteFn write = PickRowsWriteAvx2(ClassifyWrite(st), key.depth);
+  const BatchFn batch = PickBatchAvx2(key);
+  if (write == nullptr || batch == nullptr) return;
+  out.batch = batch;
+  out.rowsWrite = write;
+#else
+  (void)st;
+  (void)key;
+  (void)out;
+#endif
+}
+
+}  // namespace
+
+const CombineUnit& DecalUnit() {
+  static const CombineUnit unit = NormalizedUnit(CombineFunction::kLocal, CombineFactor::kZero);
+  return unit;
+}
+
+void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory,
+                    const std::array<uint32_t, 256>& palette) {
+  const TextureBinding& b = target.binding;
+  const Tables& tab = GetTables();
+  target.texels = textureMemory + b.levelAddress;
+  target.sAnd = target.state.clampS ? -1 : b.widthMask;
+  target.tAnd = target.state.clampT ? -1 : b.heightMask;
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t v;
+    switch (b.format) {
+      case kRgb332: v = 0xFF000000u | tab.rgb332[i]; break;
+      case kAlpha8: v = i * 0x01010101u; break;
+      case kIntensity8: v = 0xFF000000u | i * 0x010101u; break;
+      case kAlphaIntensity44: v = ((i >> 4) * 0x11u) << 24 | ((i & 15) * 0x11u) * 0x010101u; break;
+      case kP8: case kAp88: v = palette[i]; break;
+      default: v = 0; break;
+    }
+    target.lut8[i] = v;
+  }
+}
+
+SimdLevel DetectedSimd() {
+#if GLIDE_X86
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") ? SimdLevel::kAvx2 : SimdLevel::kSse2;
+#else
+  return SimdLevel::kNone;
+#endif
+}
+
+SimdLevel SimdFromEnvironment() {
+  const SimdLevel detected = DetectedSimd();
+  const char* text = std::getenv("GLIDE_SIMD");
+  if (text == nullptr || *text == '\0') return detected;
+  SimdLevel asked;
+  if (std::strcmp(text, "none") == 0) {
+    asked = SimdLevel::kNone;
+  } else if (std::strcmp(text, "sse2") == 0) {
+    asked = SimdLevel::kSse2;
+  } else if (std::strcmp(text, "avx2") == 0) {
+    asked = SimdLevel::kAvx2;
+  } else {
+    std::fprintf(stderr, "glide: GLIDE_SIMD=%s is not none, sse2 or avx2; ignored\n", text);
+    return detected;
+  }
+  return std::min(asked, detected);
+}
+
+SpanSelection SelectSpans(const RenderState& st, bool allowSpecialised, SimdLevel level) {
+  SpanSelection out;
+  SpanKey key;
+  if (!allowSpecialised || !ClassifySpan(st, key)) return out;
+  out.perspective = ChoosePerspective(level);
+  out.write = ChooseWrite(st, level);
+  // Eight and sixteen pixels at a time: AVX2 with the DECAL texture combine.
+  const bool laneShading = level == SimdLevel::kAvx2 && st.texColor == DecalUnit() && st.texAlpha == DecalUnit();
+  if (laneShading) SelectBatch(st, key, out);
+#if GLIDE_X86
+  if (laneShading && key.tex != Tex::kNone && LaneCombine(key.combine)) {
+    if (const SpanFn span = PickSpanAvx2(key)) {
+      out.span = span;
+      return out;
+    }
+  }
+#endif
+  if (const SpanFn span = PickChunkedSpan(key)) out.span = span;
+  return out;
+}
+
+}  // namespace glide
