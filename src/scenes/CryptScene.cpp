@@ -156,22 +156,6 @@ void CryptRender() {
   if (CryptClock > kFigureEnd) DrawCryptCaption(frame - 2992.0f);
 }
 
-void SetCryptState() {
-  grColorMask(FXTRUE, FXFALSE);
-  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
-  grDepthBufferFunction(GR_CMP_LESS);
-  grDepthMask(FXTRUE);
-  guAlphaSource(GR_ALPHASOURCE_TEXTURE_ALPHA_TIMES_ITERATED_ALPHA);
-  guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
-  grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
-  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
-  grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
-  guColorCombineFunction(GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
-  grChromakeyMode(GR_CHROMAKEY_DISABLE);
-  grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_LOCAL_ALPHA, GR_COMBINE_LOCAL_ITERATED,
-                 GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-  SetOpaqueBlend();
-}
 
 }  // namespace
 
@@ -189,7 +173,7 @@ void CryptInit() {
   SetFlatScreenQuad(Picture, -240.0f, -240.0f, 240.0f, 239.0f, 230.0f, 199.0f);
   SetFlatScreenQuad(Caption, -256.0f, -40.0f, 255.0f, 39.0f, 230.0f, 40.0f);
   SelectTexture(CryptPicture);
-  SetCryptState();
+  SetTexturedObjectState(GR_CMP_LESS, false);  // the strict depth test, unlike space and temple
 
   // A figure that fails to load ends the scene at its first frame, but the music still starts
   // (and done stops it at once).

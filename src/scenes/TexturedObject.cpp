@@ -62,12 +62,12 @@ void DrawTexturedObject(const Vertex4* points, const P3dObject& object, float al
   }
 }
 
-void SetTexturedObjectState() {
+void SetTexturedObjectState(GrCmpFnc_t depthFunction, bool iteratedAlphaFirst) {
   grColorMask(FXTRUE, FXFALSE);
   grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
-  grDepthBufferFunction(GR_CMP_LEQUAL);
+  grDepthBufferFunction(depthFunction);
   grDepthMask(FXTRUE);
-  guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
+  if (iteratedAlphaFirst) guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
   guAlphaSource(GR_ALPHASOURCE_TEXTURE_ALPHA_TIMES_ITERATED_ALPHA);
   guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
   grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);

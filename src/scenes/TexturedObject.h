@@ -6,6 +6,8 @@
 
 #include "geom/P3d.h"
 
+#include <glide.h>
+
 struct TexturedObjectStyle {
   float depthOffset;  // added to every transformed z (the eye sits this far in front of the origin)
   float nearLimit;    // a face is drawn only when all three shifted z exceed this
@@ -22,7 +24,8 @@ struct TexturedObjectStyle {
 void DrawTexturedObject(const Vertex4* points, const P3dObject& object, float alpha, const TexturedObjectStyle& style);
 
 // The Glide state the scenes that draw these objects set in init: colour writes without alpha,
-// W-buffered depth with GR_CMP_LEQUAL and depth writes, alpha = texture alpha x iterated alpha,
+// W-buffered depth with `depthFunction` and depth writes, alpha = texture alpha x iterated alpha,
 // colour = texture x iterated alpha + iterated RGB, bilinear filtering, nearest mipmapping, no
-// chroma key, and a blend that replaces (ONE, ZERO) for the objects drawn first.
-void SetTexturedObjectState();
+// chroma key, and a blend that replaces (ONE, ZERO) for the objects drawn first. The space and
+// temple scenes name the iterated alpha source first (the later call wins); the crypt does not.
+void SetTexturedObjectState(GrCmpFnc_t depthFunction = GR_CMP_LEQUAL, bool iteratedAlphaFirst = true);
