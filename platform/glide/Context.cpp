@@ -25,6 +25,7 @@ Context::Context() : simd_(SimdFromEnvironment()) {
 
 void Context::NewTextureMemory() {
   textures_ = std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment());
+  ++paletteVersion_;
   textures_->SetWriteObserver([this](uint32_t start, uint32_t bytes) { expanded_.Forget(start, bytes); });
   expanded_.Clear();
 }
@@ -227,9 +228,16 @@ void Context::TexSource(FxU32 start, FxU32 evenOdd, const GrTexInfo& info) {
     Misuse("grTexSource refused (the previous texture stays selected): %s", reason.c_str());
     return;
   }
+  // Selecting the texture already selected changes nothing (the object drawers select a texture
+  // for every face); another texture of the same format leaves the span selection as it is.
+  if (binding == binding_ && state_.texFormat == binding.format) return;
+  if (state_.texFormat == binding.format) {
+    textureDirty_ = true;
+  } else {
+    dirty_ = true;
+  }
   binding_ = binding;
   state_.texFormat = binding.format;
-  dirty_ = true;
 }
 
 void Context::TexDownloadMipMap(FxU32 start, FxU32 evenOdd, const GrTexInfo& info) {
@@ -251,6 +259,7 @@ void Context::TexDownloadLevel(FxU32 start, GrLOD_t lod, GrLOD_t largeLod, GrAsp
 void Context::TexDownloadPalette(const void* data, int first, int last) {
   textures_->DownloadPalette(static_cast<const uint32_t*>(data), first, last);
   expanded_.ForgetFormat(kP8);
+  ++paletteVersion_;
   dirty_ = true;
 }
 
@@ -402,7 +411,10 @@ bool Context::LfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbInfo_t& info) {
 // ---- Drawing -------------------------------------------------------------------------------
 
 void Context::Validate() {
-  if (!dirty_) return;
+  if (!dirty_) {
+    if (textureDirty_) ValidateTexture();
+    return;
+  }
   RenderState normalized = state_;
   normalized.Normalize();
   target_.state = normalized;
@@ -410,23 +422,6 @@ void Context::Validate() {
   target_.color = DrawBufferMutable();
   target_.aux = aux_.data();
   target_.stride = kWidth;
-  target_.binding = binding_;
-  if (normalized.textureEnabled) {
-    const bool paletted = binding_.format == kP8 || binding_.format == kAp88;
-    if (paletted && !textures_->PaletteLoaded() && bindingPaletteWarned_ == 0) {
-      bindingPaletteWarned_ = 1;
-      Misuse("a palette texture is drawn before grTexDownloadTable loaded a palette (black)");
-    }
-    PrepareTexture(target_, textures_->Data(), textures_->Palette());
-  }
-  // The sixteen-lane samplers read 8-bit textures from an expanded copy (the state's format is
-  // the one their span functions are chosen by).
-  target_.texels32 = nullptr;
-  if (normalized.textureEnabled && simd_ == SimdLevel::kAvx2 && !genericOnly_ &&
-      BytesPerTexel(normalized.texFormat) == 1) {
-    target_.texels32 = expanded_.Get(textures_->Data(), binding_.levelAddress, binding_.widthMask + 1,
-                                     binding_.heightMask + 1, binding_.format, target_.lut8);
-  }
   // The selection is cached by the normalized state (the choice is the same for equal states).
   if (genericOnly_) {
     target_.stages = SelectSpans(normalized, false, simd_);
@@ -442,6 +437,33 @@ void Context::Validate() {
     }
   }
   dirty_ = false;
+  ValidateTexture();
+}
+
+void Context::ValidateTexture() {
+  textureDirty_ = false;
+  target_.binding = binding_;
+  target_.texels32 = nullptr;
+  const RenderState& st = target_.state;
+  if (!st.textureEnabled) return;
+  const bool paletted = binding_.format == kP8 || binding_.format == kAp88;
+  if (paletted && !textures_->PaletteLoaded() && bindingPaletteWarned_ == 0) {
+    bindingPaletteWarned_ = 1;
+    Misuse("a palette texture is drawn before grTexDownloadTable loaded a palette (black)");
+  }
+  PrepareTexture(target_, textures_->Data());
+  if (UsesTextureLut(binding_.format) &&
+      (lutFormat_ != binding_.format || lutPaletteVersion_ != paletteVersion_)) {
+    FillTextureLut(target_, binding_.format, textures_->Palette());
+    lutFormat_ = binding_.format;
+    lutPaletteVersion_ = paletteVersion_;
+  }
+  // The sixteen-lane samplers read 8-bit textures from an expanded copy (the state's format is
+  // the one their span functions are chosen by).
+  if (simd_ == SimdLevel::kAvx2 && !genericOnly_ && BytesPerTexel(st.texFormat) == 1) {
+    target_.texels32 = expanded_.Get(textures_->Data(), binding_.levelAddress, binding_.widthMask + 1,
+                                     binding_.heightMask + 1, binding_.format, target_.lut8);
+  }
 }
 
 TriangleJob Context::MakeJob() {

@@ -101,7 +101,11 @@ class Context {
   void ResetState();
   // A fresh texture memory, its writes dropping the expanded copies under them.
   void NewTextureMemory();
+  // Brings target_ up to date with the state (span selection) and the texture (addressing, the
+  // 8-bit expansion table, the expanded copy): all of it after a state change, only the texture
+  // after another texture of the same format was selected.
   void Validate();
+  void ValidateTexture();
   TriangleJob MakeJob();
   uint16_t* DrawBufferMutable();
 
@@ -126,6 +130,11 @@ class Context {
   uint32_t bindingPaletteWarned_ = 0;
 
   bool dirty_ = true;
+  bool textureDirty_ = true;
+  // What target_.lut8 was last filled for: a format (-1: nothing) and the palette's version.
+  int lutFormat_ = -1;
+  uint64_t lutPaletteVersion_ = 0;
+  uint64_t paletteVersion_ = 1;
   SpanTarget target_;
   struct CachedSelection {
     RenderState state;

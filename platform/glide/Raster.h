@@ -114,8 +114,11 @@ SimdLevel SimdFromEnvironment();
 // (SpanSelect.cpp).
 SpanSelection SelectSpans(const RenderState& state, bool allowSpecialised, SimdLevel level);
 
-// Fills target.lut8 and the addressing fields from the state, the binding and the palette.
-void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory,
-                    const std::array<uint32_t, 256>& palette);
+// Fills the addressing fields of target from its state and binding.
+void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory);
+// Whether texels of `format` expand through target.lut8 (the 8-bit formats and AP_88's palette).
+bool UsesTextureLut(TexFormat format);
+// Fills target.lut8 for `format` (for P_8 and AP_88 from the palette).
+void FillTextureLut(SpanTarget& target, TexFormat format, const std::array<uint32_t, 256>& palette);
 
 }  // namespace glide

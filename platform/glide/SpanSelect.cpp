@@ -163,16 +163,20 @@ const CombineUnit& DecalUnit() {
   return unit;
 }
 
-void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory,
-                    const std::array<uint32_t, 256>& palette) {
+void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory) {
   const TextureBinding& b = target.binding;
-  const Tables& tab = GetTables();
   target.texels = textureMemory + b.levelAddress;
   target.sAnd = target.state.clampS ? -1 : b.widthMask;
   target.tAnd = target.state.clampT ? -1 : b.heightMask;
+}
+
+bool UsesTextureLut(TexFormat format) { return BytesPerTexel(format) == 1 || format == kAp88; }
+
+void FillTextureLut(SpanTarget& target, TexFormat format, const std::array<uint32_t, 256>& palette) {
+  const Tables& tab = GetTables();
   for (uint32_t i = 0; i < 256; ++i) {
     uint32_t v;
-    switch (b.format) {
+    switch (format) {
       case kRgb332: v = 0xFF000000u | tab.rgb332[i]; break;
       case kAlpha8: v = i * 0x01010101u; break;
       case kIntensity8: v = 0xFF000000u | i * 0x010101u; break;

@@ -22,6 +22,8 @@ struct TextureBinding {
   int widthLog2 = 0;      // texel row stride = 1 << widthLog2
   int sShift = 8;         // texel s = s(24.8, 0..256 space) >> sShift
   int tShift = 8;
+
+  bool operator==(const TextureBinding&) const = default;
 };
 
 struct TextureShape {

@@ -209,6 +209,61 @@ TEST_F(Texels, EightAndSixteenBitFormatsExpandByBitReplication) {
   EXPECT_EQ(Pixel(4, 4), 0x0000);
 }
 
+// The context keeps what it derived from the selected texture (addressing, the 8-bit table, the
+// expanded copy) until the texture, its memory or its table changes: alternating textures of one
+// format, reselecting the same one, and a new palette under a selected texture all show.
+TEST_F(Texels, SwitchingTexturesAndTablesBetweenDrawsShowsTheCurrentOnes) {
+  GuTexPalette palette{};
+  for (int i = 0; i < 256; ++i) palette.data[i] = static_cast<FxU32>(i) << 16 | 0x40;  // red = index
+  grTexDownloadTable(GR_TMU0, GR_TEXTABLE_PALETTE, &palette);
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
+  // Two 8 x 8 P_8 textures: A holds s * 8, B holds 255 - s * 8; an RGB_565 one after them.
+  uint8_t a[64], b[64];
+  for (int i = 0; i < 64; ++i) {
+    a[i] = static_cast<uint8_t>((i & 7) * 8);
+    b[i] = static_cast<uint8_t>(255 - (i & 7) * 8);
+  }
+  uint16_t c[64];
+  for (int i = 0; i < 64; ++i) c[i] = static_cast<uint16_t>(0x001F - (i & 7));
+  GrTexInfo infoA{GR_LOD_8, GR_LOD_8, GR_ASPECT_1x1, GR_TEXFMT_P_8, a};
+  GrTexInfo infoB{GR_LOD_8, GR_LOD_8, GR_ASPECT_1x1, GR_TEXFMT_P_8, b};
+  GrTexInfo infoC{GR_LOD_8, GR_LOD_8, GR_ASPECT_1x1, GR_TEXFMT_RGB_565, c};
+  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &infoA);
+  grTexDownloadMipMap(GR_TMU0, 256, GR_MIPMAPLEVELMASK_BOTH, &infoB);
+  grTexDownloadMipMap(GR_TMU0, 512, GR_MIPMAPLEVELMASK_BOTH, &infoC);
+  auto red = [](uint16_t px) { return px >> 11; };
+  // Quad(x0, x1, 0, 256) over 64 pixels shows texel s in columns 8s .. 8s + 7.
+  auto expectRow = [&](int x0, auto expectedRed, const char* what) {
+    for (int s = 0; s < 8; ++s) ASSERT_EQ(red(Pixel(x0 + 8 * s + 4, 4)), expectedRed(s)) << what << " texel " << s;
+  };
+  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &infoA);
+  Quad(0, 64, 0, 256);
+  grTexSource(GR_TMU0, 256, GR_MIPMAPLEVELMASK_BOTH, &infoB);
+  Quad(64, 128, 0, 256);
+  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &infoA);
+  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &infoA);
+  Quad(128, 192, 0, 256);
+  grTexSource(GR_TMU0, 512, GR_MIPMAPLEVELMASK_BOTH, &infoC);
+  Quad(192, 256, 0, 256);
+  grTexSource(GR_TMU0, 256, GR_MIPMAPLEVELMASK_BOTH, &infoB);
+  Quad(256, 320, 0, 256);
+  expectRow(0, [](int s) { return (s * 8) >> 3; }, "A");
+  expectRow(64, [](int s) { return (255 - s * 8) >> 3; }, "B");
+  expectRow(128, [](int s) { return (s * 8) >> 3; }, "A again");
+  for (int s = 0; s < 8; ++s) ASSERT_EQ(Pixel(192 + 8 * s + 4, 4), c[s]) << "RGB_565 texel " << s;
+  expectRow(256, [](int s) { return (255 - s * 8) >> 3; }, "B after RGB_565");
+  // A new table under the selected texture B: red = 255 - index now, so B reads s * 8.
+  for (int i = 0; i < 256; ++i) palette.data[i] = static_cast<FxU32>(255 - i) << 16;
+  grTexDownloadTable(GR_TMU0, GR_TEXTABLE_PALETTE, &palette);
+  Quad(320, 384, 0, 256);
+  expectRow(320, [](int s) { return (s * 8) >> 3; }, "B with the new table");
+  // New texels under the selected texture, written without selecting it again.
+  for (int i = 0; i < 64; ++i) b[i] = static_cast<uint8_t>(255 - 4 * (i & 7));
+  grTexDownloadMipMap(GR_TMU0, 256, GR_MIPMAPLEVELMASK_BOTH, &infoB);
+  Quad(384, 448, 0, 256);
+  expectRow(384, [](int s) { return (4 * s) >> 3; }, "B rewritten");
+}
+
 TEST_F(Texels, ClampAndWrapAtTheEdges) {
   LoadUnique(GR_LOD_256);
   grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
