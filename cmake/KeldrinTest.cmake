@@ -9,6 +9,9 @@ function(keldrin_test name)
   add_executable(${name} ${KT_SOURCES} ${PROJECT_SOURCE_DIR}/tests/TestMain.cpp
                          ${PROJECT_SOURCE_DIR}/tests/TestSupport.cpp)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  # The tests' own code is not where the time goes: build it for compile speed (half the time of
+  # -O2 -g, which matters most under the sanitizers), with line tables for the reports.
+  target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo,Release>:-O1 -g1>)
   target_link_libraries(${name} PRIVATE ${KT_LIBS} GTest::gtest GTest::gmock)
   target_compile_definitions(${name} PRIVATE KELDRIN_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                              KELDRIN_BINARY_DIR="${PROJECT_BINARY_DIR}")

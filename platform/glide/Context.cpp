@@ -295,14 +295,16 @@ void Context::BufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth) {
   const bool clearColor = state_.rgbMask != 0;
   const bool clearDepth = state_.DepthEnabled() && state_.depthMask;
   const bool clearAlpha = state_.AlphaPlanes();
+  // The auxiliary buffer takes the depth, or with alpha planes the alpha (the later write wins).
+  uint16_t auxValue[kWidth];
+  std::fill_n(auxValue, kWidth, clearAlpha ? static_cast<uint16_t>(alpha) : depth);
   uint16_t* buffer = DrawBufferMutable();
-  const size_t width = static_cast<size_t>(std::max(clip_.maxX - clip_.minX, 0));
+  const size_t bytes = static_cast<size_t>(std::max(clip_.maxX - clip_.minX, 0)) * sizeof(uint16_t);
   for (int y = clip_.minY; y < clip_.maxY; ++y) {
     uint16_t* row = buffer + static_cast<ptrdiff_t>(y) * kWidth;
     uint16_t* auxRow = aux_.data() + static_cast<ptrdiff_t>(y) * kWidth;
-    if (clearColor) std::memcpy(row + clip_.minX, pattern[y & 3] + clip_.minX, width * sizeof(uint16_t));
-    if (clearDepth) std::fill(auxRow + clip_.minX, auxRow + clip_.maxX, depth);
-    if (clearAlpha) std::fill(auxRow + clip_.minX, auxRow + clip_.maxX, alpha);
+    if (clearColor) std::memcpy(row + clip_.minX, pattern[y & 3] + clip_.minX, bytes);
+    if (clearDepth || clearAlpha) std::memcpy(auxRow + clip_.minX, auxValue, bytes);
   }
 }
 

@@ -41,6 +41,16 @@ TEST_F(Buffers, ClearFillsClipWindowWithDitheredColourAndDepthOnlyWhenEnabled) {
   grBufferClear(0x0000FF00, 0, 0x0000);
   EXPECT_EQ(Pixel(10, 20), 0x001F) << "colour writes off: colour kept";
   EXPECT_EQ(Read(GR_BUFFER_AUXBUFFER)[20 * 640 + 10], 0xFFFF) << "depth mask off: depth kept";
+
+  // Without depth buffering, alpha writes make the auxiliary buffer the alpha planes: a clear
+  // writes the alpha value there, inside the clip window only.
+  grDepthBufferMode(GR_DEPTHBUFFER_DISABLE);
+  grColorMask(FXTRUE, FXTRUE);
+  grBufferClear(0x0000FF00, 0x5A, 0x1234);
+  aux = Read(GR_BUFFER_AUXBUFFER);
+  EXPECT_EQ(aux[20 * 640 + 10], 0x5A);
+  EXPECT_EQ(aux[39 * 640 + 29], 0x5A);
+  EXPECT_EQ(aux[20 * 640 + 30], 0) << "right of the clip window";
 }
 
 TEST_F(Buffers, ClearDithersANon565Colour) {
