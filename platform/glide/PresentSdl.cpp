@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/SdlVideo.h"
 
@@ -31,7 +32,50 @@ bool DisplayRefreshMatches(SDL_Window* window, int rateHz) {
   return std::abs(mode.refresh_rate - rateHz) <= 1;
 }
 
+// The renderer string of the OpenGL context an OpenGL renderer made current, or "" for another
+// kind of renderer.
+std::string OpenGlRenderer(SDL_Renderer* renderer) {
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || info.name == nullptr) return "";
+  if (std::strncmp(info.name, "opengl", 6) != 0) return "";
+  using GetString = const unsigned char* (*)(unsigned int);
+  const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  if (getString == nullptr) return "";
+  constexpr unsigned int kGlRenderer = 0x1F01;
+  const unsigned char* text = getString(kGlRenderer);
+  return text != nullptr ? reinterpret_cast<const char*>(text) : "";
+}
+
 }  // namespace
+
+bool IsSoftwareOpenGl(const std::string& glRenderer) {
+  // Mesa's software rasterizers (llvmpipe, softpipe, the classic swrast) and the OpenSWR one.
+  for (const char* name : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer", "SWR"}) {
+    if (glRenderer.find(name) != std::string::npos) return true;
+  }
+  return false;
+}
+
+SDL_Renderer* SdlPresenter::CreateRenderer(SDL_Window* window, Uint32 vsyncFlag) {
+  SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | vsyncFlag);
+  // An OpenGL that draws on the CPU costs several times what the program takes to draw the
+  // frame: copy the picture to the window with SDL's own software renderer instead, unless the
+  // user chose a render driver.
+  const char* chosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  if (renderer != nullptr && (chosen == nullptr || *chosen == '\0')) {
+    const std::string glRenderer = OpenGlRenderer(renderer);
+    if (IsSoftwareOpenGl(glRenderer)) {
+      SDL_DestroyRenderer(renderer);
+      // The window's own surface then comes from the display server's shared memory, not from
+      // another OpenGL texture (an environment setting still wins).
+      SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+      renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+      softwareInsteadOf_ = glRenderer;
+    }
+  }
+  if (renderer == nullptr) renderer = SDL_CreateRenderer(window, -1, vsyncFlag);
+  return renderer;
+}
 
 std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, int height, int rateHz,
                                                  std::string* error) {
@@ -75,8 +119,7 @@ std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, 
   // Vsync only where the display refreshes at the rate swaps are meant to come at.
   const bool wantVsync = DisplayRefreshMatches(window, rateHz);
   const Uint32 vsyncFlag = wantVsync ? SDL_RENDERER_PRESENTVSYNC : 0;
-  presenter->renderer_ = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | vsyncFlag);
-  if (presenter->renderer_ == nullptr) presenter->renderer_ = SDL_CreateRenderer(window, -1, vsyncFlag);
+  presenter->renderer_ = presenter->CreateRenderer(window, vsyncFlag);
   if (presenter->renderer_ == nullptr) {
     *error = std::string("cannot create a renderer: ") + SDL_GetError();
     return nullptr;

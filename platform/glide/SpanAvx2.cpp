@@ -189,7 +189,21 @@ GLIDE_AVX2 void ShadeAvx2(const SpanTarget& target, const Gradients& g, int y, i
   const RenderState& st = target.state;
   const bool kills = st.chromaKey || st.alphaTestFunc != CompareFunc::kAlways;
   const ChromaKey16 key = MakeChromaKey16(st.chromaValue);
-  for (int i = 0; i < n; i += 16) ShadeBlock16<kTex, kBilinear, kCombine>(target, i, kills, key, iters, c);
+  for (int i = 0; i < n; i += 16) {
+    // Sixteen pixels that all failed the depth test need no texture or combine (the write stage
+    // skips them too); the iterators still step past them.
+    if constexpr (kDepth != kNoDepth) {
+      const __m256i live = Load256(c.live + i);
+      if (_mm256_testz_si256(live, live)) {
+        if (iters.inRegisters) {
+          NextIterated(iters);
+          NextIterated(iters);
+        }
+        continue;
+      }
+    }
+    ShadeBlock16<kTex, kBilinear, kCombine>(target, i, kills, key, iters, c);
+  }
 }
 
 // ---- Short spans in one pass --------------------------------------------------------------------

@@ -97,3 +97,17 @@ TEST_F(SdlPresenterTest, VsyncThatDoesNotWaitIsNoLongerTrusted) {
 }
 
 }  // namespace
+
+// Where the only OpenGL draws on the CPU, the presenter copies frames with SDL's software renderer
+// instead; a hardware driver built with LLVM (AMD's) must not be mistaken for one.
+TEST(SoftwareOpenGl, MesasCpuRasterizersAreRecognisedAndHardwareDriversAreNot) {
+  for (const char* software : {"llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe", "Mesa DRI swrast",
+                               "Software Rasterizer", "Gallium 0.4 on SWR"}) {
+    EXPECT_TRUE(glide::IsSoftwareOpenGl(software)) << software;
+  }
+  for (const char* hardware : {"AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0-13-amd64)",
+                               "Mesa Intel(R) UHD Graphics 620 (KBL GT2)", "NVIDIA GeForce RTX 3060/PCIe/SSE2",
+                               "virgl", ""}) {
+    EXPECT_FALSE(glide::IsSoftwareOpenGl(hardware)) << hardware;
+  }
+}
