@@ -10,12 +10,28 @@
 #include <string>
 #include <system_error>
 
+namespace {
+
+int Usage() {
+  std::fprintf(stderr, "usage: mkdata DIR [GENERATOR...]\ngenerators:");
+  for (const auto& gen : mkdata::Generators()) std::fprintf(stderr, " %s", gen.name);
+  std::fprintf(stderr, "\n");
+  return 2;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: mkdata DIR [GENERATOR...]\ngenerators:");
-    for (const auto& gen : mkdata::Generators()) std::fprintf(stderr, " %s", gen.name);
-    std::fprintf(stderr, "\n");
-    return 2;
+  // An option where the directory belongs (--help) is not a directory to fill.
+  if (argc < 2 || argv[1][0] == '-') return Usage();
+  std::set<std::string> only(argv + 2, argv + argc);
+  for (const std::string& name : only) {
+    bool known = false;
+    for (const auto& gen : mkdata::Generators()) known = known || name == gen.name;
+    if (!known) {
+      std::fprintf(stderr, "mkdata: there is no generator %s\n", name.c_str());
+      return Usage();
+    }
   }
   std::error_code error;
   std::filesystem::create_directories(argv[1], error);
@@ -23,7 +39,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "mkdata: cannot create %s: %s\n", argv[1], error.message().c_str());
     return 1;
   }
-  std::set<std::string> only(argv + 2, argv + argc);
   mkdata::Output out(argv[1]);
   bool ok = true;
   for (const auto& gen : mkdata::Generators()) {
