@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/SdlVideo.h"
 
@@ -46,6 +47,22 @@ std::string OpenGlRenderer(SDL_Renderer* renderer) {
   return text != nullptr ? reinterpret_cast<const char*>(text) : "";
 }
 
+// Whether the machine may have a GPU an OpenGL driver could use. On Linux a GPU shows as a DRI
+// render node or an NVIDIA device; without either, any OpenGL is a CPU rasterizer, and loading
+// one only to find that out costs tens of MiB.
+bool MayHaveGpu() {
+#if defined(__linux__)
+  std::error_code error;
+  if (std::filesystem::exists("/dev/nvidiactl", error)) return true;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", error)) {
+    if (entry.path().filename().string().rfind("renderD", 0) == 0) return true;
+  }
+  return false;
+#else
+  return true;
+#endif
+}
+
 }  // namespace
 
 bool IsSoftwareOpenGl(const std::string& glRenderer) {
@@ -57,24 +74,24 @@ bool IsSoftwareOpenGl(const std::string& glRenderer) {
 }
 
 SDL_Renderer* SdlPresenter::CreateRenderer(SDL_Window* window, Uint32 vsyncFlag) {
-  SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | vsyncFlag);
   // An OpenGL that draws on the CPU costs several times what the program takes to draw the
   // frame: copy the picture to the window with SDL's own software renderer instead, unless the
   // user chose a render driver.
   const char* chosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
-  if (renderer != nullptr && (chosen == nullptr || *chosen == '\0')) {
-    const std::string glRenderer = OpenGlRenderer(renderer);
-    if (IsSoftwareOpenGl(glRenderer)) {
-      SDL_DestroyRenderer(renderer);
-      // The window's own surface then comes from the display server's shared memory, not from
-      // another OpenGL texture (an environment setting still wins).
-      SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
-      renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-      softwareInsteadOf_ = glRenderer;
-    }
+  if (chosen != nullptr && *chosen != '\0') {
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | vsyncFlag);
+    return renderer != nullptr ? renderer : SDL_CreateRenderer(window, -1, vsyncFlag);
   }
-  if (renderer == nullptr) renderer = SDL_CreateRenderer(window, -1, vsyncFlag);
-  return renderer;
+  if (MayHaveGpu()) {
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | vsyncFlag);
+    if (renderer != nullptr && !IsSoftwareOpenGl(OpenGlRenderer(renderer))) return renderer;
+    if (renderer != nullptr) SDL_DestroyRenderer(renderer);
+  }
+  // SDL's software renderer, on a window surface from the display server's shared memory, not from
+  // another OpenGL texture (an environment setting still wins).
+  SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+  SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  return renderer != nullptr ? renderer : SDL_CreateRenderer(window, -1, vsyncFlag);
 }
 
 std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, int height, int rateHz,

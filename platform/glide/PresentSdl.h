@@ -34,12 +34,10 @@ class SdlPresenter {
   // minimised window or a driver ignoring vsync falls back to sleeping).
   bool VsyncPaces() const { return vsyncTrusted_; }
 
-  // The OpenGL renderer string that was passed over for SDL's software renderer ("" if none).
-  const std::string& SoftwareInsteadOf() const { return softwareInsteadOf_; }
-
  private:
   SdlPresenter() = default;
-  // The accelerated renderer, unless its OpenGL is a software one; then SDL's software renderer.
+  // The accelerated renderer, unless there is no GPU or its OpenGL is a software one; then SDL's
+  // software renderer.
   SDL_Renderer* CreateRenderer(SDL_Window* window, Uint32 vsyncFlag);
   void CheckVsync(double secondsSinceLastPresent);
 
@@ -54,7 +52,6 @@ class SdlPresenter {
   bool vsyncTrusted_ = false;  // pacing may rely on it
   int fastPresents_ = 0;       // score of vsync presents that came back well within a period
   uint64_t lastPresentTicks_ = 0;
-  std::string softwareInsteadOf_;
 };
 
 // Whether an OpenGL renderer string names a rasterizer that runs on the CPU.
