@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages KELDRIN needs (only those missing), then configures and builds
 # it into the build directory given as $1 (default: build) with any further CMake arguments.
+# KELDRIN_SETUP=test installs what the tests need as well; the default is what playing needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# What building, generating the data and playing need; then what the tests and benchmarks add
+# (./test sets KELDRIN_SETUP=test).
 packages=(cmake ninja-build g++ pkg-config libsdl2-dev libopenmpt-dev libpng-dev libcairo2-dev
-          libfreetype-dev fonts-dejavu-core libimagequant-dev libxmp-dev libgtest-dev libgmock-dev libbenchmark-dev
-          ffmpeg sox)
+          libfreetype-dev fonts-dejavu-core libimagequant-dev ffmpeg)
+if [ "${KELDRIN_SETUP:-play}" = test ]; then
+  packages+=(libxmp-dev libgtest-dev libgmock-dev libbenchmark-dev sox)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
