@@ -11,11 +11,6 @@
 namespace glide {
 namespace {
 
-// A vsync present returning within half a period of the previous one scores 2, any other takes
-// 1 off: a score of 16 means vsync is not pacing. A working vsync never returns that early once
-// the first queued frames are out; slow frames on a busy machine do not hide a vsync that
-// doesn't wait.
-constexpr int kFastPresentLimit = 16;
 
 // The largest whole multiple of the picture that fits comfortably on the desktop.
 int WindowScale(SDL_Window* window, int width, int height) {
@@ -65,6 +60,12 @@ bool MayHaveGpu() {
 
 }  // namespace
 
+bool VsyncWatch::Note(double secondsSinceLastPresent) {
+  fastPresents_ = secondsSinceLastPresent < period_ / 2 ? fastPresents_ + 2 : std::max(0, fastPresents_ - 1);
+  waits_ = waits_ && fastPresents_ < kFastPresentLimit;
+  return waits_;
+}
+
 bool IsSoftwareOpenGl(const std::string& glRenderer) {
   // Mesa's software rasterizers (llvmpipe, softpipe, the classic swrast) and the OpenSWR one.
   for (const char* name : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer", "SWR"}) {
@@ -99,7 +100,7 @@ std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, 
   std::unique_ptr<SdlPresenter> presenter(new SdlPresenter());
   presenter->width_ = width;
   presenter->height_ = height;
-  presenter->period_ = 1.0 / rateHz;
+  presenter->vsyncWatch_ = VsyncWatch(1.0 / rateHz);
   presenter->window_ = platform::SharedWindow();
   if (presenter->window_ == nullptr) {
     presenter->window_ = SDL_CreateWindow("glide", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
@@ -144,7 +145,9 @@ std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, 
   SDL_RendererInfo info{};
   SDL_GetRendererInfo(presenter->renderer_, &info);
   presenter->vsyncOn_ = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
-  presenter->vsyncTrusted_ = presenter->vsyncOn_;
+  // SDL's software renderer claims vsync but only copies to the window surface: pace by sleeping
+  // from the first frame instead of finding that out after sixteen presents.
+  presenter->vsyncTrusted_ = presenter->vsyncOn_ && (info.name == nullptr || std::strcmp(info.name, "software") != 0);
   SDL_RenderSetLogicalSize(presenter->renderer_, width, height);  // aspect kept, black bars
   presenter->texture_ =
       SDL_CreateTexture(presenter->renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
@@ -191,8 +194,7 @@ bool SdlPresenter::Show(const uint16_t* front, const DisplayTable& table, bool v
 }
 
 void SdlPresenter::CheckVsync(double secondsSinceLastPresent) {
-  fastPresents_ = secondsSinceLastPresent < period_ / 2 ? fastPresents_ + 2 : std::max(0, fastPresents_ - 1);
-  if (fastPresents_ >= kFastPresentLimit && vsyncTrusted_) {
+  if (!vsyncWatch_.Note(secondsSinceLastPresent) && vsyncTrusted_) {
     vsyncTrusted_ = false;
     std::fprintf(stderr, "glide: presents are not waiting for the display's retrace; pacing by sleeping instead\n");
   }

@@ -14,6 +14,25 @@
 
 namespace glide {
 
+// Whether presents that ask for vsync really wait for the retrace. A present returning within
+// half a period of the previous one scores 2, any other takes 1 off: a score of 16 means vsync
+// is not pacing. A working vsync never returns that early once the first queued frames are out;
+// slow frames on a busy machine do not hide a vsync that doesn't wait.
+class VsyncWatch {
+ public:
+  explicit VsyncWatch(double period = 1.0 / 60) : period_(period) {}
+  // Notes a vsync present `secondsSinceLastPresent` after the previous one; false from the
+  // present that shows vsync does not wait on.
+  bool Note(double secondsSinceLastPresent);
+
+  static constexpr int kFastPresentLimit = 16;
+
+ private:
+  double period_;
+  int fastPresents_ = 0;
+  bool waits_ = true;
+};
+
 class SdlPresenter {
  public:
   // `kind` is kFullscreen or kWindow; SDL video must be running (platform::DisplayAvailable).
@@ -47,10 +66,9 @@ class SdlPresenter {
   SDL_Texture* texture_ = nullptr;
   int width_ = 0;
   int height_ = 0;
-  double period_ = 1.0 / 60;
   bool vsyncOn_ = false;       // the renderer's current vsync setting
   bool vsyncTrusted_ = false;  // pacing may rely on it
-  int fastPresents_ = 0;       // score of vsync presents that came back well within a period
+  VsyncWatch vsyncWatch_;
   uint64_t lastPresentTicks_ = 0;
 };
 
