@@ -47,7 +47,7 @@ inline constexpr int kSpanOverrun = 15;
 
 // The most rows, and pixels, a small triangle's batch takes.
 inline constexpr int kBatchMaxRows = 64;
-inline constexpr int kBatchMaxPixels = 1024;
+inline constexpr int kBatchMaxPixels = 2048;
 
 // Shades a small triangle's rows all at once (SpanAvx2Batch.cpp); false, having drawn nothing,
 // where the rows must go through the span function one by one.
