@@ -2,7 +2,7 @@
 // the generated data directory (default: this build's), and prints per scene the frames shown,
 // frames per second, and the median and slowest frame times. Sound runs silent.
 #include "app/App.h"
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 

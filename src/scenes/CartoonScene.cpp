@@ -5,7 +5,7 @@
 // again, fading out. The sixth act ends the scene.
 #include "scenes/CartoonScene.h"
 
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"

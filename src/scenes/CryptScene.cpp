@@ -2,7 +2,7 @@
 // fades out; a title strip follows; a textured figure spins under a fixed tilt while six captions
 // drift across the screen one after another; the figure fades away and a closing strip fades in
 // and out. "ohyea.mod" loops from init to done.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "geom/Matrix.h"
 #include "gfx/Display.h"

@@ -1,6 +1,6 @@
 // The enviro scene: ten shiny objects in turn, 600 frames each, smoothly reflection-mapped, the
 // reflection image changing twice. Its done operation stops the facemap scene's effect.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "geom/Matrix.h"
 #include "geom/ReflectionRenderer.h"

@@ -1,7 +1,7 @@
 // The facemap scene: the figure turning on the spot, tilted by 45 degrees, each facet mirroring
 // its own wedge of the sunset reflection map. Starts the looping effect that plays on through
 // the enviro scene.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "geom/Matrix.h"
 #include "geom/ReflectionRenderer.h"

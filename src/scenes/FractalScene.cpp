@@ -4,7 +4,7 @@
 // is the centre half of the one before magnified two times, so the hand-over does not show.
 // Towards the end "yellow.cel" fades in over the dive, stays alone and fades to black. The screen
 // is never cleared. Done stops and frees the music the tunnel scene started.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"

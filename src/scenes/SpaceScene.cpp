@@ -3,7 +3,7 @@
 // it. The planet approaches and brightens, a glow grows in the centre; a green overlay fades out
 // at the start, a white flash closes the flight and fades to black. The effect from "2.wav"
 // sounds from init to done.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "geom/Matrix.h"
 #include "gfx/Display.h"

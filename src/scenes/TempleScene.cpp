@@ -3,7 +3,7 @@
 // roof, three light balls bob around it, each leaving a trail of sparks that rise and spread as
 // they fade. A flare sits in the centre and a large glow pulses over it. Everything fades in at
 // the start and out at the end; "creature.s3m" plays from init to done.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "geom/Matrix.h"
 #include "gfx/Display.h"

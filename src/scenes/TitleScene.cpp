@@ -1,7 +1,7 @@
 // The title scene: three lines of the title image, each revealed by two crossing wipes that
 // trail perspective beams, held, and wiped away; the last line is covered by the green backdrop
 // fading in.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
