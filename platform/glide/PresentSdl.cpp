@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Misuse.h"
 #include "platform/SdlVideo.h"
 
 namespace glide {
@@ -134,7 +135,7 @@ void SdlPresenter::CheckVsync(double secondsSinceLastPresent) {
   fastPresents_ = secondsSinceLastPresent < period_ / 2 ? fastPresents_ + 2 : std::max(0, fastPresents_ - 1);
   if (fastPresents_ >= kFastPresentLimit && vsyncTrusted_) {
     vsyncTrusted_ = false;
-    std::fprintf(stderr, "glide: presents are not waiting for the display's retrace; pacing by sleeping instead\n");
+    Warn("presents are not waiting for the display's retrace; pacing by sleeping instead");
   }
 }
 

@@ -1,10 +1,12 @@
-// The presenting side's settings and tables: capture frame lists, the swap interval override,
-// the retrace rate, and the display gamma with the board's 33-entry CLUT.
+// The stand-in's settings and the presenting side's tables: capture frame lists, the swap
+// interval override, the retrace rate, texture memory, the SIMD cap, and the display gamma with
+// the board's 33-entry CLUT.
 #include <gtest/gtest.h>
 
-#include "Pacer.h"
+#include <cstdlib>
+
 #include "PresentGamma.h"
-#include "PresentSettings.h"
+#include "Settings.h"
 
 namespace {
 
@@ -50,14 +52,83 @@ TEST(EnvironmentValues, SwapIntervalAndRefreshRate) {
   EXPECT_FALSE(glide::ParseSwapInterval("", &error).has_value());
   EXPECT_TRUE(error.empty());
   EXPECT_FALSE(glide::ParseSwapInterval("fast", &error).has_value());
-  EXPECT_NE(error.find("FX_GLIDE_SWAPINTERVAL"), std::string::npos);
+  EXPECT_EQ(error, "is not a whole number; ignored");
   error.clear();
   EXPECT_FALSE(glide::ParseSwapInterval("1x", &error).has_value());
   EXPECT_FALSE(error.empty());
 
-  EXPECT_EQ(glide::RetraceRateHz(nullptr), 60);
-  for (int rate : {60, 72, 75, 85, 120}) EXPECT_EQ(glide::RetraceRateHz(std::to_string(rate).c_str()), rate);
-  for (const char* other : {"50", "144", "", "72Hz", "abc"}) EXPECT_EQ(glide::RetraceRateHz(other), 60) << other;
+  error.clear();
+  EXPECT_FALSE(glide::ParseRetraceRate(nullptr, &error).has_value());
+  EXPECT_FALSE(glide::ParseRetraceRate("", &error).has_value());
+  EXPECT_TRUE(error.empty());
+  for (int rate : {60, 72, 75, 85, 120}) EXPECT_EQ(glide::ParseRetraceRate(std::to_string(rate).c_str(), &error), rate);
+  EXPECT_TRUE(error.empty());
+  // Only the rates themselves: " 72" or "+72" once paced at 72 Hz while the warning said 60.
+  for (const char* other : {"50", "144", "72Hz", "abc", " 72", "+72", "072"}) {
+    error.clear();
+    EXPECT_FALSE(glide::ParseRetraceRate(other, &error).has_value()) << other;
+    EXPECT_EQ(error, "is not one of 60, 72, 75, 85, 120; using 60 Hz") << other;
+  }
+}
+
+TEST(EnvironmentValues, TextureMemorySimdCapAndSwitch) {
+  std::string error;
+  EXPECT_EQ(glide::ParseTextureMemorySize("1", &error), 1u << 20);
+  EXPECT_EQ(glide::ParseTextureMemorySize("4", &error), 4u << 20);
+  EXPECT_FALSE(glide::ParseTextureMemorySize("", &error).has_value());
+  EXPECT_TRUE(error.empty());
+  for (const char* bad : {"0", "3", "5", "2x", "-2", "x"}) {
+    error.clear();
+    EXPECT_FALSE(glide::ParseTextureMemorySize(bad, &error).has_value()) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+  }
+
+  error.clear();
+  EXPECT_EQ(glide::ParseSimdLimit("none", &error), glide::SimdLevel::kNone);
+  EXPECT_EQ(glide::ParseSimdLimit("sse2", &error), glide::SimdLevel::kSse2);
+  EXPECT_EQ(glide::ParseSimdLimit("avx2", &error), glide::SimdLevel::kAvx2);
+  EXPECT_TRUE(error.empty());
+  EXPECT_FALSE(glide::ParseSimdLimit("AVX2", &error).has_value());
+  EXPECT_EQ(error, "is not none, sse2 or avx2; ignored");
+
+  EXPECT_FALSE(glide::ParseSwitch(nullptr));
+  EXPECT_FALSE(glide::ParseSwitch(""));
+  EXPECT_FALSE(glide::ParseSwitch("0"));
+  for (const char* on : {"1", "yes", "00", "false"}) EXPECT_TRUE(glide::ParseSwitch(on)) << on;
+}
+
+// The readers: the variable's value, the default when it is unset, empty or junk, and for junk
+// one warning that names the variable and its value.
+TEST(EnvironmentValues, ReadersWarnOnceWithNameAndValue) {
+  unsetenv("SST_TMUMEM_SIZE");
+  setenv("SST_SCREENREFRESH", "", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(glide::TextureMemorySetting(), 2u << 20);
+  EXPECT_EQ(glide::RetraceRateSetting(), 60);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "unset and empty are quiet";
+
+  setenv("SST_TMUMEM_SIZE", "4", 1);
+  setenv("SST_SCREENREFRESH", "85", 1);
+  EXPECT_EQ(glide::TextureMemorySetting(), 4u << 20);
+  EXPECT_EQ(glide::RetraceRateSetting(), 85);
+
+  setenv("SST_TMUMEM_SIZE", "16", 1);
+  setenv("SST_SCREENREFRESH", "59.94", 1);
+  setenv("SST_GAMMA", "dark", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(glide::TextureMemorySetting(), 2u << 20) << "beyond the board: default";
+  EXPECT_EQ(glide::RetraceRateSetting(), 60);
+  EXPECT_FALSE(glide::GammaSetting().has_value());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "glide: SST_TMUMEM_SIZE=16 is not 1, 2 or 4 (MiB); using 2\n"
+            "glide: SST_SCREENREFRESH=59.94 is not one of 60, 72, 75, 85, 120; using 60 Hz\n"
+            "glide: SST_GAMMA=dark is not a number from 0.1 to 10; using the application's gamma\n");
+
+  setenv("GLIDE_SIMD", "none", 1);
+  EXPECT_EQ(glide::SimdSetting(), glide::SimdLevel::kNone);
+  setenv("GLIDE_SIMD", "avx2", 1);
+  EXPECT_EQ(glide::SimdSetting(), glide::DetectedSimd()) << "never above what the CPU has";
+  for (const char* name : {"SST_TMUMEM_SIZE", "SST_SCREENREFRESH", "SST_GAMMA", "GLIDE_SIMD"}) unsetenv(name);
 }
 
 TEST(Gamma, ClutAsGlideFillsIt) {
@@ -102,13 +173,17 @@ TEST(Gamma, DisplayTableShowsEachChannelThroughTheClut) {
 }
 
 TEST(Gamma, ParsingRefusesWhatWouldBreakTheTable) {
-  float gamma = 0;
-  EXPECT_TRUE(glide::ParseGamma("1.0", &gamma));
-  EXPECT_FLOAT_EQ(gamma, 1.0f);
-  EXPECT_TRUE(glide::ParseGamma("2.2 ", &gamma));
-  EXPECT_FLOAT_EQ(gamma, 2.2f);
-  for (const char* bad : {"", "0", "-1", "abc", "1.7x", "nan", "inf", "100"}) {
-    EXPECT_FALSE(glide::ParseGamma(bad, &gamma)) << bad;
+  std::string error;
+  EXPECT_FLOAT_EQ(glide::ParseGamma("1.0", &error).value_or(0), 1.0f);
+  EXPECT_FLOAT_EQ(glide::ParseGamma("2.2 ", &error).value_or(0), 2.2f);
+  EXPECT_FLOAT_EQ(glide::ParseGamma("0.1", &error).value_or(0), 0.1f);
+  EXPECT_FLOAT_EQ(glide::ParseGamma("10", &error).value_or(0), 10.0f);
+  EXPECT_FALSE(glide::ParseGamma("", &error).has_value());
+  EXPECT_TRUE(error.empty());
+  for (const char* bad : {"0", "-1", "abc", "1.7x", "nan", "inf", "100", "0.09", "10.01"}) {
+    error.clear();
+    EXPECT_FALSE(glide::ParseGamma(bad, &error).has_value()) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
   }
 }
 
