@@ -38,7 +38,7 @@ constexpr int32_t kGlowEnd = 2872;
 
 enum Texture { kFlareTexture, kRed, kGreen, kBlue, kGlowTexture, kTextureCount };
 
-int32_t TempleClock;   // F
+int32_t TempleClock;   // the scene's frame, F in the comments
 float Descent;         // T: 0 ... 200
 float Brightness;      // B: 0 ... 255, the alpha of objects, flare and particles
 bool FaceTextures;     // each face of the object being drawn selects its own texture
