@@ -71,8 +71,18 @@ TEST(EnvironmentValues, SwapIntervalAndRefreshRate) {
   }
 }
 
-TEST(EnvironmentValues, TextureMemorySimdCapAndSwitch) {
+TEST(EnvironmentValues, TextureMemorySimdCapPresenterAndSwitch) {
   std::string error;
+  using glide::PresenterKind;
+  EXPECT_EQ(glide::ParsePresenterKind("fullscreen", &error), PresenterKind::kFullscreen);
+  EXPECT_EQ(glide::ParsePresenterKind("window", &error), PresenterKind::kWindow);
+  EXPECT_EQ(glide::ParsePresenterKind("none", &error), PresenterKind::kNone);
+  EXPECT_STREQ(glide::PresenterName(PresenterKind::kWindow), "window") << "named in the no-display warning";
+  EXPECT_TRUE(error.empty());
+  EXPECT_FALSE(glide::ParsePresenterKind("Window", &error).has_value());
+  EXPECT_EQ(error, "is not one of fullscreen, window, none; using the default");
+  error.clear();
+
   EXPECT_EQ(glide::ParseTextureMemorySize("1", &error), 1u << 20);
   EXPECT_EQ(glide::ParseTextureMemorySize("4", &error), 4u << 20);
   EXPECT_FALSE(glide::ParseTextureMemorySize("", &error).has_value());
@@ -106,6 +116,9 @@ TEST(EnvironmentValues, ReadersWarnOnceWithNameAndValue) {
   EXPECT_EQ(glide::TextureMemorySetting(), 2u << 20);
   EXPECT_EQ(glide::RetraceRateSetting(), 60);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "unset and empty are quiet";
+  setenv("GLIDE_FRAME_HASHES", "", 1);
+  EXPECT_EQ(glide::FrameHashesSetting(), nullptr) << "an empty path is no path";
+  unsetenv("GLIDE_FRAME_HASHES");
 
   setenv("SST_TMUMEM_SIZE", "4", 1);
   setenv("SST_SCREENREFRESH", "85", 1);
