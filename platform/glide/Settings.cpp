@@ -7,15 +7,12 @@
 #include <string_view>
 
 #include "Misuse.h"
+#include "platform/Text.h"
 
 namespace glide {
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
+using platform::Trim;
 
 // A non-negative decimal number below 2^63 filling all of `text`.
 bool ParseFrameNumber(std::string_view text, uint64_t* value) {
