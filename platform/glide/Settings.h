@@ -1,11 +1,12 @@
 // The stand-in's environment, read here and nowhere else. One convention for every variable:
 // unset and empty both mean the default, and a value that is not understood means the default
-// too, with one warning "glide: NAME=VALUE is not ...; using ..." on stderr.
+// too, with one warning "glide: NAME=VALUE is not ..." on stderr that says what is used instead.
 //
 // The Parse functions hold the rules and read nothing (the tests call them directly): they return
 // the value a text asks for, or nothing for the default, and say in `error` what is wrong with a
 // text they do not understand. The Setting functions read their variable at the moment they are
-// called (the context at grGlideInit, the presentation at grSstWinOpen) and warn.
+// called (the context when it is made and at grGlideInit, the presentation at grSstWinOpen and at
+// a swap before it) and warn.
 #pragma once
 
 #include <cstdint>
