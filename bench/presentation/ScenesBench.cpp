@@ -6,7 +6,7 @@
 // Times are the thread's CPU time, so that other work on a shared machine inflates them less;
 // on an idle core they equal wall time.
 #include "app/App.h"
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 

@@ -8,6 +8,7 @@
 
 #include "Pipeline.h"
 #include "Presentation.h"
+#include "Settings.h"
 
 namespace glide {
 
@@ -18,13 +19,13 @@ Context& TheContext() {
   return *context;
 }
 
-Context::Context() : simd_(SimdFromEnvironment()) {
+Context::Context() : simd_(SimdSetting()) {
   NewTextureMemory();
   ResetState();
 }
 
 void Context::NewTextureMemory() {
-  textures_ = std::make_unique<TextureMemory>(TextureMemory::SizeFromEnvironment());
+  textures_ = std::make_unique<TextureMemory>(TextureMemorySetting());
   ++paletteVersion_;
   textures_->SetWriteObserver([this](uint32_t start, uint32_t bytes) { expanded_.Forget(start, bytes); });
   expanded_.Clear();
@@ -32,8 +33,7 @@ void Context::NewTextureMemory() {
 
 void Context::Init() {
   if (open_) WinClose();
-  const char* noSub = std::getenv("FX_GLIDE_NO_DITHER_SUB");
-  noDitherSubtract_ = noSub != nullptr && *noSub != '\0' && std::strcmp(noSub, "0") != 0;
+  noDitherSubtract_ = NoDitherSubtractSetting();
   NewTextureMemory();
   ResetState();
 }

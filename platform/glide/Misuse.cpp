@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Warn.h"
+
 namespace glide {
 
 namespace {
@@ -12,6 +14,13 @@ uint64_t MisuseTotal = 0;
 char LastMisuseText[512] = "";  // fixed: a report never allocates (it may report a failed allocation)
 GrErrorCallbackFnc_t ErrorCallback = nullptr;
 }  // namespace
+
+void Warn(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  platform::WarnV("glide", format, args);
+  va_end(args);
+}
 
 void Misuse(const char* format, ...) {
   char text[sizeof LastMisuseText];
@@ -22,10 +31,8 @@ void Misuse(const char* format, ...) {
   std::memcpy(LastMisuseText, text, sizeof text);
   ++MisuseTotal;
   if (MisuseTotal <= kMaxPrinted) {
-    std::fprintf(stderr, "glide: %s\n", text);
-    if (MisuseTotal == kMaxPrinted) {
-      std::fprintf(stderr, "glide: further misuse reports are counted but not printed\n");
-    }
+    Warn("%s", text);
+    if (MisuseTotal == kMaxPrinted) Warn("further misuse reports are counted but not printed");
   }
   if (ErrorCallback != nullptr) ErrorCallback(text, FXFALSE);
 }

@@ -1,22 +1,9 @@
 #include "Pacer.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <cerrno>
 #include <ctime>
 
 namespace glide {
-
-int RetraceRateHz(const char* text) {
-  if (text == nullptr) return 60;
-  char* end = nullptr;
-  const long rate = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0') return 60;
-  switch (rate) {
-    case 60: case 72: case 75: case 85: case 120: return static_cast<int>(rate);
-    default: return 60;
-  }
-}
 
 SwapPacer::SwapPacer(int rateHz, Clock::time_point origin)
     : origin_(origin),

@@ -9,9 +9,6 @@
 
 namespace glide {
 
-// The retrace rates the board can be set to (SST_SCREENREFRESH); anything else means 60.
-int RetraceRateHz(const char* text);
-
 class SwapPacer {
  public:
   using Clock = std::chrono::steady_clock;

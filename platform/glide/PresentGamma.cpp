@@ -1,8 +1,6 @@
 #include "PresentGamma.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 
 namespace glide {
 
@@ -51,17 +49,6 @@ void DisplayTable::ToRgb24(const uint16_t* src, int count, uint8_t* dst) const {
     dst[3 * i + 1] = static_cast<uint8_t>(xrgb >> 8);
     dst[3 * i + 2] = static_cast<uint8_t>(xrgb);
   }
-}
-
-bool ParseGamma(const char* text, float* gamma) {
-  if (text == nullptr || *text == '\0') return false;
-  errno = 0;
-  char* end = nullptr;
-  const double value = std::strtod(text, &end);
-  while (*end == ' ' || *end == '\t') ++end;
-  if (errno != 0 || *end != '\0' || !(value >= 0.1 && value <= 10.0)) return false;
-  *gamma = static_cast<float>(value);
-  return true;
 }
 
 }  // namespace glide

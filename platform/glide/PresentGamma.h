@@ -37,7 +37,4 @@ class DisplayTable {
   std::vector<uint32_t> table_;
 };
 
-// A display gamma from text (SST_GAMMA): a number in [0.1, 10]. False for anything else.
-bool ParseGamma(const char* text, float* gamma);
-
 }  // namespace glide

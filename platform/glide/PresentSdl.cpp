@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "Misuse.h"
 #include "platform/SdlVideo.h"
 
 namespace glide {
@@ -196,7 +197,7 @@ bool SdlPresenter::Show(const uint16_t* front, const DisplayTable& table, bool v
 void SdlPresenter::CheckVsync(double secondsSinceLastPresent) {
   if (!vsyncWatch_.Note(secondsSinceLastPresent) && vsyncTrusted_) {
     vsyncTrusted_ = false;
-    std::fprintf(stderr, "glide: presents are not waiting for the display's retrace; pacing by sleeping instead\n");
+    Warn("presents are not waiting for the display's retrace; pacing by sleeping instead");
   }
 }
 

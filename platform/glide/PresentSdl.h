@@ -10,7 +10,7 @@
 #include <string>
 
 #include "PresentGamma.h"
-#include "PresentSettings.h"
+#include "Settings.h"
 
 namespace glide {
 

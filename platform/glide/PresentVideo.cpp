@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Misuse.h"
+
 extern char** environ;
 
 namespace glide {
@@ -70,8 +72,7 @@ void VideoPipe::Write(const uint8_t* data, size_t bytes) {
     if (written < 0) {
       if (errno == EINTR) continue;
       failed_ = true;
-      std::fprintf(stderr, "glide: the video encoder stopped taking frames (%s); %s is incomplete\n",
-                   std::strerror(errno), path_.c_str());
+      Warn("the video encoder stopped taking frames (%s); %s is incomplete", std::strerror(errno), path_.c_str());
       return;
     }
     data += written;
@@ -91,10 +92,9 @@ bool VideoPipe::Finish() {
   pid_ = -1;
   const bool ok = waited > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   if (!ok && !failed_) {
-    std::fprintf(stderr, "glide: the video encoder failed (%s %d); %s may be missing or incomplete\n",
-                 waited > 0 && WIFSIGNALED(status) ? "signal" : "exit status",
-                 waited > 0 && WIFSIGNALED(status) ? WTERMSIG(status) : (waited > 0 ? WEXITSTATUS(status) : -1),
-                 path_.c_str());
+    Warn("the video encoder failed (%s %d); %s may be missing or incomplete",
+         waited > 0 && WIFSIGNALED(status) ? "signal" : "exit status",
+         waited > 0 && WIFSIGNALED(status) ? WTERMSIG(status) : (waited > 0 ? WEXITSTATUS(status) : -1), path_.c_str());
   }
   failed_ = failed_ || !ok;
   return ok;

@@ -11,12 +11,13 @@
 #include <system_error>
 #include <vector>
 
+#include "Misuse.h"
 #include "Pacer.h"
 #include "PresentGamma.h"
 #include "PresentRecord.h"
 #include "PresentSdl.h"
-#include "PresentSettings.h"
 #include "PresentVideo.h"
+#include "Settings.h"
 #include "platform/FrameClock.h"
 #include "platform/SdlVideo.h"
 
@@ -48,36 +49,11 @@ struct PresentationState {
 PresentationState State;
 bool ExitHandlerInstalled = false;
 
-void Warn(const std::string& message) { std::fprintf(stderr, "glide: %s\n", message.c_str()); }
-
-const char* Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? value : nullptr;
-}
-
 // The pacing settings, read on first use so that a swap before grSstWinOpen is paced too.
 void ReadPacingSettings() {
-  std::string error;
-  State.intervalOverride = ParseSwapInterval(Env("FX_GLIDE_SWAPINTERVAL"), &error);
-  if (!error.empty()) Warn(error);
-  const char* refresh = Env("SST_SCREENREFRESH");
-  State.rateHz = RetraceRateHz(refresh);
-  if (refresh != nullptr && std::to_string(State.rateHz) != refresh) {
-    Warn(std::string("SST_SCREENREFRESH=") + refresh + " is not one of 60, 72, 75, 85, 120; using 60 Hz");
-  }
+  State.intervalOverride = SwapIntervalSetting();
+  State.rateHz = RetraceRateSetting();
   State.pacer = std::make_unique<SwapPacer>(State.rateHz, SwapPacer::Clock::now());
-}
-
-void ReadGammaSetting() {
-  const char* text = Env("SST_GAMMA");
-  State.gammaOverride.reset();
-  if (text == nullptr) return;
-  float gamma = 0;
-  if (ParseGamma(text, &gamma)) {
-    State.gammaOverride = gamma;
-  } else {
-    Warn(std::string("SST_GAMMA=") + text + " is not a number from 0.1 to 10; using the application's gamma");
-  }
 }
 
 const DisplayTable& Table() {
@@ -88,44 +64,40 @@ const DisplayTable& Table() {
 
 // Each opener returns false when its output was asked for and could not be opened.
 bool OpenPresenter() {
-  std::string error;
-  const std::optional<PresenterKind> asked = ParsePresenterKind(Env("GLIDE_PRESENT"), &error);
-  if (!error.empty()) Warn(error);
+  const std::optional<PresenterKind> asked = PresenterSetting();
   if (asked == PresenterKind::kNone) return true;  // no need to look for a display
   const bool display = platform::DisplayAvailable();
   const PresenterKind kind = asked.value_or(display ? PresenterKind::kFullscreen : PresenterKind::kNone);
   if (kind == PresenterKind::kNone) return true;
   if (!display) {
-    Warn(std::string("GLIDE_PRESENT=") + Env("GLIDE_PRESENT") + " needs a display and there is none; showing nothing");
+    Warn("GLIDE_PRESENT=%s needs a display and there is none; showing nothing", PresenterName(kind));
     return false;
   }
+  std::string error;
   State.presenter = SdlPresenter::Open(kind, State.width, State.height, State.rateHz, &error);
   if (!State.presenter) {
-    Warn(error + "; showing nothing");
+    Warn("%s; showing nothing", error.c_str());
     return false;
   }
   return true;
 }
 
 bool OpenHashLog() {
-  const char* path = Env("GLIDE_FRAME_HASHES");
+  const char* path = FrameHashesSetting();
   if (path == nullptr) return true;
   std::string error;
   State.hashes = HashLog::Open(path, &error);
-  if (!State.hashes) Warn(error);
+  if (!State.hashes) Warn("%s", error.c_str());
   return State.hashes != nullptr;
 }
 
 bool OpenCapture() {
-  const char* directory = Env("GLIDE_CAPTURE");
-  const char* frames = Env("GLIDE_CAPTURE_FRAMES");
+  const char* directory = CaptureDirectorySetting();
   if (directory == nullptr) {
-    if (frames != nullptr) Warn("GLIDE_CAPTURE_FRAMES is set but GLIDE_CAPTURE names no directory; nothing is captured");
+    if (CaptureFramesSet()) Warn("GLIDE_CAPTURE_FRAMES is set but GLIDE_CAPTURE names no directory; nothing is captured");
     return true;
   }
-  std::vector<std::string> errors;
-  State.captureFrames = FrameList::Parse(frames, &errors);
-  for (const std::string& error : errors) Warn("GLIDE_CAPTURE_FRAMES: " + error);
+  State.captureFrames = CaptureFramesSetting();
   if (State.captureFrames.Empty()) {
     Warn("GLIDE_CAPTURE is set but GLIDE_CAPTURE_FRAMES lists no frame; nothing is captured");
     return false;
@@ -133,7 +105,7 @@ bool OpenCapture() {
   std::error_code code;
   std::filesystem::create_directories(directory, code);
   if (!std::filesystem::is_directory(directory, code)) {
-    Warn(std::string("cannot make the capture directory ") + directory + "; nothing is captured");
+    Warn("cannot make the capture directory %s; nothing is captured", directory);
     return false;
   }
   State.captureDirectory = directory;
@@ -141,11 +113,11 @@ bool OpenCapture() {
 }
 
 bool OpenVideo() {
-  const char* path = Env("GLIDE_VIDEO");
+  const char* path = VideoSetting();
   if (path == nullptr) return true;
   std::string error;
   State.video = VideoPipe::Start(VideoEncoderCommand(path, State.width, State.height, kVideoRateHz), path, &error);
-  if (!State.video) Warn(error + "; GLIDE_VIDEO=" + path + " is not written");
+  if (!State.video) Warn("%s; GLIDE_VIDEO=%s is not written", error.c_str(), path);
   return State.video != nullptr;
 }
 
@@ -184,7 +156,7 @@ void Record(const uint16_t* front, uint64_t frame) {
   if (capture) {
     std::string error;
     if (!WritePng(CapturePath(State.captureDirectory, frame), State.rgb.data(), State.width, State.height, &error)) {
-      Warn(error);
+      Warn("%s", error.c_str());
     }
   }
   if (video) State.video->Write(State.rgb.data(), State.rgb.size());
@@ -195,7 +167,7 @@ void Record(const uint16_t* front, uint64_t frame) {
 bool OpenPresentation(int width, int height) {
   ClosePresentation();
   if (width <= 0 || height <= 0 || width > 4096 || height > 4096) {
-    Warn("cannot present a " + std::to_string(width) + " x " + std::to_string(height) + " frame");
+    Warn("cannot present a %d x %d frame", width, height);
     return false;
   }
   if (!ExitHandlerInstalled) {
@@ -205,7 +177,7 @@ bool OpenPresentation(int width, int height) {
   State.width = width;
   State.height = height;
   ReadPacingSettings();
-  ReadGammaSetting();
+  State.gammaOverride = GammaSetting();
   bool ok = OpenPresenter();
   ok = OpenHashLog() && ok;
   ok = OpenCapture() && ok;
@@ -240,7 +212,7 @@ void ClosePresentation() {
 
 void SetPresentationGamma(float gamma) {
   if (!(gamma >= 0.1f && gamma <= 10.0f)) {
-    Warn("display gamma " + std::to_string(gamma) + " is outside 0.1 to 10; ignored");
+    Warn("display gamma %s is outside 0.1 to 10; ignored", std::to_string(gamma).c_str());
     return;
   }
   State.gamma = gamma;

@@ -107,7 +107,6 @@ struct SpanTarget {
 // avx2) or by a test.
 enum class SimdLevel { kNone = 0, kSse2 = 1, kAvx2 = 2 };
 SimdLevel DetectedSimd();
-SimdLevel SimdFromEnvironment();
 
 // The fastest span function and stages for a (normalized) state at the given SIMD level; the
 // generic path when none of the specialised ones applies or they are not allowed

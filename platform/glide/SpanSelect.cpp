@@ -197,24 +197,6 @@ SimdLevel DetectedSimd() {
 #endif
 }
 
-SimdLevel SimdFromEnvironment() {
-  const SimdLevel detected = DetectedSimd();
-  const char* text = std::getenv("GLIDE_SIMD");
-  if (text == nullptr || *text == '\0') return detected;
-  SimdLevel asked;
-  if (std::strcmp(text, "none") == 0) {
-    asked = SimdLevel::kNone;
-  } else if (std::strcmp(text, "sse2") == 0) {
-    asked = SimdLevel::kSse2;
-  } else if (std::strcmp(text, "avx2") == 0) {
-    asked = SimdLevel::kAvx2;
-  } else {
-    std::fprintf(stderr, "glide: GLIDE_SIMD=%s is not none, sse2 or avx2; ignored\n", text);
-    return detected;
-  }
-  return std::min(asked, detected);
-}
-
 SpanSelection SelectSpans(const RenderState& st, bool allowSpecialised, SimdLevel level) {
   SpanSelection out;
   SpanKey key;

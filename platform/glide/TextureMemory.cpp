@@ -49,18 +49,6 @@ uint32_t MemRequired(int smallLod, int largeLod, int aspect, int format, uint32_
 
 TextureMemory::TextureMemory(uint32_t sizeBytes) : bytes_(sizeBytes + kGuardBytes, 0) {}
 
-uint32_t TextureMemory::SizeFromEnvironment() {
-  const char* value = std::getenv("SST_TMUMEM_SIZE");
-  if (value == nullptr || *value == '\0') return 2 * kMiB;
-  char* end = nullptr;
-  const long mib = std::strtol(value, &end, 10);
-  if (end == value || *end != '\0' || mib < 1 || mib > 4 || mib == 3) {
-    std::fprintf(stderr, "glide: SST_TMUMEM_SIZE=%s is not 1, 2 or 4 (MiB); using 2\n", value);
-    return 2 * kMiB;
-  }
-  return static_cast<uint32_t>(mib) * kMiB;
-}
-
 void TextureMemory::Clear() {
   std::fill(bytes_.begin(), bytes_.end(), 0);
   palette_.fill(0);

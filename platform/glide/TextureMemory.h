@@ -47,10 +47,8 @@ uint32_t LevelOffset(int lod, int largeLod, int aspect, int format, uint32_t eve
 
 class TextureMemory {
  public:
-  // Size in bytes: SST_TMUMEM_SIZE (MiB, 1 to 4) or 2 MiB.
+  // Size in bytes: 1, 2 or 4 MiB (TextureMemorySetting).
   explicit TextureMemory(uint32_t sizeBytes);
-
-  static uint32_t SizeFromEnvironment();
 
   uint32_t Size() const { return static_cast<uint32_t>(bytes_.size()) - kGuardBytes; }
   const uint8_t* Data() const { return bytes_.data(); }

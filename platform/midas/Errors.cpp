@@ -1,7 +1,10 @@
 #include "Errors.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <iterator>
+
+#include "platform/Warn.h"
 
 namespace midas {
 namespace {
@@ -94,6 +97,13 @@ ErrorCode ErrorFromErrno(int err) {
     default:
       return kUnableToOpenFile;
   }
+}
+
+void Warn(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  platform::WarnV("MIDAS", format, args);
+  va_end(args);
 }
 
 }  // namespace midas

@@ -35,6 +35,10 @@ enum ErrorCode : int {
   kUnsupportedSampleFormat = 51,
 };
 
+// One line "MIDAS: MESSAGE" on stderr, formatted with the printf rules: the stand-in's warnings
+// about its surroundings (settings, files, the audio device). Never throws.
+void Warn(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // The message for a code; codes outside the table read "Undefined error" (the table itself was
 // indexed without a check).
 const char* ErrorMessage(int code);

@@ -1,6 +1,9 @@
 #include "Settings.h"
 
+#include <cstdlib>
 #include <cstring>
+
+#include "Errors.h"
 
 namespace midas {
 
@@ -24,6 +27,21 @@ ConfigSetting ParseConfigSetting(const char* value) {
   if (std::strcmp(value, "silent") == 0) return ConfigSetting::kSilent;
   if (std::strcmp(value, "cancel") == 0) return ConfigSetting::kCancel;
   return ConfigSetting::kInvalid;
+}
+
+OutputSetting ReadOutputSetting() {
+  const char* value = std::getenv("MIDAS_OUTPUT");
+  const OutputSetting setting = ParseOutputSetting(value);
+  if (setting.kind == OutputSetting::kInvalid) Warn("MIDAS_OUTPUT=%s is not device, silent or wav:PATH", value);
+  return setting;
+}
+
+ConfigSetting ReadConfigSetting() {
+  const char* value = std::getenv("MIDAS_CONFIG");
+  const ConfigSetting setting = ParseConfigSetting(value);
+  if (setting != ConfigSetting::kInvalid) return setting;
+  Warn("MIDAS_CONFIG=%s is not ok, silent or cancel; asking instead", value);
+  return ConfigSetting::kAsk;
 }
 
 }  // namespace midas

@@ -7,8 +7,6 @@
 #include "WaveFile.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace midas {
@@ -66,12 +64,7 @@ DWORD System::GetOption(int option) const {
 }
 
 bool System::Config() {
-  const char* answer = std::getenv("MIDAS_CONFIG");
-  ConfigSetting setting = ParseConfigSetting(answer);
-  if (setting == ConfigSetting::kInvalid) {
-    std::fprintf(stderr, "MIDAS: MIDAS_CONFIG=%s is not ok, silent or cancel; asking instead\n", answer);
-    setting = ConfigSetting::kAsk;
-  }
+  const ConfigSetting setting = ReadConfigSetting();
   ConfigChoice choice = ConfigChoice::kPlay;
   if (setting == ConfigSetting::kAsk) {
     choice = AskSoundSetup();
@@ -93,12 +86,8 @@ void System::Init() {
     Guard lock(mutex_);
     if (!started_) Startup();
     if (initialised_) throw Error(kDeviceBusy);
-    const char* value = std::getenv("MIDAS_OUTPUT");
-    setting = ParseOutputSetting(value);
-    if (setting.kind == OutputSetting::kInvalid) {
-      std::fprintf(stderr, "MIDAS: MIDAS_OUTPUT=%s is not device, silent or wav:PATH\n", value);
-      throw Error(kUnsupportedOutputMode);
-    }
+    setting = ReadOutputSetting();
+    if (setting.kind == OutputSetting::kInvalid) throw Error(kUnsupportedOutputMode);
     if (options_[MIDAS_OPTION_FORCE_NO_SOUND] != 0) setting.kind = OutputSetting::kSilent;
     rate = static_cast<int>(std::clamp<DWORD>(options_[MIDAS_OPTION_MIXRATE], kMinRate, kMaxRate));
     mixer_ = std::make_unique<Mixer>(rate);
@@ -113,7 +102,7 @@ void System::Init() {
       std::string failure;
       output = OpenDeviceOutput(rate, render, failure);
       if (!output) {
-        std::fprintf(stderr, "MIDAS: no audio device (%s); playing silently\n", failure.c_str());
+        Warn("no audio device (%s); playing silently", failure.c_str());
         setting.kind = OutputSetting::kSilent;
       }
     }

@@ -24,7 +24,7 @@ void Put32(uint8_t* p, uint32_t v) {
 WavWriter::WavWriter(const std::string& path, int rate) : rate_(rate) {
   file_ = std::fopen(path.c_str(), "wb");
   if (file_ == nullptr) {
-    std::fprintf(stderr, "MIDAS: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    Warn("cannot write %s: %s", path.c_str(), std::strerror(errno));
     throw Error(kUnableToWriteFile);
   }
   WriteHeader();
@@ -64,7 +64,7 @@ bool WavWriter::Append(const int16_t* stereo, std::size_t frames) {
   if ((frames_ + frames) * 4 > kMaxDataBytes) {
     frames = static_cast<std::size_t>(kMaxDataBytes / 4 - frames_);
     failed_ = true;
-    std::fprintf(stderr, "MIDAS: WAV output is full (4 GiB); the rest of the sound is dropped\n");
+    Warn("WAV output is full (4 GiB); the rest of the sound is dropped");
   }
   uint8_t bytes[4096 * 4];
   std::size_t done = 0;
@@ -80,7 +80,7 @@ bool WavWriter::Append(const int16_t* stereo, std::size_t frames) {
   }
   const bool wasFailed = failed_;
   WriteHeader();
-  if (failed_ && !wasFailed) std::fprintf(stderr, "MIDAS: writing the WAV output failed\n");
+  if (failed_ && !wasFailed) Warn("writing the WAV output failed");
   return !failed_;
 }
 

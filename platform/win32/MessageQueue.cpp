@@ -3,12 +3,13 @@
 // answers in Windows' order: posted messages, the quit message PostQuitMessage asked for, input
 // messages. It never blocks. Single-threaded, like the program's one message pump.
 #include <chrono>
-#include <cstdio>
+#include <cstdarg>
 #include <cstdlib>
 #include <deque>
 
 #include "Win32Internal.h"
 #include "platform/FrameClock.h"
+#include "platform/Warn.h"
 
 namespace win32 {
 namespace {
@@ -53,7 +54,7 @@ void ReleaseScript() {
     Queue.scriptRead = true;
     std::vector<std::string> errors;
     Queue.script = ParseScript(std::getenv("WIN32_INPUT"), &errors);
-    for (const std::string& error : errors) std::fprintf(stderr, "win32: %s\n", error.c_str());
+    for (const std::string& error : errors) Warn("%s", error.c_str());
   }
   const uint64_t frames = platform::FrameCount();
   while (Queue.scriptNext < Queue.script.size() && Queue.script[Queue.scriptNext].frame <= frames) {
@@ -146,6 +147,13 @@ bool Take(std::deque<MSG>& queue, LPMSG msg, HWND window, UINT filterMin, UINT f
 }
 
 }  // namespace
+
+void Warn(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  platform::WarnV("win32", format, args);
+  va_end(args);
+}
 
 void PostToQueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Queue.posted.push_back(MakeMessage(window, message, wParam, lParam));

@@ -3,15 +3,12 @@
 #include <string_view>
 
 #include "Win32Internal.h"
+#include "platform/Text.h"
 
 namespace win32 {
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
+using platform::Trim;
 
 // A whole unsigned number in decimal, or hexadecimal after "0x"; false past `limit`.
 bool ParseNumber(std::string_view text, uint64_t limit, uint64_t* value) {

@@ -12,6 +12,9 @@
 
 namespace win32 {
 
+// One line "win32: MESSAGE" on stderr, formatted with the printf rules. Never throws.
+void Warn(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // ---- Windows -------------------------------------------------------------------------------
 
 struct WindowRecord {

@@ -3,7 +3,6 @@
 // close request (WM_CLOSE, Alt+F4) into DestroyWindow, and the stock icon, cursor and brush.
 #include <strings.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,7 +55,7 @@ SDL_Window* CreateSdlWindow(LPCSTR title, DWORD style, int x, int y, int width, 
   if (height <= 0 || height == CW_USEDEFAULT) height = 480;
   SDL_Window* window = SDL_CreateWindow(title != nullptr ? title : "", left, top, width, height, flags);
   if (window == nullptr) {
-    std::fprintf(stderr, "win32: cannot create an SDL window (%s); going on without one\n", SDL_GetError());
+    Warn("cannot create an SDL window (%s); going on without one", SDL_GetError());
   }
   return window;
 }

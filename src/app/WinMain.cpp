@@ -1,6 +1,6 @@
 // Entry point, window and window procedure.
 #include "app/App.h"
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 

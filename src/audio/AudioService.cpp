@@ -1,6 +1,6 @@
 #include "audio/AudioService.h"
 
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "gfx/Display.h"
 
 #include <cstdio>

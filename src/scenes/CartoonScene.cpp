@@ -5,7 +5,7 @@
 // again, fading out. The sixth act ends the scene.
 #include "scenes/CartoonScene.h"
 
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
@@ -36,7 +36,7 @@ enum Texture { kFace, kShirt, kArm, kPillow, kFace2, kArm2, kSuit, kText, kFace0
 const char* const kSoftSprites[] = {"face.cel", "shirt.cel", "arm.cel",  "pillow.cel", "face2.cel", "arm2.cel",
                                     "suit.cel", "text.cel",  "face0.cel", "hand.cel",  "hifi.cel"};
 
-int32_t CartoonClock;  // n
+int32_t CartoonClock;  // the scene's frame; past the last when the scene is over
 // The act, the wipe and the phases start at 0 with the program. The act and the wipe start over
 // with every init, so that the wipe and the hand, which init places again, slide together.
 int32_t CartoonAct;

@@ -2,7 +2,7 @@
 // fades out; a title strip follows; a textured figure spins under a fixed tilt while six captions
 // drift across the screen one after another; the figure fades away and a closing strip fades in
 // and out. "ohyea.mod" loops from init to done.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "geom/Matrix.h"
 #include "gfx/Display.h"
@@ -30,14 +30,14 @@ constexpr float kFigureFadeStart = 2737.0f;  // the figure fades out over the fr
 // more than one unit in front of it.
 constexpr TexturedObjectStyle kCryptFigure{200.0f, 1.0f};
 
-int32_t CryptClock;  // F
+int32_t CryptClock;  // the scene's frame, F in the comments
 TextureId CryptPicture = -1;
 TextureId CaptionSheet = -1;
 P3dObject Figure;
 Vertex4 PointScratch[kPointScratchSize];
 
 // The figure's draw count and the caption state belong to the whole run: init leaves them alone.
-float FigureDraws;         // N
+float FigureDraws;         // frames that have drawn the figure: its alpha while it fades in
 int32_t NextCaption;       // c, 0 ... 7
 int32_t CaptionTimer;      // caption frames run so far
 int32_t CaptionStartFrame;  // F when the current caption was set up

@@ -1,6 +1,6 @@
 // The enviro scene: ten shiny objects in turn, 600 frames each, smoothly reflection-mapped, the
 // reflection image changing twice. Its done operation stops the facemap scene's effect.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "geom/Matrix.h"
 #include "geom/ReflectionRenderer.h"
@@ -20,7 +20,7 @@ namespace {
 constexpr int32_t kLastFrame = 6000;
 constexpr int32_t kSlotFrames = 600;
 
-int32_t EnviroClock;  // F
+int32_t EnviroClock;  // the scene's frame; past the last when the scene is over
 int32_t MapStage = 0;  // which reflection map is in force; the scene plays once per run
 TextureId EnviroMaps[3];
 P3dObject Figure, Teapot, Torus, Knot;
@@ -85,13 +85,13 @@ float EnviroAlpha(int32_t frame) {
   return std::clamp(alpha, 0.0f, 255.0f);
 }
 
-}  // namespace
-
 void EnviroRender() {
   const P3dObject* object = ChooseObject(EnviroClock);
   TransformPoints(PointScratch, object->vertices, static_cast<uint32_t>(object->vertexCount));
   DrawEnvMappedObject(PointScratch, object, EnviroAlpha(EnviroClock));
 }
+
+}  // namespace
 
 void EnviroInit() {
   EnviroClock = 0;

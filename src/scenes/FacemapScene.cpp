@@ -1,7 +1,7 @@
 // The facemap scene: the figure turning on the spot, tilted by 45 degrees, each facet mirroring
 // its own wedge of the sunset reflection map. Starts the looping effect that plays on through
 // the enviro scene.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "geom/Matrix.h"
 #include "geom/ReflectionRenderer.h"
@@ -20,7 +20,7 @@ namespace {
 
 constexpr int32_t kLastFrame = 1200;
 
-int32_t FacemapClock;  // F
+int32_t FacemapClock;  // the scene's frame; past the last when the scene is over
 TextureId FacemapMap;
 P3dObject FacemapFigure;
 Vertex4 PointScratch[kPointScratchSize];
@@ -37,8 +37,6 @@ float FacemapAlpha(int32_t frame) {
   return std::clamp(alpha, 0.0f, 255.0f);
 }
 
-}  // namespace
-
 // One frame's content: the figure turned for the frame, faceted, at the frame's fade.
 void FacemapRender() {
   LoadMatrix(MakeRotationY(2.5f * static_cast<float>(FacemapClock)));
@@ -46,6 +44,8 @@ void FacemapRender() {
   TransformPoints(PointScratch, FacemapFigure.vertices, static_cast<uint32_t>(FacemapFigure.vertexCount));
   DrawFaceMappedObject(PointScratch, &FacemapFigure, FacemapAlpha(FacemapClock));
 }
+
+}  // namespace
 
 void FacemapInit() {
   FacemapClock = 0;

@@ -1,6 +1,6 @@
 #include "scenes/FeedbackRenderer.h"
 
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "gfx/Loaders.h"
 #include "scenes/FrameEnd.h"
 #include "scenes/ScreenQuad.h"

@@ -55,7 +55,7 @@ struct FeedbackState {
   GrVertex feedbackQuad[4]{};
   GrVertex sourceQuad[4]{};
   GrVertex displayQuad[4]{};
-  int32_t frame = 0;                    // n
+  int32_t frame = 0;                    // the scene's frame, n above
   PhasePair phases;                     // 0 at program start; init leaves them alone
 };
 

@@ -4,7 +4,7 @@
 // is the centre half of the one before magnified two times, so the hand-over does not show.
 // Towards the end "yellow.cel" fades in over the dive, stays alone and fades to black. The screen
 // is never cleared. Done stops and frees the music the tunnel scene started.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
@@ -24,7 +24,7 @@ constexpr int32_t kOverlayAlone = 1121;  // the dive is over; the closing pictur
 constexpr int32_t kStepsPerFrame = 60;   // at l = 60 the next frame would cover the screen
 constexpr float kFadeInStep = 4.322033882141113f;  // 255 / 59: the next frame is opaque at l = 59
 
-int32_t FractalClock = kLastFrame + 1;  // n
+int32_t FractalClock = kLastFrame + 1;  // the scene's frame, n in the comments; past the last when over
 int32_t ZoomStep;                       // l: the step within the current fractal frame
 int32_t ZoomFrameIndex;                 // i: the current entry of FractalFrames
 TextureId FractalFrames[kFractalFrameCount];

@@ -3,7 +3,7 @@
 // it. The planet approaches and brightens, a glow grows in the centre; a green overlay fades out
 // at the start, a white flash closes the flight and fades to black. The effect from "2.wav"
 // sounds from init to done.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "geom/Matrix.h"
 #include "gfx/Display.h"
@@ -29,9 +29,9 @@ constexpr TexturedObjectStyle kSpaceObjects{350.0f, 0.0f};
 
 enum Texture { kSpace, kSun, kFlare, kGlow, kClouds, kWhite, kGreen, kTextureCount };
 
-int32_t SpaceClock;    // F
+int32_t SpaceClock;    // the scene's frame
 bool Fading = false;   // the phase; the scene plays once per run, so init leaves it alone
-float Approach;        // D
+float Approach;        // how far the planet and the planes have come towards the viewer: 0 ... 30
 float Brightness;      // L: the alpha of every object vertex
 PhasePair Swing;       // P and Q; P widens and narrows the sun
 TextureId SpaceTextures[kTextureCount];

@@ -3,7 +3,7 @@
 // roof, three light balls bob around it, each leaving a trail of sparks that rise and spread as
 // they fade. A flare sits in the centre and a large glow pulses over it. Everything fades in at
 // the start and out at the end; "creature.s3m" plays from init to done.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "geom/Matrix.h"
 #include "gfx/Display.h"
@@ -38,7 +38,7 @@ constexpr int32_t kGlowEnd = 2872;
 
 enum Texture { kFlareTexture, kRed, kGreen, kBlue, kGlowTexture, kTextureCount };
 
-int32_t TempleClock;   // F
+int32_t TempleClock;   // the scene's frame, F in the comments
 float Descent;         // T: 0 ... 200
 float Brightness;      // B: 0 ... 255, the alpha of objects, flare and particles
 bool FaceTextures;     // each face of the object being drawn selects its own texture

@@ -1,14 +1,13 @@
 // The title scene: three lines of the title image, each revealed by two crossing wipes that
 // trail perspective beams, held, and wiped away; the last line is covered by the green backdrop
 // fading in.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
 #include "scenes/FrameEnd.h"
 #include "scenes/Scenes.h"
 #include "scenes/ScreenQuad.h"
-#include "scenes/TitleScene.h"
 
 #include <glide.h>
 
@@ -78,6 +77,16 @@ void RenderBackdropFade() {
   SetTitleBlend(GR_BLEND_ONE);
 }
 
+// Rebuilds both strips and both beams for the text line starting at texture row `band`.
+void TitleLayout(float band) {
+  SetCenteredQuad(TextStripL, -256.0f, -64.0f, 255.0f, 63.0f, 196.0f, band);
+  SetCenteredQuad(TextStripR, -256.0f, -64.0f, 255.0f, 63.0f, 196.0f, band);
+  SetCenteredQuad(BeamL, -10.0f, -10.0f, 10.0f, 10.0f, 255.0f, band);
+  SetCenteredQuad(BeamR, -10.0f, -10.0f, 10.0f, 10.0f, 255.0f, band);
+  ShapeBeam(BeamL, band);
+  ShapeBeam(BeamR, band);
+}
+
 void RenderSweep() {
   SweepPos += SweepDir == 0 ? 4.0f : -4.0f;
   if (SweepPos < 4.0f) {
@@ -106,17 +115,7 @@ void RenderSweep() {
   grDrawPolygonVertexList(4, BeamL);
 }
 
-}  // namespace
-
-void TitleLayout(float band) {
-  SetCenteredQuad(TextStripL, -256.0f, -64.0f, 255.0f, 63.0f, 196.0f, band);
-  SetCenteredQuad(TextStripR, -256.0f, -64.0f, 255.0f, 63.0f, 196.0f, band);
-  SetCenteredQuad(BeamL, -10.0f, -10.0f, 10.0f, 10.0f, 255.0f, band);
-  SetCenteredQuad(BeamR, -10.0f, -10.0f, 10.0f, 10.0f, 255.0f, band);
-  ShapeBeam(BeamL, band);
-  ShapeBeam(BeamR, band);
-}
-
+// Draws one frame's content for the current TitleClock.
 void TitleRender() {
   if (TitleClock < 35) return;
   if (HoldFrames > 0) {
@@ -128,6 +127,8 @@ void TitleRender() {
     RenderSweep();
   }
 }
+
+}  // namespace
 
 void TitleInit() {
   TitleClock = 0;

@@ -2,7 +2,7 @@
 // at quarter opacity every frame, while the feedback quad magnifies the previous working image
 // about the centre, so that the tile's copies stream outwards as the walls of a tunnel. The scene
 // starts the music "go.s3m", which plays on through the fire and the fractal.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "scenes/FeedbackRenderer.h"
 #include "scenes/Scenes.h"

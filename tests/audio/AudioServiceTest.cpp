@@ -1,6 +1,6 @@
 // The audio service over the real MIDAS stand-in with silent output, in a temporary directory
 // holding the generated samples.
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 

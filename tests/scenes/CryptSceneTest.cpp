@@ -5,7 +5,7 @@
 // program; every test here runs in a process of its own (ctest) and starts from them at zero.
 #include "SceneFixture.h"
 
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "geom/Matrix.h"
 #include "geom/P3d.h"

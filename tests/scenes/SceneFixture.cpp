@@ -2,7 +2,7 @@
 
 #include "TestSupport.h"
 
-#include "app/DebugLog.h"
+#include "log/DebugLog.h"
 #include "gfx/Display.h"
 
 #include <glide.h>

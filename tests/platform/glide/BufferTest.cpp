@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "GlideTestSupport.h"
+#include "Settings.h"
 #include "TextureMemory.h"
 
 using glidetest::GlideFixture;
@@ -191,13 +192,13 @@ TEST_F(TextureMemoryTest, PaletteEntriesKeepTheirExactBitsAndIgnoreTheTopByte) {
 
 TEST(TextureMemorySize, EnvironmentChoosesTwoOrFourMebibytes) {
   unsetenv("SST_TMUMEM_SIZE");
-  EXPECT_EQ(glide::TextureMemory::SizeFromEnvironment(), 2u << 20);
+  EXPECT_EQ(glide::TextureMemorySetting(), 2u << 20);
   setenv("SST_TMUMEM_SIZE", "4", 1);
-  EXPECT_EQ(glide::TextureMemory::SizeFromEnvironment(), 4u << 20);
+  EXPECT_EQ(glide::TextureMemorySetting(), 4u << 20);
   setenv("SST_TMUMEM_SIZE", "16", 1);
-  EXPECT_EQ(glide::TextureMemory::SizeFromEnvironment(), 2u << 20) << "beyond the board: default";
+  EXPECT_EQ(glide::TextureMemorySetting(), 2u << 20) << "beyond the board: default";
   setenv("SST_TMUMEM_SIZE", "2x", 1);
-  EXPECT_EQ(glide::TextureMemory::SizeFromEnvironment(), 2u << 20);
+  EXPECT_EQ(glide::TextureMemorySetting(), 2u << 20);
   unsetenv("SST_TMUMEM_SIZE");
 }
 

@@ -117,6 +117,7 @@ TEST(ScriptedInput, EventsLongOverdueAllArriveInOrderAndMalformedOnesAreSkipped)
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) keys.push_back(msg.wParam);
   const std::string errors = testing::internal::GetCapturedStderr();
   EXPECT_EQ(keys, (std::vector<WPARAM>{65, 65, 66}));
+  EXPECT_EQ(errors.rfind("win32: ", 0), 0u) << errors;
   EXPECT_NE(errors.find("junk"), std::string::npos) << errors;
   EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
 }

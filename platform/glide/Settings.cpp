@@ -1,0 +1,186 @@
+#include "Settings.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "Misuse.h"
+#include "platform/Text.h"
+
+namespace glide {
+namespace {
+
+using platform::Trim;
+
+// A non-negative decimal number below 2^63 filling all of `text`.
+bool ParseFrameNumber(std::string_view text, uint64_t* value) {
+  if (text.empty() || text.size() > 19) return false;
+  uint64_t result = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    result = result * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (result > uint64_t{INT64_MAX}) return false;
+  *value = result;
+  return true;
+}
+
+const char* Text(const char* name) {
+  const char* text = std::getenv(name);
+  return text != nullptr && *text != '\0' ? text : nullptr;
+}
+
+template <typename T>
+std::optional<T> Read(const char* name, std::optional<T> (*parse)(const char*, std::string*)) {
+  const char* text = Text(name);
+  std::string error;
+  const std::optional<T> value = parse(text, &error);
+  if (!error.empty()) Warn("%s=%s %s", name, text, error.c_str());
+  return value;
+}
+
+}  // namespace
+
+std::optional<PresenterKind> ParsePresenterKind(const char* text, std::string* error) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  for (PresenterKind kind : {PresenterKind::kFullscreen, PresenterKind::kWindow, PresenterKind::kNone}) {
+    if (std::strcmp(text, PresenterName(kind)) == 0) return kind;
+  }
+  *error = "is not one of fullscreen, window, none; using the default";
+  return std::nullopt;
+}
+
+const char* PresenterName(PresenterKind kind) {
+  switch (kind) {
+    case PresenterKind::kFullscreen: return "fullscreen";
+    case PresenterKind::kWindow: return "window";
+    case PresenterKind::kNone: break;
+  }
+  return "none";
+}
+
+std::optional<int> ParseSwapInterval(const char* text, std::string* error) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || !Trim(end).empty() || errno != 0) {
+    *error = "is not a whole number; ignored";
+    return std::nullopt;
+  }
+  if (value < 0) return 0;
+  return value > 1000 ? 1000 : static_cast<int>(value);
+}
+
+std::optional<int> ParseRetraceRate(const char* text, std::string* error) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  for (int rate : {60, 72, 75, 85, 120}) {
+    if (std::to_string(rate) == text) return rate;
+  }
+  *error = "is not one of 60, 72, 75, 85, 120; using 60 Hz";
+  return std::nullopt;
+}
+
+std::optional<float> ParseGamma(const char* text, std::string* error) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  const double value = std::strtod(text, &end);
+  while (*end == ' ' || *end == '\t') ++end;
+  if (errno != 0 || *end != '\0' || !(value >= 0.1 && value <= 10.0)) {
+    *error = "is not a number from 0.1 to 10; using the application's gamma";
+    return std::nullopt;
+  }
+  return static_cast<float>(value);
+}
+
+std::optional<uint32_t> ParseTextureMemorySize(const char* text, std::string* error) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  char* end = nullptr;
+  const long mib = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || mib < 1 || mib > 4 || mib == 3) {
+    *error = "is not 1, 2 or 4 (MiB); using 2";
+    return std::nullopt;
+  }
+  return static_cast<uint32_t>(mib) << 20;
+}
+
+std::optional<SimdLevel> ParseSimdLimit(const char* text, std::string* error) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  if (std::strcmp(text, "none") == 0) return SimdLevel::kNone;
+  if (std::strcmp(text, "sse2") == 0) return SimdLevel::kSse2;
+  if (std::strcmp(text, "avx2") == 0) return SimdLevel::kAvx2;
+  *error = "is not none, sse2 or avx2; ignored";
+  return std::nullopt;
+}
+
+bool ParseSwitch(const char* text) { return text != nullptr && *text != '\0' && std::strcmp(text, "0") != 0; }
+
+FrameList FrameList::Parse(const char* text, std::vector<std::string>* errors) {
+  FrameList list;
+  if (text == nullptr) return list;
+  std::string_view rest(text);
+  while (true) {
+    const size_t comma = rest.find(',');
+    const std::string_view entry = Trim(rest.substr(0, comma));
+    if (!entry.empty()) {
+      const size_t dash = entry.find('-');
+      Range range{};
+      bool ok;
+      if (dash == std::string_view::npos) {
+        ok = ParseFrameNumber(entry, &range.first);
+        range.last = range.first;
+      } else {
+        ok = ParseFrameNumber(Trim(entry.substr(0, dash)), &range.first) &&
+             ParseFrameNumber(Trim(entry.substr(dash + 1)), &range.last) && range.first <= range.last;
+      }
+      if (ok) {
+        list.ranges_.push_back(range);
+      } else {
+        errors->push_back("frame list entry \"" + std::string(entry) +
+                          "\" is not a frame number or a range FIRST-LAST; skipped");
+      }
+    }
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  return list;
+}
+
+bool FrameList::Contains(uint64_t frame) const {
+  for (const Range& range : ranges_) {
+    if (frame >= range.first && frame <= range.last) return true;
+  }
+  return false;
+}
+
+std::optional<PresenterKind> PresenterSetting() { return Read("GLIDE_PRESENT", ParsePresenterKind); }
+std::optional<int> SwapIntervalSetting() { return Read("FX_GLIDE_SWAPINTERVAL", ParseSwapInterval); }
+int RetraceRateSetting() { return Read("SST_SCREENREFRESH", ParseRetraceRate).value_or(kDefaultRetraceRateHz); }
+std::optional<float> GammaSetting() { return Read("SST_GAMMA", ParseGamma); }
+
+uint32_t TextureMemorySetting() {
+  return Read("SST_TMUMEM_SIZE", ParseTextureMemorySize).value_or(kDefaultTextureMemoryBytes);
+}
+
+SimdLevel SimdSetting() {
+  const SimdLevel detected = DetectedSimd();
+  return std::min(Read("GLIDE_SIMD", ParseSimdLimit).value_or(detected), detected);
+}
+
+bool NoDitherSubtractSetting() { return ParseSwitch(Text("FX_GLIDE_NO_DITHER_SUB")); }
+const char* FrameHashesSetting() { return Text("GLIDE_FRAME_HASHES"); }
+const char* CaptureDirectorySetting() { return Text("GLIDE_CAPTURE"); }
+const char* VideoSetting() { return Text("GLIDE_VIDEO"); }
+bool CaptureFramesSet() { return Text("GLIDE_CAPTURE_FRAMES") != nullptr; }
+
+FrameList CaptureFramesSetting() {
+  std::vector<std::string> errors;
+  FrameList list = FrameList::Parse(Text("GLIDE_CAPTURE_FRAMES"), &errors);
+  for (const std::string& error : errors) Warn("GLIDE_CAPTURE_FRAMES: %s", error.c_str());
+  return list;
+}
+
+}  // namespace glide
