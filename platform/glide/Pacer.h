@@ -29,6 +29,13 @@ class SwapPacer {
   bool TooSoon(Clock::time_point now) const { return haveSwap_ && now - lastSwap_ < period_ / 2; }
 
   Clock::duration Period() const { return period_; }
+  Clock::time_point Origin() const { return origin_; }
+
+  // When a swap with `interval` (>= 1) is due if the program keeps up: `interval` retraces after
+  // the previous swap, or the first retrace for the first swap.
+  Clock::time_point Due(int interval) const {
+    return haveSwap_ ? lastSwap_ + interval * period_ : origin_ + period_;
+  }
 
  private:
   Clock::time_point origin_;

@@ -34,6 +34,22 @@ void HashLog::Write(uint64_t frame, uint64_t hash) {
   std::fflush(file_);  // a run that is cut short still leaves every frame it showed
 }
 
+std::unique_ptr<SwapLog> SwapLog::Open(const std::string& path, std::string* error) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) {
+    *error = "cannot write the swap log " + path + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  return std::unique_ptr<SwapLog>(new SwapLog(file));
+}
+
+SwapLog::~SwapLog() { std::fclose(file_); }
+
+void SwapLog::Write(uint64_t frame, int64_t dueMicroseconds, int64_t shownMicroseconds) {
+  // Buffered: a line per frame must not cost a system call while the presentation plays.
+  std::fprintf(file_, "%" PRIu64 " %" PRId64 " %" PRId64 "\n", frame, dueMicroseconds, shownMicroseconds);
+}
+
 std::string CapturePath(const std::string& directory, uint64_t frame) {
   char name[32];
   std::snprintf(name, sizeof name, "%06" PRIu64 ".png", frame);

@@ -28,6 +28,24 @@ class HashLog {
   std::FILE* file_;
 };
 
+// GLIDE_SWAP_LOG: one line per paced swap, "FRAME DUE SHOWN": the frame number, when the swap
+// was due had the program kept up (its interval after the previous swap) and when the frame had
+// been handed to the display, both in microseconds since the display opened. SHOWN - DUE is how
+// late the frame was; a frame a retrace late shows about 16667 (at 60 Hz).
+class SwapLog {
+ public:
+  static std::unique_ptr<SwapLog> Open(const std::string& path, std::string* error);
+  ~SwapLog();
+  SwapLog(const SwapLog&) = delete;
+  SwapLog& operator=(const SwapLog&) = delete;
+
+  void Write(uint64_t frame, int64_t dueMicroseconds, int64_t shownMicroseconds);
+
+ private:
+  explicit SwapLog(std::FILE* file) : file_(file) {}
+  std::FILE* file_;
+};
+
 // DIR/NNNNNN.png: the frame number with at least six digits.
 std::string CapturePath(const std::string& directory, uint64_t frame);
 

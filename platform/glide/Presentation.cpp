@@ -2,6 +2,8 @@
 // presenter and to every recorder that is on, then the shared frame clock counts it.
 #include "Presentation.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -40,6 +42,7 @@ struct PresentationState {
   std::unique_ptr<DisplayTable> table;
   std::unique_ptr<SdlPresenter> presenter;
   std::unique_ptr<HashLog> hashes;
+  std::unique_ptr<SwapLog> swaps;
   std::string captureDirectory;
   FrameList captureFrames;
   std::unique_ptr<VideoPipe> video;
@@ -91,6 +94,15 @@ bool OpenHashLog() {
   return State.hashes != nullptr;
 }
 
+bool OpenSwapLog() {
+  const char* path = SwapLogSetting();
+  if (path == nullptr) return true;
+  std::string error;
+  State.swaps = SwapLog::Open(path, &error);
+  if (!State.swaps) Warn("%s", error.c_str());
+  return State.swaps != nullptr;
+}
+
 bool OpenCapture() {
   const char* directory = CaptureDirectorySetting();
   if (directory == nullptr) {
@@ -125,9 +137,11 @@ bool OpenVideo() {
 void FinishRecordersAtExit() {
   State.video.reset();
   State.hashes.reset();
+  State.swaps.reset();
 }
 
 void Show(const uint16_t* front, int interval) {
+  const SwapPacer::Clock::time_point due = State.pacer->Due(std::max(interval, 1));
   const bool vsync = interval == 1 && State.presenter && State.presenter->VsyncPaces();
   if (interval > 0 && !vsync) State.pacer->WaitForSwap(interval);
   if (State.presenter && !State.presenter->Show(front, Table(), vsync)) {
@@ -142,6 +156,13 @@ void Show(const uint16_t* front, int interval) {
     } else {
       State.pacer->NoteSwap(now);
     }
+  }
+  if (State.swaps && interval > 0) {
+    const auto micros = [](SwapPacer::Clock::duration d) {
+      return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
+    };
+    const SwapPacer::Clock::time_point origin = State.pacer->Origin();
+    State.swaps->Write(platform::FrameCount(), micros(due - origin), micros(SwapPacer::Clock::now() - origin));
   }
 }
 
@@ -180,6 +201,7 @@ bool OpenPresentation(int width, int height) {
   State.gammaOverride = GammaSetting();
   bool ok = OpenPresenter();
   ok = OpenHashLog() && ok;
+  ok = OpenSwapLog() && ok;
   ok = OpenCapture() && ok;
   ok = OpenVideo() && ok;
   State.open = true;
@@ -203,6 +225,7 @@ void ClosePresentation() {
   State.open = false;
   State.presenter.reset();
   State.hashes.reset();
+  State.swaps.reset();
   State.video.reset();
   State.captureDirectory.clear();
   State.captureFrames = FrameList();

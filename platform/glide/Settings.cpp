@@ -174,6 +174,7 @@ bool NoDitherSubtractSetting() { return ParseSwitch(Text("FX_GLIDE_NO_DITHER_SUB
 const char* FrameHashesSetting() { return Text("GLIDE_FRAME_HASHES"); }
 const char* CaptureDirectorySetting() { return Text("GLIDE_CAPTURE"); }
 const char* VideoSetting() { return Text("GLIDE_VIDEO"); }
+const char* SwapLogSetting() { return Text("GLIDE_SWAP_LOG"); }
 bool CaptureFramesSet() { return Text("GLIDE_CAPTURE_FRAMES") != nullptr; }
 
 FrameList CaptureFramesSetting() {

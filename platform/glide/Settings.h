@@ -69,6 +69,7 @@ bool NoDitherSubtractSetting();                     // FX_GLIDE_NO_DITHER_SUB
 const char* FrameHashesSetting();                   // GLIDE_FRAME_HASHES
 const char* CaptureDirectorySetting();              // GLIDE_CAPTURE
 const char* VideoSetting();                         // GLIDE_VIDEO
+const char* SwapLogSetting();                       // GLIDE_SWAP_LOG
 // GLIDE_CAPTURE_FRAMES: whether it is set, and its list with every skipped entry reported.
 bool CaptureFramesSet();
 FrameList CaptureFramesSetting();

@@ -4,10 +4,13 @@
 #include <png.h>
 #include <unistd.h>
 
+#include <array>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "PresentRecord.h"
 #include "PresentVideo.h"
@@ -22,7 +25,7 @@ constexpr int kWidth = 32;
 constexpr int kHeight = 16;
 
 const char* const kVariables[] = {"GLIDE_PRESENT", "GLIDE_CAPTURE", "GLIDE_CAPTURE_FRAMES", "GLIDE_FRAME_HASHES",
-                                  "GLIDE_VIDEO", "SST_GAMMA", "FX_GLIDE_SWAPINTERVAL"};
+                                  "GLIDE_VIDEO", "SST_GAMMA", "FX_GLIDE_SWAPINTERVAL", "GLIDE_SWAP_LOG"};
 
 class Recording : public testing::Test {
  protected:
@@ -104,6 +107,37 @@ TEST_F(Recording, HashLogHasOneLinePerShownFrameBeforeGamma) {
   EXPECT_EQ(lines[3].second, expected);
   EXPECT_NE(lines[1].second, lines[0].second);
   EXPECT_NE(lines[2].second, lines[1].second);
+}
+
+// The swap log times paced swaps against when they were due: never early, one retrace apart
+// while the program keeps up, and late by the time the program overran.
+TEST_F(Recording, SwapLogTimesEveryPacedSwapAgainstWhenItWasDue) {
+  const std::string log = (dir_ / "swaps.txt").string();
+  setenv("GLIDE_SWAP_LOG", log.c_str(), 1);
+  unsetenv("FX_GLIDE_SWAPINTERVAL");  // paced at 60 Hz
+  ASSERT_TRUE(glide::OpenPresentation(kWidth, kHeight));
+  std::vector<uint16_t> frame(kWidth * kHeight, 0);
+  for (int i = 0; i < 4; ++i) glide::PresentFrame(frame.data(), 1);
+  glide::PresentFrame(frame.data(), 0);  // unpaced: not logged
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  glide::PresentFrame(frame.data(), 1);  // the program overran by more than three retraces
+  glide::ClosePresentation();
+
+  std::ifstream in(log);
+  std::vector<std::array<int64_t, 3>> lines;
+  int64_t number, due, shown;
+  while (in >> number >> due >> shown) lines.push_back({number, due, shown});
+  ASSERT_EQ(lines.size(), 5u);
+  const std::array<int64_t, 5> frames = {0, 1, 2, 3, 5};
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i][0], frames[i]);
+    EXPECT_GE(lines[i][2], lines[i][1] - 1000) << "frame " << frames[i] << " shown before it was due";
+  }
+  EXPECT_NEAR(static_cast<double>(lines[0][1]), 16667.0, 2.0) << "the first swap is due at the first retrace";
+  for (size_t i = 1; i < 4; ++i) {
+    EXPECT_GE(lines[i][1] - lines[i - 1][1], 16666) << "due one retrace after the previous swap";
+  }
+  EXPECT_GE(lines[4][2] - lines[4][1], 2 * 16666) << "the overrun shows as lateness";
 }
 
 TEST_F(Recording, CaptureWritesTheListedFramesWithTheDisplayGamma) {
