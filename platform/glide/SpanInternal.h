@@ -175,10 +175,17 @@ void PerspectiveAvx2(const Gradients& g, const RowStart& row, int ix0, int n, bo
 WriteFn PickWriteAvx2(const WriteKey& key);
 // The row span for a textured key with a lane combine; null for any other key.
 SpanFn PickSpanAvx2(const SpanKey& key);
+// The same for one texture format each (SpanAvx2Lut8.cpp, SpanAvx2Rgb565.cpp, SpanAvx2Argb4444.cpp).
+SpanFn PickSpanAvx2Lut8(const SpanKey& key);
+SpanFn PickSpanAvx2Rgb565(const SpanKey& key);
+SpanFn PickSpanAvx2Argb4444(const SpanKey& key);
 
 // ---- SpanAvx2Batch.cpp: small triangles packed across rows ------------------------------------
 // Null where the batch has no instance for the key (it serves the row span's keys).
 BatchFn PickBatchAvx2(const SpanKey& key);
+BatchFn PickBatchAvx2Lut8(const SpanKey& key);
+BatchFn PickBatchAvx2Rgb565(const SpanKey& key);
+BatchFn PickBatchAvx2Argb4444(const SpanKey& key);
 RowsWriteFn PickRowsWriteAvx2(const WriteKey& key, int depth);
 #endif
 

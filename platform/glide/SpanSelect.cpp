@@ -4,17 +4,20 @@
 //
 // | path (unit)                 | states it serves                          | used by                      | benchmark case               | what it saves                          |
 // |-----------------------------|-------------------------------------------|------------------------------|------------------------------|----------------------------------------|
-// | batch (SpanAvx2Batch.cpp)   | AVX2; DECAL texture combine; a lane        | every scene's textured       | mesh, mesh_objects,           | a small triangle's rows packed into     |
+// | batch (SpanAvx2Batch.h)     | AVX2; DECAL texture combine; a lane        | every scene's textured       | mesh, mesh_objects,           | a small triangle's rows packed into     |
 // |                             | combine; P_8/8-bit, RGB565 or ARGB4444;    | objects (the display's       | mesh_scene_size,              | one list: no idle lanes, one set-up     |
 // |                             | blend none/alpha/add/darken/scale; no 2x2  | default combine, W-buffer    | mesh_scene_size_objects       | per triangle instead of per row         |
 // |                             | dither; no depth or W LESS/LEQUAL/ALWAYS   | LESS)                        |                              |                                        |
-// | AVX2 row span (SpanAvx2.cpp)| the batch's states, any triangle size and  | screen quads, large and      | quad, quad_p8, quad_opaque   | texture, combine and write sixteen      |
+// | AVX2 row (SpanAvx2Row.h)    | the batch's states, any triangle size and  | screen quads, large and      | quad, quad_p8, quad_opaque   | texture, combine and write sixteen      |
 // |                             | any dither; short spans in one pass        | clipped triangles            |                              | pixels at a time                        |
 // | chunked span                | the specialised states below AVX2 or with  | the same scenes with         | the cases above with          | per-pixel decisions made once per       |
 // | (SpanScalar.cpp + the       | another texture combine; untextured        | GLIDE_SIMD=sse2/none;        | GLIDE_SIMD=sse2 or none      | state; SSE2/AVX2 perspective and        |
 // | SpanSse2/SpanAvx2 stages)   | iterated colour; generic combines          | flat-shaded overlays         |                              | write stages                            |
 // | generic (SpanGeneric.cpp)   | everything else: alpha planes, Z-buffer,   | fades and effects with       | *_generic                    | nothing: the reference                  |
 // |                             | depth bias, other formats and blend modes  | other blend factors          |                              |                                        |
+//
+// The AVX2 batch and row instances are compiled per texture format (SpanAvx2Lut8.cpp,
+// SpanAvx2Rgb565.cpp, SpanAvx2Argb4444.cpp), so that they build in parallel.
 //
 // A specialised path needs colour writes on, no alpha planes and, with depth, a W-buffer
 // without bias. Span functions and their stages are chosen once per render state (the context
