@@ -11,7 +11,9 @@
 // screen once (about 51 pixels a triangle) or a 400 x 300 area (mesh_scene_size,
 // mesh_scene_size_objects: 20 pixels a triangle, the size of the scenes' object triangles). The
 // quads and the full-screen P_8 mesh also through the generic path, the straightforward
-// per-pixel implementation the specialised paths replace.
+// per-pixel implementation the specialised paths replace. The cases use the texture + iterated
+// colour combine (the feedback passes' and the fractal's); the *_display_combine cases the
+// display's default, texture scaled by iterated alpha + iterated colour, for comparison.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -69,8 +71,10 @@ void Open() {
   grTexDownloadMipMap(GR_TMU0, 0x20000, GR_MIPMAPLEVELMASK_BOTH, &b);
 }
 
-// The scenes' usual state: bilinear wrap, texture + iterated colour, iterated alpha.
-void SceneState(bool p8, bool blend, bool generic) {
+// The scenes' usual state: bilinear wrap, texture + iterated colour (the feedback passes' and
+// the fractal's combine), iterated alpha; or with `scaled` the display's default combine,
+// texture scaled by iterated alpha + iterated colour (the scenes' objects and most quads).
+void SceneState(bool p8, bool blend, bool generic, bool scaled = false) {
   Open();
   glide::TheContext().SetGenericOnly(generic);
   GrTexInfo info{GR_LOD_256, GR_LOD_256, GR_ASPECT_1x1, p8 ? GR_TEXFMT_P_8 : GR_TEXFMT_RGB_565,
@@ -79,7 +83,7 @@ void SceneState(bool p8, bool blend, bool generic) {
   grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
   grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
   guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
-  guColorCombineFunction(GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
+  guColorCombineFunction(scaled ? GR_COLORCOMBINE_TEXTURE_TIMES_ALPHA_ADD_ITRGB : GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
   guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
   grDitherMode(GR_DITHER_4x4);
   if (blend) {
@@ -134,8 +138,8 @@ const Mesh& TheMesh(bool sceneSize) {
 // The mesh state: texture alpha times iterated alpha, W buffer LESS with writes. From P_8 with
 // no blending; or as the presentation draws its objects, from RGB565 (every object texture is)
 // scaled by alpha (SRC_ALPHA, ZERO).
-void MeshState(bool generic, bool objects = false) {
-  SceneState(!objects, false, generic);
+void MeshState(bool generic, bool objects = false, bool scaled = false) {
+  SceneState(!objects, false, generic, scaled);
   if (objects) grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
   guAlphaSource(GR_ALPHASOURCE_TEXTURE_ALPHA_TIMES_ITERATED_ALPHA);
   grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
@@ -150,16 +154,16 @@ void DrawMesh(bool sceneSize) {
   }
 }
 
-void BM_Quad(benchmark::State& state, bool p8, bool blend, bool generic) {
-  SceneState(p8, blend, generic);
+void BM_Quad(benchmark::State& state, bool p8, bool blend, bool generic, bool scaled = false) {
+  SceneState(p8, blend, generic, scaled);
   for (auto _ : state) FullScreenQuad();
   state.SetItemsProcessed(state.iterations() * 640 * 480);
   state.counters["Mpixel/s"] = benchmark::Counter(640.0 * 480.0 * state.iterations() / 1e6,
                                                   benchmark::Counter::kIsRate);
 }
 
-void BM_Mesh(benchmark::State& state, bool generic, bool objects, bool sceneSize) {
-  MeshState(generic, objects);
+void BM_Mesh(benchmark::State& state, bool generic, bool objects, bool sceneSize, bool scaled = false) {
+  MeshState(generic, objects, scaled);
   for (auto _ : state) {
     state.PauseTiming();
     grBufferClear(0, 0, GR_WDEPTHVALUE_FARTHEST);
@@ -182,6 +186,7 @@ void BM_Clear(benchmark::State& state) {
 
 BENCHMARK_CAPTURE(BM_Quad, blended_rgb565, false, true, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, blended_rgb565_generic, false, true, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Quad, blended_rgb565_display_combine, false, true, false, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, blended_p8, true, true, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, blended_p8_generic, true, true, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, opaque_rgb565, false, false, false)->Unit(benchmark::kMillisecond);
@@ -191,6 +196,8 @@ BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_generic, true, false, false)->Unit(bench
 BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_objects, false, true, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size, false, false, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size_objects, false, true, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size_objects_display_combine, false, true, true, true)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Clear)->Unit(benchmark::kMillisecond);
 
 }  // namespace
