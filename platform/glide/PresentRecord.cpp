@@ -18,36 +18,31 @@ uint64_t FrameHash(const uint16_t* pixels, size_t count) {
   return hash;
 }
 
-std::unique_ptr<HashLog> HashLog::Open(const std::string& path, std::string* error) {
+std::unique_ptr<LineLog> LineLog::Open(const std::string& path, const char* what, bool flushEachLine,
+                                       std::string* error) {
   std::FILE* file = std::fopen(path.c_str(), "w");
   if (file == nullptr) {
-    *error = "cannot write the frame hash log " + path + ": " + std::strerror(errno);
+    *error = std::string("cannot write the ") + what + " " + path + ": " + std::strerror(errno);
     return nullptr;
   }
-  return std::unique_ptr<HashLog>(new HashLog(file));
+  return std::unique_ptr<LineLog>(new LineLog(file, flushEachLine));
 }
 
-HashLog::~HashLog() { std::fclose(file_); }
+LineLog::~LineLog() { std::fclose(file_); }
 
-void HashLog::Write(uint64_t frame, uint64_t hash) {
-  std::fprintf(file_, "%" PRIu64 " %016" PRIx64 "\n", frame, hash);
-  std::fflush(file_);  // a run that is cut short still leaves every frame it showed
+void LineLog::EndLine() {
+  std::fputc('\n', file_);
+  if (flushEachLine_) std::fflush(file_);
 }
 
-std::unique_ptr<SwapLog> SwapLog::Open(const std::string& path, std::string* error) {
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr) {
-    *error = "cannot write the swap log " + path + ": " + std::strerror(errno);
-    return nullptr;
-  }
-  return std::unique_ptr<SwapLog>(new SwapLog(file));
+void LineLog::WriteHash(uint64_t frame, uint64_t hash) {
+  std::fprintf(file_, "%" PRIu64 " %016" PRIx64, frame, hash);
+  EndLine();
 }
 
-SwapLog::~SwapLog() { std::fclose(file_); }
-
-void SwapLog::Write(uint64_t frame, int64_t dueMicroseconds, int64_t shownMicroseconds) {
-  // Buffered: a line per frame must not cost a system call while the presentation plays.
-  std::fprintf(file_, "%" PRIu64 " %" PRId64 " %" PRId64 "\n", frame, dueMicroseconds, shownMicroseconds);
+void LineLog::WriteSwap(uint64_t frame, int64_t dueMicroseconds, int64_t shownMicroseconds) {
+  std::fprintf(file_, "%" PRIu64 " %" PRId64 " %" PRId64, frame, dueMicroseconds, shownMicroseconds);
+  EndLine();
 }
 
 std::string CapturePath(const std::string& directory, uint64_t frame) {

@@ -12,38 +12,29 @@ namespace glide {
 // holds it, before gamma, so any change to a rendered pixel changes it.
 uint64_t FrameHash(const uint16_t* pixels, size_t count);
 
-// GLIDE_FRAME_HASHES: one line per shown frame, "FRAME HASH" with the frame number in decimal
-// and the hash in 16 lower-case hex digits. Lines reach the file as they are written.
-class HashLog {
+// A text file the presentation writes a line at a time: the frame hash log (GLIDE_FRAME_HASHES:
+// "FRAME HASH", the frame number in decimal and the hash in 16 lower-case hex digits, each line
+// reaching the file as it is written, so that a run cut short leaves every frame it showed) and
+// the swap log (GLIDE_SWAP_LOG: "FRAME DUE SHOWN", the frame number, when the swap was due had
+// the program kept up and when its frame went to the display, in microseconds since the display
+// opened; buffered, so that a line per frame costs no system call while the presentation plays).
+class LineLog {
  public:
-  static std::unique_ptr<HashLog> Open(const std::string& path, std::string* error);
-  ~HashLog();
-  HashLog(const HashLog&) = delete;
-  HashLog& operator=(const HashLog&) = delete;
+  // `what` names the log in the error message.
+  static std::unique_ptr<LineLog> Open(const std::string& path, const char* what, bool flushEachLine,
+                                       std::string* error);
+  ~LineLog();
+  LineLog(const LineLog&) = delete;
+  LineLog& operator=(const LineLog&) = delete;
 
-  void Write(uint64_t frame, uint64_t hash);
+  void WriteHash(uint64_t frame, uint64_t hash);
+  void WriteSwap(uint64_t frame, int64_t dueMicroseconds, int64_t shownMicroseconds);
 
  private:
-  explicit HashLog(std::FILE* file) : file_(file) {}
+  LineLog(std::FILE* file, bool flushEachLine) : file_(file), flushEachLine_(flushEachLine) {}
+  void EndLine();
   std::FILE* file_;
-};
-
-// GLIDE_SWAP_LOG: one line per paced swap, "FRAME DUE SHOWN": the frame number, when the swap
-// was due had the program kept up (its interval after the previous swap) and when the frame had
-// been handed to the display, both in microseconds since the display opened. SHOWN - DUE is how
-// late the frame was; a frame a retrace late shows about 16667 (at 60 Hz).
-class SwapLog {
- public:
-  static std::unique_ptr<SwapLog> Open(const std::string& path, std::string* error);
-  ~SwapLog();
-  SwapLog(const SwapLog&) = delete;
-  SwapLog& operator=(const SwapLog&) = delete;
-
-  void Write(uint64_t frame, int64_t dueMicroseconds, int64_t shownMicroseconds);
-
- private:
-  explicit SwapLog(std::FILE* file) : file_(file) {}
-  std::FILE* file_;
+  bool flushEachLine_;
 };
 
 // DIR/NNNNNN.png: the frame number with at least six digits.

@@ -41,8 +41,8 @@ struct PresentationState {
   std::unique_ptr<SwapPacer> pacer;
   std::unique_ptr<DisplayTable> table;
   std::unique_ptr<SdlPresenter> presenter;
-  std::unique_ptr<HashLog> hashes;
-  std::unique_ptr<SwapLog> swaps;
+  std::unique_ptr<LineLog> hashes;
+  std::unique_ptr<LineLog> swaps;
   std::string captureDirectory;
   FrameList captureFrames;
   std::unique_ptr<VideoPipe> video;
@@ -85,22 +85,12 @@ bool OpenPresenter() {
   return true;
 }
 
-bool OpenHashLog() {
-  const char* path = FrameHashesSetting();
+bool OpenLineLog(const char* path, const char* what, bool flushEachLine, std::unique_ptr<LineLog>& log) {
   if (path == nullptr) return true;
   std::string error;
-  State.hashes = HashLog::Open(path, &error);
-  if (!State.hashes) Warn("%s", error.c_str());
-  return State.hashes != nullptr;
-}
-
-bool OpenSwapLog() {
-  const char* path = SwapLogSetting();
-  if (path == nullptr) return true;
-  std::string error;
-  State.swaps = SwapLog::Open(path, &error);
-  if (!State.swaps) Warn("%s", error.c_str());
-  return State.swaps != nullptr;
+  log = LineLog::Open(path, what, flushEachLine, &error);
+  if (!log) Warn("%s", error.c_str());
+  return log != nullptr;
 }
 
 bool OpenCapture() {
@@ -162,13 +152,13 @@ void Show(const uint16_t* front, int interval) {
       return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
     };
     const SwapPacer::Clock::time_point origin = State.pacer->Origin();
-    State.swaps->Write(platform::FrameCount(), micros(due - origin), micros(SwapPacer::Clock::now() - origin));
+    State.swaps->WriteSwap(platform::FrameCount(), micros(due - origin), micros(SwapPacer::Clock::now() - origin));
   }
 }
 
 void Record(const uint16_t* front, uint64_t frame) {
   const size_t pixels = static_cast<size_t>(State.width) * static_cast<size_t>(State.height);
-  if (State.hashes) State.hashes->Write(frame, FrameHash(front, pixels));
+  if (State.hashes) State.hashes->WriteHash(frame, FrameHash(front, pixels));
   const bool capture = !State.captureDirectory.empty() && State.captureFrames.Contains(frame);
   const bool video = State.video && !State.video->Failed();
   if (!capture && !video) return;
@@ -200,8 +190,8 @@ bool OpenPresentation(int width, int height) {
   ReadPacingSettings();
   State.gammaOverride = GammaSetting();
   bool ok = OpenPresenter();
-  ok = OpenHashLog() && ok;
-  ok = OpenSwapLog() && ok;
+  ok = OpenLineLog(FrameHashesSetting(), "frame hash log", true, State.hashes) && ok;
+  ok = OpenLineLog(SwapLogSetting(), "swap log", false, State.swaps) && ok;
   ok = OpenCapture() && ok;
   ok = OpenVideo() && ok;
   State.open = true;
