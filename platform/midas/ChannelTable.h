@@ -40,6 +40,8 @@ class ChannelTable {
   void Stopped(int channel);
   // The channel whose current sound has `handle`, or -1 (always for handle 0).
   int Find(DWORD handle) const;
+  // The play handle of the channel's current sound, 0 none.
+  DWORD HandleOf(int channel) const { return channels_[channel].handle; }
   // Forgets the sounds of `sample` (the sample is being freed).
   void ForgetSample(const Sample* sample);
 

@@ -134,6 +134,7 @@ void System::Close() {
   std::unique_ptr<Output> output;
   {
     Guard lock(mutex_);
+    if (initialised_) ReportOpenHandles();
     playing_ = false;
     output = std::move(output_);
   }
@@ -142,6 +143,21 @@ void System::Close() {
   ResetState();
   initialised_ = false;
   started_ = false;
+}
+
+void System::ReportOpenHandles() {
+  const char* path = std::getenv("MIDAS_OPEN_HANDLES");
+  if (path == nullptr || *path == '\0') return;
+  const auto playingModules = std::count_if(slots_.begin(), slots_.end(), [](const PlaySlot& s) { return s.module; });
+  int soundingSamples = 0;
+  for (int ch = 0; ch < channels_.Count(); ++ch) {
+    if (channels_.HandleOf(ch) != 0 && mixer_ && mixer_->Playing(ch)) ++soundingSamples;
+  }
+  std::FILE* file = std::fopen(path, "a");
+  if (file == nullptr) return;
+  std::fprintf(file, "open at MIDASclose: samples %zu, modules %zu, playing modules %td, sounding samples %d\n",
+               samples_.size(), modules_.size(), playingModules, soundingSamples);
+  std::fclose(file);
 }
 
 void System::ResetState() {

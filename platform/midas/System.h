@@ -98,6 +98,9 @@ class System {
   // Stops the channels' sounds and frees them.
   void ReleaseChannels(const std::vector<int>& channels);
   void StopAll();
+  // With MIDAS_OPEN_HANDLES=PATH set: appends to PATH one line naming what the program still
+  // holds (loaded samples and modules, playing modules, sounding samples).
+  void ReportOpenHandles();
   void ResetState();
   std::shared_ptr<const ModuleRecord> FindModule(MIDASmodule module) const;
   PlaySlot& FindSlot(MIDASmodulePlayHandle handle);
