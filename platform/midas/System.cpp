@@ -155,12 +155,15 @@ void System::ReportOpenHandles() {
   }
   std::FILE* file = std::fopen(path, "a");
   if (file == nullptr) return;
-  std::fprintf(file, "open at MIDASclose: samples %zu, modules %zu, playing modules %td, sounding samples %d\n",
-               samples_.size(), modules_.size(), playingModules, soundingSamples);
+  std::fprintf(file,
+               "open at MIDASclose: samples %zu, modules %zu, playing modules %td, sounding samples %d; "
+               "freed while playing %d\n",
+               samples_.size(), modules_.size(), playingModules, soundingSamples, freedWhilePlaying_);
   std::fclose(file);
 }
 
 void System::ResetState() {
+  freedWhilePlaying_ = 0;
   for (PlaySlot& slot : slots_) slot = PlaySlot{};
   channelsOpen_ = false;
   channels_.Clear();
@@ -343,6 +346,12 @@ void System::FreeSample(MIDASsample sample) {
   if (it == samples_.end()) throw Error(kInvalidSampleHandle);
   // MIDAS forbade freeing a sample that still plays; here its sounds fade out instead.
   const Sample* data = it->second.get();
+  for (int ch = 0; ch < channels_.Count(); ++ch) {
+    if (channels_.SampleOf(ch) == data && channels_.HandleOf(ch) != 0 && mixer_->Playing(ch)) {
+      ++freedWhilePlaying_;
+      break;
+    }
+  }
   channels_.ForgetSample(data);
   mixer_->StopSample(data);
   samples_.erase(it);
@@ -457,7 +466,9 @@ void System::FreeModule(MIDASmodule module) {
   RequireInit();
   const auto record = FindModule(module);
   for (std::size_t i = 0; i < slots_.size(); ++i) {
-    if (slots_[i].module == record) StopModule(static_cast<MIDASmodulePlayHandle>(i + 1));
+    if (slots_[i].module != record) continue;
+    ++freedWhilePlaying_;
+    StopModule(static_cast<MIDASmodulePlayHandle>(i + 1));
   }
   modules_.erase(module);
 }

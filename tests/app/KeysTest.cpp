@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 using runsupport::RunResult;
 
 constexpr const char* kAllReleased =
-    "open at MIDASclose: samples 0, modules 0, playing modules 0, sounding samples 0\n";
+    "open at MIDASclose: samples 0, modules 0, playing modules 0, sounding samples 0; freed while playing 0\n";
 
 // Each scene's frames in a run that plays it whole, its BeginScene frame included.
 constexpr std::array<int, 10> kSceneLength = {1731, 1240, 1131, 502, 602, 1378, 3506, 1202, 6002, 3113};
