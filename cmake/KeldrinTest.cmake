@@ -1,8 +1,8 @@
 # keldrin_test(NAME SOURCES... LIBS ...): one GoogleTest executable per layer, run by CTest with
-# a timeout on every test (300 s unless TIMEOUT says otherwise). Its main (tests/TestMain.cpp) sets SDL's dummy drivers, no dialog and
-# the data directory; tests/TestSupport.h has the shared helpers.
+# a timeout on every test (300 s unless TIMEOUT says otherwise) and the LABELS given, if any.
+# Its main (tests/TestMain.cpp) sets SDL's dummy drivers, no dialog and the data directory; tests/TestSupport.h has the shared helpers.
 function(keldrin_test name)
-  cmake_parse_arguments(KT "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(KT "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT KT_TIMEOUT)
     set(KT_TIMEOUT 300)
   endif()
@@ -15,8 +15,12 @@ function(keldrin_test name)
   target_link_libraries(${name} PRIVATE ${KT_LIBS} GTest::gtest GTest::gmock)
   target_compile_definitions(${name} PRIVATE KELDRIN_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                              KELDRIN_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  set(labels)
+  if(KT_LABELS)
+    set(labels LABELS "${KT_LABELS}")
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES TIMEOUT ${KT_TIMEOUT})
+    PROPERTIES TIMEOUT ${KT_TIMEOUT} ${labels})
 endfunction()

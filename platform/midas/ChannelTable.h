@@ -40,6 +40,9 @@ class ChannelTable {
   void Stopped(int channel);
   // The channel whose current sound has `handle`, or -1 (always for handle 0).
   int Find(DWORD handle) const;
+  // The play handle of the channel's current sound, 0 none, and the sample it started.
+  DWORD HandleOf(int channel) const { return channels_[channel].handle; }
+  const Sample* SampleOf(int channel) const { return channels_[channel].sample; }
   // Forgets the sounds of `sample` (the sample is being freed).
   void ForgetSample(const Sample* sample);
 

@@ -123,6 +123,7 @@ void System::Close() {
   std::unique_ptr<Output> output;
   {
     Guard lock(mutex_);
+    if (initialised_) ReportOpenHandles();
     playing_ = false;
     output = std::move(output_);
   }
@@ -133,7 +134,25 @@ void System::Close() {
   started_ = false;
 }
 
+void System::ReportOpenHandles() {
+  const char* path = std::getenv("MIDAS_OPEN_HANDLES");
+  if (path == nullptr || *path == '\0') return;
+  const auto playingModules = std::count_if(slots_.begin(), slots_.end(), [](const PlaySlot& s) { return s.module; });
+  int soundingSamples = 0;
+  for (int ch = 0; ch < channels_.Count(); ++ch) {
+    if (channels_.HandleOf(ch) != 0 && mixer_ && mixer_->Playing(ch)) ++soundingSamples;
+  }
+  std::FILE* file = std::fopen(path, "a");
+  if (file == nullptr) return;
+  std::fprintf(file,
+               "open at MIDASclose: samples %zu, modules %zu, playing modules %td, sounding samples %d; "
+               "freed while playing %d\n",
+               samples_.size(), modules_.size(), playingModules, soundingSamples, freedWhilePlaying_);
+  std::fclose(file);
+}
+
 void System::ResetState() {
+  freedWhilePlaying_ = 0;
   for (PlaySlot& slot : slots_) slot = PlaySlot{};
   channelsOpen_ = false;
   channels_.Clear();
@@ -316,6 +335,12 @@ void System::FreeSample(MIDASsample sample) {
   if (it == samples_.end()) throw Error(kInvalidSampleHandle);
   // MIDAS forbade freeing a sample that still plays; here its sounds fade out instead.
   const Sample* data = it->second.get();
+  for (int ch = 0; ch < channels_.Count(); ++ch) {
+    if (channels_.SampleOf(ch) == data && channels_.HandleOf(ch) != 0 && mixer_->Playing(ch)) {
+      ++freedWhilePlaying_;
+      break;
+    }
+  }
   channels_.ForgetSample(data);
   mixer_->StopSample(data);
   samples_.erase(it);
@@ -430,7 +455,9 @@ void System::FreeModule(MIDASmodule module) {
   RequireInit();
   const auto record = FindModule(module);
   for (std::size_t i = 0; i < slots_.size(); ++i) {
-    if (slots_[i].module == record) StopModule(static_cast<MIDASmodulePlayHandle>(i + 1));
+    if (slots_[i].module != record) continue;
+    ++freedWhilePlaying_;
+    StopModule(static_cast<MIDASmodulePlayHandle>(i + 1));
   }
   modules_.erase(module);
 }

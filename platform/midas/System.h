@@ -98,6 +98,10 @@ class System {
   // Stops the channels' sounds and frees them.
   void ReleaseChannels(const std::vector<int>& channels);
   void StopAll();
+  // With MIDAS_OPEN_HANDLES=PATH set: appends to PATH one line naming what the program still
+  // holds (loaded samples and modules, playing modules, sounding samples) and how many it freed
+  // while they still played.
+  void ReportOpenHandles();
   void ResetState();
   std::shared_ptr<const ModuleRecord> FindModule(MIDASmodule module) const;
   PlaySlot& FindSlot(MIDASmodulePlayHandle handle);
@@ -124,6 +128,9 @@ class System {
   MIDASsample nextSample_ = 1;
   std::map<const void*, std::shared_ptr<const ModuleRecord>> modules_;
   std::array<PlaySlot, kPlaySlots> slots_;
+  // Samples freed while they still sounded and modules freed while they still played, which
+  // MIDAS forbade; counted for ReportOpenHandles.
+  int freedWhilePlaying_ = 0;
 };
 
 // The process-wide instance behind the published functions.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -52,6 +53,35 @@ constexpr const char* kWholeRunLog =
 constexpr int kSceneFrames = 1730 + 1241 + 1129 + 501 + 601 + 1377 + 3505 + 1201 + 6001 + 3112;
 constexpr int kFramesShown = kSceneFrames + 9;
 
+// The committed frame hashes (FRAME HASH SCENE lines, '#' comments) against a run's hash log
+// (FRAME HASH lines): one line per listed frame that the run did not show with that hash.
+std::string ChangedFrames(const std::string& committed, const std::string& log) {
+  std::map<long, std::string> shown;
+  std::istringstream logLines(log);
+  long frame = 0;
+  std::string hash;
+  while (logLines >> frame >> hash) shown[frame] = hash;
+  std::string changed;
+  std::istringstream lines(committed);
+  std::string line;
+  int listed = 0;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string scene;
+    if (!(fields >> frame >> hash >> scene)) {
+      changed += "unreadable line: " + line + "\n";
+      continue;
+    }
+    ++listed;
+    const auto it = shown.find(frame);
+    const std::string now = it == shown.end() ? "not shown" : it->second;
+    if (now != hash) changed += scene + " frame " + std::to_string(frame) + ": " + hash + " is now " + now + "\n";
+  }
+  if (listed == 0) changed += "no frames listed\n";
+  return changed;
+}
+
 // Enter pressed and released at each of `frames`.
 std::string EnterAt(std::initializer_list<int> frames) {
   std::string script;
@@ -68,6 +98,12 @@ TEST_F(EndToEndTest, PlaysTheWholePresentation) {
   EXPECT_EQ(File("stdout.txt"), "Initializing MIDAS\n");
   EXPECT_EQ(File("debug.log"), kWholeRunLog);
   EXPECT_EQ(CountLines(File("hashes.txt")), kFramesShown);
+  // A few frames of every scene, its first and last among them, as a reviewed run drew them.
+  EXPECT_EQ(ChangedFrames(testsupport::ReadFile(fs::path(KELDRIN_SOURCE_DIR) / "tests/app/frame-hashes.txt"),
+                          File("hashes.txt")),
+            "")
+      << "after a reviewed change, tools/frame-hashes.sh rewrites tests/app/frame-hashes.txt and shows the "
+         "changed frames beside the old ones";
 }
 
 TEST_F(EndToEndTest, SkippingEverySceneRunsEveryDoneAndEndsAfterTheLast) {

@@ -2,9 +2,7 @@
 // file size (an accepted size, or one next to it); the rest of the input is the file, cut or
 // padded to that size. After every load the table, the arena and the glow flag must be in a
 // state a loader may leave.
-//   cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKELDRIN_FUZZ=ON \
-//         -DKELDRIN_BENCH=OFF -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined
-//   cmake --build build-fuzz --target loader_fuzzer && build-fuzz/tests/fuzz/loader_fuzzer -max_total_time=60
+// Build: tests/fuzz/CMakeLists.txt.
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
 
@@ -13,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -24,10 +23,14 @@ struct Loader {
 const Loader kLoaders[] = {{LoadCelPaletted}, {LoadCelRgb565}, {LoadCelGlow},
                            {LoadScreenRgb565}, {LoadScreenGlow}, {LoadCelSoftSprite}};
 
+// The input repeated to `fileSize` bytes, written in one block.
 std::string WriteInput(const char* name, const uint8_t* data, size_t size, size_t fileSize) {
+  static std::vector<uint8_t> bytes;
+  bytes.resize(fileSize);
+  for (size_t i = 0; i < fileSize; ++i) bytes[i] = size > 0 ? data[i % size] : 0;
   std::FILE* file = std::fopen(name, "wb");
   if (!file) std::abort();
-  for (size_t i = 0; i < fileSize; ++i) std::fputc(size > 0 ? data[i % size] : 0, file);
+  if (fileSize > 0 && std::fwrite(bytes.data(), 1, fileSize, file) != fileSize) std::abort();
   std::fclose(file);
   return name;
 }
@@ -37,7 +40,9 @@ std::string WriteInput(const char* name, const uint8_t* data, size_t size, size_
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("GLIDE_PRESENT", "none", 0);
   setenv("SDL_VIDEODRIVER", "dummy", 0);
-  const auto dir = std::filesystem::temp_directory_path() / ("keldrin-fuzz-" + std::to_string(getpid()));
+  const std::filesystem::path base =
+      std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+  const auto dir = base / ("keldrin-fuzz-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   std::filesystem::current_path(dir);
   OpenDisplay();

@@ -1,9 +1,5 @@
-// libFuzzer target for module loading: the MOD/S3M completeness check, then libopenmpt
-// probing and a short render. Not part of the CTest run; build with
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I platform/midas \
-//     tests/fuzz/midas/ModuleFuzzer.cpp platform/midas/ModuleCheck.cpp \
-//     platform/midas/ModuleOpenmpt.cpp platform/midas/Errors.cpp $(pkg-config --cflags --libs libopenmpt) \
-//     -o module_fuzzer
+// libFuzzer harness for module loading through the MIDAS stand-in: the MOD/S3M completeness
+// check, then libopenmpt probing and a short render (build: tests/fuzz/CMakeLists.txt).
 #include "Errors.h"
 #include "Module.h"
 

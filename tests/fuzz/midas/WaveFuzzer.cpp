@@ -1,8 +1,5 @@
-// libFuzzer target for the MIDAS stand-in's WAV reader. Not part of the CTest run; build with
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I platform/midas \
-//     tests/fuzz/midas/WaveFuzzer.cpp platform/midas/WaveFile.cpp platform/midas/Errors.cpp \
-//     platform/midas/Sample.cpp -o wave_fuzzer
-// and run ./wave_fuzzer from the repository root.
+// libFuzzer harness for the MIDAS stand-in's WAV reader: any bytes give PCM data in range or a
+// MIDAS error, never a crash (build: tests/fuzz/CMakeLists.txt).
 #include "Errors.h"
 #include "Sample.h"
 #include "WaveFile.h"

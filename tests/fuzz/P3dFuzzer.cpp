@@ -1,6 +1,6 @@
 // libFuzzer harness for the P3D reader: any bytes must give 0 or 1 without touching memory out of
 // bounds or leaking, and a loaded object must hold only indices inside its own arrays.
-//   p3d_fuzz -max_len=4096 corpus/
+//   p3d_fuzzer -max_len=4096 corpus/ (build: tests/fuzz/CMakeLists.txt)
 #include "geom/P3d.h"
 
 #include <cstdint>
