@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -82,6 +84,33 @@ std::string ChangedFrames(const std::string& committed, const std::string& log) 
   return changed;
 }
 
+// The whole run's sound: 16-bit stereo at 44100 Hz, 735 sample frames to a shown frame after the
+// 44-byte header. The root mean square of both channels over shown frames [first, last), as a
+// fraction of full scale.
+constexpr size_t kWavHeader = 44;
+constexpr size_t kBytesPerFrame = 735 * 4;
+
+double Rms(const std::string& wav, int first, int last) {
+  double sum = 0;
+  size_t count = 0;
+  for (size_t at = kWavHeader + first * kBytesPerFrame; at + 1 < kWavHeader + last * kBytesPerFrame; at += 2) {
+    const auto value = static_cast<int16_t>(static_cast<uint8_t>(wav[at]) | static_cast<uint8_t>(wav[at + 1]) << 8);
+    sum += static_cast<double>(value) * value;
+    ++count;
+  }
+  return count == 0 ? 0.0 : std::sqrt(sum / static_cast<double>(count)) / 32768.0;
+}
+
+// Where each scene's frames start in the whole run (its BeginScene frame where it has one), and
+// the run's end.
+struct SceneSpan {
+  const char* name;
+  int first;
+};
+constexpr SceneSpan kSceneStarts[] = {{"cartoon", 0},   {"title", 1731},   {"space", 2972},   {"tunnel", 4102},
+                                      {"fire", 4604},    {"fractal", 5206}, {"crypt", 6584},   {"facemap", 10090},
+                                      {"enviro", 11292}, {"temple", 17294}, {"end", kFramesShown}};
+
 // Enter pressed and released at each of `frames`.
 std::string EnterAt(std::initializer_list<int> frames) {
   std::string script;
@@ -94,7 +123,7 @@ std::string EnterAt(std::initializer_list<int> frames) {
 
 TEST_F(EndToEndTest, PlaysTheWholePresentation) {
   static_assert(kSceneFrames == 20398);
-  EXPECT_EQ(Run(""), 10) << "the fractal frames were loaded\n" << File("stderr.txt");
+  EXPECT_EQ(Run("MIDAS_OUTPUT=wav:sound.wav"), 10) << "the fractal frames were loaded\n" << File("stderr.txt");
   EXPECT_EQ(File("stdout.txt"), "Initializing MIDAS\n");
   EXPECT_EQ(File("debug.log"), kWholeRunLog);
   EXPECT_EQ(CountLines(File("hashes.txt")), kFramesShown);
@@ -104,6 +133,16 @@ TEST_F(EndToEndTest, PlaysTheWholePresentation) {
             "")
       << "after a reviewed change, tools/frame-hashes.sh rewrites tests/app/frame-hashes.txt and shows the "
          "changed frames beside the old ones";
+
+  // Exactly 1/60 s of sound per shown frame; silence until the cartoon's music starts with its
+  // second act, and sound in every scene after that (away from the hand-overs).
+  const std::string wav = File("sound.wav");
+  ASSERT_EQ(wav.size(), kWavHeader + kFramesShown * kBytesPerFrame);
+  EXPECT_EQ(Rms(wav, 0, 500), 0.0) << "the cartoon's first act is silent";
+  EXPECT_GT(Rms(wav, 530, 1720), 0.05) << "the cartoon's music";
+  for (size_t i = 1; i + 1 < std::size(kSceneStarts); ++i) {
+    EXPECT_GT(Rms(wav, kSceneStarts[i].first + 30, kSceneStarts[i + 1].first - 30), 0.03) << kSceneStarts[i].name;
+  }
 }
 
 TEST_F(EndToEndTest, SkippingEverySceneRunsEveryDoneAndEndsAfterTheLast) {
