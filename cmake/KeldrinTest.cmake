@@ -1,8 +1,10 @@
 # keldrin_test(NAME SOURCES... LIBS ...): one GoogleTest executable per layer, run by CTest with
 # a timeout on every test (300 s unless TIMEOUT says otherwise) and the LABELS given, if any.
+# COST makes CTest start the executable's tests before cheaper ones, so that the long runs of the
+# real program do not end up last in a parallel run.
 # Its main (tests/TestMain.cpp) sets SDL's dummy drivers, no dialog and the data directory; tests/TestSupport.h has the shared helpers.
 function(keldrin_test name)
-  cmake_parse_arguments(KT "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(KT "" "TIMEOUT;COST" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT KT_TIMEOUT)
     set(KT_TIMEOUT 300)
   endif()
@@ -18,6 +20,9 @@ function(keldrin_test name)
   set(labels)
   if(KT_LABELS)
     set(labels LABELS "${KT_LABELS}")
+  endif()
+  if(KT_COST)
+    list(APPEND labels COST ${KT_COST})
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
