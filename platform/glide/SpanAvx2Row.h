@@ -131,6 +131,11 @@ GLIDE_AVX2 void ShadeAvx2(const SpanTarget& target, const Gradients& g, int y, i
   const RenderState& st = target.state;
   const bool kills = st.chromaKey || st.alphaTestFunc != CompareFunc::kAlways;
   const ChromaKey16 key = MakeChromaKey16(st.chromaValue);
+  // Lanes past the chunk's last pixel up to the block of sixteen are dead (the depth stage
+  // leaves them unset).
+  if constexpr (kDepth != kNoDepth) {
+    for (int i = n; i < ((n + 15) & ~15); ++i) c.live[i] = 0;
+  }
   for (int i = 0; i < n; i += 16) {
     // Sixteen pixels that all failed the depth test need no texture or combine (the write stage
     // skips them too); the iterators still step past them.
