@@ -1,6 +1,15 @@
 // Small helpers shared by the program's tests.
 #pragma once
 
+// Tests that replay a scene, or the whole presentation, frame by frame check what is drawn; the
+// optimised build runs them. Under the sanitizers the end-to-end test already plays every scene
+// whole with the generated data, and these would add nothing there but minutes of CI.
+#if defined(__SANITIZE_ADDRESS__)
+#define SKIP_LONG_REPLAY_UNDER_SANITIZERS() GTEST_SKIP() << "a long replay: run by the optimised build"
+#else
+#define SKIP_LONG_REPLAY_UNDER_SANITIZERS()
+#endif
+
 #include <filesystem>
 #include <string>
 

@@ -53,13 +53,6 @@ class KeysTest : public ::testing::Test {
   std::string open_;  // the stand-in's report at MIDASclose
 };
 
-// The runs through whole scenes take half and all of a whole run. Under the sanitizers the
-// end-to-end test already plays everything once; these add nothing there but minutes.
-#if defined(__SANITIZE_ADDRESS__)
-#define SKIP_WHOLE_LENGTH_RUN() GTEST_SKIP() << "as long as a whole run: played by the optimised build"
-#else
-#define SKIP_WHOLE_LENGTH_RUN()
-#endif
 
 // Presses that skip scenes 0 .. n - 1, each at its second frame; scene n then begins at 2n + 1.
 std::string SkipScenes(int n) { return n == 0 ? "" : runsupport::EnterEvery(2, 2, n) + ","; }
@@ -91,7 +84,7 @@ TEST_F(KeysTest, EnterEarlyInEverySceneRunsEveryDoneAndEndsAfterTheLast) {
 }
 
 TEST_F(KeysTest, EnterInTheMiddleOfEverySceneSkipsItThere) {
-  SKIP_WHOLE_LENGTH_RUN();
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();  // half and all of a whole run
   // A press once F frames are shown ends the scene; the next one begins with frame F + 1.
   std::string script;
   int frame = 0;
@@ -108,7 +101,7 @@ TEST_F(KeysTest, EnterInTheMiddleOfEverySceneSkipsItThere) {
 }
 
 TEST_F(KeysTest, EnterInTheLastFramesOfEverySceneEndsThatSceneOnly) {
-  SKIP_WHOLE_LENGTH_RUN();
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();  // half and all of a whole run
   // Pressed three frames before the scene would end by itself: the skip ends this scene, as its
   // own end would, and the next scene plays on to its own last frames. (Exactly at the end, the
   // press would skip the next scene too: see the test below.) The total allows for a frame's

@@ -136,6 +136,7 @@ class CartoonSceneTest : public SceneFixture {
 int Faded(int full, int alpha) { return full * alpha / 255 * alpha / 255; }
 
 TEST_F(CartoonSceneTest, ActsSwitchAfterTheirLastFramesAndTheSceneEndsBlack) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteClear("text.cel");
   std::map<int, std::vector<uint16_t>> kept;
   const int kKept[] = {0, 256, 257, 512, 513, 832, 833, 1088, 1089, 1600, 1664, 1700, 1727, 1728, 1729};

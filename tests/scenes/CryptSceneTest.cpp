@@ -3,6 +3,7 @@
 // and closing strip each have a colour of their own, and hand-made figures whose placement is
 // known. The scene's figure draw count and caption state live for the whole run, as in the
 // program; every test here runs in a process of its own (ctest) and starts from them at zero.
+#include "TestSupport.h"
 #include "SceneFixture.h"
 
 #include "log/DebugLog.h"
@@ -298,6 +299,7 @@ TEST_F(CryptSceneTest, TitleStripCaptionsAndClosingStripFollowTheirTimetable) {
 }
 
 TEST_F(CryptSceneTest, FigureFadesInOverItsFirstDrawsAndOutBeforeTheClosingStrip) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteCube(40.0f);
   auto kept = Keep({1024, 1025, 1100, 1279, 1280, 1700, 2737, 2738, 2900, 2992, 2993, 3100});
   CryptInit();

@@ -56,6 +56,7 @@ int FireFade(int n) { return n < 255 ? n : std::min(kLastFrame - n, 255); }
 // the fade of its own frame: the same pixels as the display pass drawn by the test, and not those
 // of the fade one step off or of the whole working area.
 TEST_F(FireSceneTest, FadeFollowsEveryFrameHoldsAndFallsAndTheSceneShows601Frames) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteStripedBand();
   FireInit();
   const uint64_t swapsBefore = platform::FrameCount();

@@ -4,6 +4,7 @@
 // bottom half, and whose green names the frame (10 + 12 k); "ramp" frames carry a green ramp
 // across (even frames) or down (odd frames), so a shown green value tells the texel coordinate,
 // and blue 255 on odd frames shows how much of an odd frame is mixed in.
+#include "TestSupport.h"
 #include "SceneFixture.h"
 
 #include "audio/AudioService.h"
@@ -156,6 +157,7 @@ TEST_F(FractalSceneTest, FirstFrameShowsTheWholeFirstFrameAndTheNextOneTranspare
 }
 
 TEST_F(FractalSceneTest, WindowNarrowsWhileTheNextFrameGrowsAndFadesIn) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteRampFrames();
   std::map<int, std::vector<uint16_t>> kept{{30, {}}, {59, {}}, {89, {}}};
   Run(kept);
@@ -201,6 +203,7 @@ TEST_F(FractalSceneTest, WindowNarrowsWhileTheNextFrameGrowsAndFadesIn) {
 // square, where dithering averages out, tells its alpha to about half a step (the blend's own
 // rounding stays within 2 of the exact value; a step is 4.3).
 TEST_F(FractalSceneTest, NextFrameFadesInBy255Over59Steps) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteFrames([](int k, int, int) { return static_cast<uint8_t>(k % 2); });
   WritePalette([](int i) { return Rgb{0, static_cast<uint8_t>(i == 1 ? 252 : 0), 0}; });
   std::map<int, std::vector<uint16_t>> kept;
@@ -221,6 +224,7 @@ TEST_F(FractalSceneTest, NextFrameFadesInBy255Over59Steps) {
 }
 
 TEST_F(FractalSceneTest, FirstFrameZoomsSixtyStepsAndEveryLaterOneFiftyNine) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   // Column 82 shows only the current frame (the next frame's square starts at 201 - 2l >= 83);
   // at l = 0 the texture wraps there, so n = 0 is left to the first-frame test.
   const std::map<int, std::pair<int, int>> expected = {
@@ -251,6 +255,7 @@ TEST_F(FractalSceneTest, FirstFrameZoomsSixtyStepsAndEveryLaterOneFiftyNine) {
 }
 
 TEST_F(FractalSceneTest, ClosingPictureFadesInOverTheDiveStaysAloneAndFadesToBlack) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   // A red picture (252 after the 6-bit store): green and blue come from the dive alone.
   WriteUniformCel("yellow.cel", 64, 64, 252, 0, 0);
   std::map<int, std::vector<uint16_t>> kept;
@@ -295,6 +300,7 @@ TEST_F(FractalSceneTest, ClosingPictureFadesInOverTheDiveStaysAloneAndFadesToBla
 }
 
 TEST_F(FractalSceneTest, ClosingPictureShowsTheTopRowsOfItsImageUpright) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteQuadrantCel("yellow.cel", 64, 64);
   std::map<int, std::vector<uint16_t>> kept{{1121, {}}};
   Run(kept);

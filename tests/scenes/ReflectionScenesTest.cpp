@@ -1,5 +1,6 @@
 // The facemap and enviro scenes through the real stand-ins, with uniform reflection map
 // fixtures, so that an object's brightness shows the scene's fade and its colour the map in force.
+#include "TestSupport.h"
 #include "SceneFixture.h"
 
 #include "audio/AudioService.h"
@@ -151,6 +152,7 @@ TEST_F(ReflectionScenesTest, FacemapTurnsAboutTheVerticalAxisBeforeTheTilt) {
 }
 
 TEST_F(ReflectionScenesTest, EnviroShowsItsTenObjectsInOrderTurnedByTheSceneFrame) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   for (const char* name : {"refmap.cel", "refmap2.cel", "refmap3.cel"}) WriteUniformCel(name, 256, 256, 255, 255, 255);
   // Ten spheres growing in file order, except the teapot: a box, to show the turning.
   const char* kFiles[] = {"vexol.p3d", "teapot.p3d", "torus.p3d", "knot.p3d", "shape1.p3d",
@@ -211,6 +213,7 @@ TEST_F(ReflectionScenesTest, FacemapFadesInAndOut) {
 }
 
 TEST_F(ReflectionScenesTest, EnviroObjectsMapsAndFades) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteUniformCel("refmap.cel", 256, 256, 255, 0, 0);
   WriteUniformCel("refmap2.cel", 256, 256, 0, 255, 0);
   WriteUniformCel("refmap3.cel", 256, 256, 0, 0, 255);

@@ -1,6 +1,7 @@
 // The space scene through the pixels it shows, with fixture data: black starfield, sun and flares
 // (so only what a test looks at lights up), a quadrant "green.cel" whose corners tell the
 // overlay's orientation, a white "white.cel", and hand-made objects whose placement is known.
+#include "TestSupport.h"
 #include "SceneFixture.h"
 
 #include "audio/AudioService.h"
@@ -67,6 +68,7 @@ class SpaceSceneTest : public SceneFixture {
 int Faded(int full, int alpha) { return full * alpha / 255 * alpha / 255; }
 
 TEST_F(SpaceSceneTest, OverlaysFadeGreenOutWhiteInThenToBlack) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   // A dim blue starfield under the overlays shows how they blend: the overlay's alpha takes its
   // share of what lies beneath.
   WriteUniformCel("space.cel", 64, 64, 0, 0, 160);
@@ -111,6 +113,7 @@ TEST_F(SpaceSceneTest, OverlaysFadeGreenOutWhiteInThenToBlack) {
 }
 
 TEST_F(SpaceSceneTest, GlowAppearsAtHalfSizeWhenTheApproachPassesThirteen) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteUniformCel("glow.cel", 64, 64, 255, 255, 255);
   std::map<int, std::vector<uint16_t>> kept;
   for (int call : {319, 320, 548, 549}) kept[call] = {};
@@ -133,6 +136,7 @@ TEST_F(SpaceSceneTest, GlowAppearsAtHalfSizeWhenTheApproachPassesThirteen) {
 }
 
 TEST_F(SpaceSceneTest, PlanetBrightensBehindTheDarkeningPlanesAndHidesTheStarfield) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteUniformCel("space.cel", 64, 64, 0, 0, 160);
   WriteObject("planet.p3d", 50.0f, 50.0f, 0.0f, 0.2f);
   std::map<int, std::vector<uint16_t>> kept;
@@ -147,6 +151,7 @@ TEST_F(SpaceSceneTest, PlanetBrightensBehindTheDarkeningPlanesAndHidesTheStarfie
 }
 
 TEST_F(SpaceSceneTest, PlaneCopiesDarkenWithoutWritingDepth) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteUniformCel("space.cel", 64, 64, 0, 0, 160);
   WriteObject("planet.p3d", 50.0f, 50.0f, 0.0f, 0.2f);
   // Turned by -30 degrees, this plane runs from far left in front to far right behind, and
@@ -161,6 +166,7 @@ TEST_F(SpaceSceneTest, PlaneCopiesDarkenWithoutWritingDepth) {
 }
 
 TEST_F(SpaceSceneTest, CloudsAreAddedAtThePlanetsBrightness) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   // The cloud shell alone, white, where the planet would be: added at alpha L (L = 100 at F = 200),
   // after the planes' own brightness was put back.
   WriteObject("clouds.p3d", 50.0f, 50.0f, 0.0f, 0.205f);

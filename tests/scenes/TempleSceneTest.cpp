@@ -2,6 +2,7 @@
 // data: black light, flare and glow textures (so only what a test looks at lights up), objects
 // that are empty or made of rectangles placed, through the scene's own view of the frame in
 // question, on known pixels at known depths.
+#include "TestSupport.h"
 #include "SceneFixture.h"
 
 #include "audio/AudioService.h"
@@ -164,6 +165,7 @@ int ParticlesShown(int frame) {
 }
 
 TEST_F(TempleSceneTest, EveryFrameDrawsTheLiveParticlesTheFlareAndThePulsingGlowThenTheSceneEnds) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteUniformCel("glow.cel", 64, 64, 255, 255, 255);
   uint64_t shownBefore = 0;
   std::vector<FxU32> triangles;

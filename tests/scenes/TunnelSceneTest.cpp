@@ -51,6 +51,7 @@ int TunnelFade(int n) {
 // same pixels as the display pass drawn by the test with that fade, and not those of the fade one
 // step off, nor of a whole working area of 200 rows.
 TEST_F(TunnelSceneTest, FadeRisesAndFallsOnEvenFramesAndTheSceneShows501Frames) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
   WriteQuadrantTile();
   TunnelInit();
   const uint64_t swapsBefore = platform::FrameCount();
