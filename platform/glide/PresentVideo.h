@@ -1,5 +1,6 @@
-// GLIDE_VIDEO: every shown frame, packed RGB after gamma, piped to an ffmpeg process that
-// encodes it to a file. A missing or failing encoder is reported once; the run goes on.
+// GLIDE_VIDEO: every shown frame, after gamma, converted to the encoder's Y'CbCr 4:2:0 and piped
+// to an ffmpeg process that encodes it to a file. A missing or failing encoder is reported once;
+// the run goes on.
 #pragma once
 
 #include <sys/types.h>
@@ -11,7 +12,28 @@
 
 namespace glide {
 
-// The encoder's command line for a width x height rgb24 stream at `rateHz` frames a second.
+class DisplayTable;
+
+// RGB565 frames to planar Y'CbCr 4:2:0 (BT.601, limited range: what H.264 players assume for a
+// picture of this size), after the display table's gamma. Converting here from one lookup per
+// 16-bit value costs a fraction of the encoder's own conversion from packed RGB.
+class Yuv420Converter {
+ public:
+  explicit Yuv420Converter(const DisplayTable& display);
+
+  // Bytes of one converted width x height frame: the Y plane, then Cb and Cr at half size
+  // (rounded up).
+  static size_t FrameBytes(int width, int height);
+  // Each chroma sample is the mean of its 2 x 2 pixels (sited at their centre, and tagged so).
+  void Convert(const uint16_t* src, int width, int height, uint8_t* dst) const;
+
+ private:
+  std::vector<uint8_t> luma_;  // per RGB565 value
+  std::vector<int16_t> cb_;    // per RGB565 value, Cb - 128 in 1/64 steps
+  std::vector<int16_t> cr_;
+};
+
+// The encoder's command line for a width x height yuv420p stream at `rateHz` frames a second.
 std::vector<std::string> VideoEncoderCommand(const std::string& path, int width, int height, int rateHz);
 
 class VideoPipe {

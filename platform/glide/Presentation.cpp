@@ -46,7 +46,10 @@ struct PresentationState {
   std::string captureDirectory;
   FrameList captureFrames;
   std::unique_ptr<VideoPipe> video;
-  std::vector<uint8_t> rgb;  // the shown frame as packed RGB after gamma
+  std::unique_ptr<Yuv420Converter> yuv;  // for the display table's gamma `yuvGamma`
+  float yuvGamma = 0;
+  std::vector<uint8_t> rgb;         // a captured frame as packed RGB after gamma
+  std::vector<uint8_t> videoFrame;  // the shown frame as the encoder takes it
 };
 
 PresentationState State;
@@ -161,16 +164,23 @@ void Record(const uint16_t* front, uint64_t frame) {
   if (State.hashes) State.hashes->WriteHash(frame, FrameHash(front, pixels));
   const bool capture = !State.captureDirectory.empty() && State.captureFrames.Contains(frame);
   const bool video = State.video && !State.video->Failed();
-  if (!capture && !video) return;
-  State.rgb.resize(pixels * 3);
-  Table().ToRgb24(front, static_cast<int>(pixels), State.rgb.data());
   if (capture) {
+    State.rgb.resize(pixels * 3);
+    Table().ToRgb24(front, static_cast<int>(pixels), State.rgb.data());
     std::string error;
     if (!WritePng(CapturePath(State.captureDirectory, frame), State.rgb.data(), State.width, State.height, &error)) {
       Warn("%s", error.c_str());
     }
   }
-  if (video) State.video->Write(State.rgb.data(), State.rgb.size());
+  if (video) {
+    if (!State.yuv || State.yuvGamma != Table().Gamma()) {
+      State.yuv = std::make_unique<Yuv420Converter>(Table());
+      State.yuvGamma = Table().Gamma();
+    }
+    State.videoFrame.resize(Yuv420Converter::FrameBytes(State.width, State.height));
+    State.yuv->Convert(front, State.width, State.height, State.videoFrame.data());
+    State.video->Write(State.videoFrame.data(), State.videoFrame.size());
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "PresentGamma.h"
 #include "PresentRecord.h"
 #include "PresentVideo.h"
 #include "Presentation.h"
@@ -262,6 +263,45 @@ TEST_F(Recording, VideoPipeFeedsTheEncoderEveryFrame) {
   std::string line;
   std::getline(in, line);
   EXPECT_EQ(line, "32,16,10");
+}
+
+// BT.601 limited range of the display's colours (a full-scale channel shows as 254 through the
+// gamma CLUT): black 16, white 234, red (81, 90, 240), green (144, 54, 35), blue (41, 240, 110).
+// The chroma planes follow the luma plane, Cb first, one sample per 2 x 2 pixels.
+TEST(Yuv420, QuadrantsConvertToTheirLevelsAndChromaIsTheMeanOfEachTwoByTwo) {
+  const glide::DisplayTable display(glide::kDefaultGamma);
+  const glide::Yuv420Converter yuv(display);
+  constexpr uint16_t kRed = 0xF800, kGreen = 0x07E0, kBlue = 0x001F, kWhite = 0xFFFF, kBlack = 0;
+  // 4 x 4: red, green over blue, white quadrants, except that the bottom-right block is a
+  // checker of white and black.
+  const uint16_t frame[16] = {kRed,  kRed,  kGreen, kGreen,  //
+                              kRed,  kRed,  kGreen, kGreen,  //
+                              kBlue, kBlue, kWhite, kBlack,  //
+                              kBlue, kBlue, kBlack, kWhite};
+  ASSERT_EQ(glide::Yuv420Converter::FrameBytes(4, 4), 24u);
+  std::array<uint8_t, 24> out{};
+  yuv.Convert(frame, 4, 4, out.data());
+  const std::array<uint8_t, 16> luma = {81, 81, 144, 144, 81, 81, 144, 144, 41, 41, 234, 16, 41, 41, 16, 234};
+  EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 16), std::vector<uint8_t>(luma.begin(), luma.end()));
+  EXPECT_EQ(std::vector<uint8_t>(out.begin() + 16, out.begin() + 20), (std::vector<uint8_t>{90, 54, 240, 128}))
+      << "Cb of the red, green, blue and grey blocks";
+  EXPECT_EQ(std::vector<uint8_t>(out.begin() + 20, out.end()), (std::vector<uint8_t>{240, 35, 110, 128}))
+      << "Cr of the red, green, blue and grey blocks";
+
+  // A red and black checker: Cb and Cr halfway to red's.
+  const uint16_t checker[4] = {kRed, kBlack, kBlack, kRed};
+  std::array<uint8_t, 6> small{};
+  yuv.Convert(checker, 2, 2, small.data());
+  EXPECT_EQ(small[4], 109);  // 128 - 37.797 / 2 (of 254 / 255), rounded
+  EXPECT_EQ(small[5], 184);  // 128 + 112 / 2 (of 254 / 255)
+
+  // Odd sizes: the last column and row pair with themselves.
+  const uint16_t odd[9] = {kBlack, kBlack, kBlue, kBlack, kBlack, kBlue, kRed, kRed, kWhite};
+  ASSERT_EQ(glide::Yuv420Converter::FrameBytes(3, 3), 17u);
+  std::array<uint8_t, 17> oddOut{};
+  yuv.Convert(odd, 3, 3, oddOut.data());
+  EXPECT_EQ(std::vector<uint8_t>(oddOut.begin() + 9, oddOut.begin() + 13), (std::vector<uint8_t>{128, 240, 90, 128}));
+  EXPECT_EQ(std::vector<uint8_t>(oddOut.begin() + 13, oddOut.end()), (std::vector<uint8_t>{128, 110, 240, 128}));
 }
 
 TEST_F(Recording, AMissingOrFailingEncoderIsReportedOnceAndTheRunGoesOn) {
