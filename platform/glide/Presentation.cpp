@@ -59,7 +59,7 @@ bool ExitHandlerInstalled = false;
 void ReadPacingSettings() {
   State.intervalOverride = SwapIntervalSetting();
   State.rateHz = RetraceRateSetting();
-  State.pacer = std::make_unique<SwapPacer>(State.rateHz, SwapPacer::Clock::now());
+  State.pacer = std::make_unique<SwapPacer>(State.rateHz, SwapPacer::Clock::now(), PacingSetting());
 }
 
 const DisplayTable& Table() {

@@ -83,6 +83,14 @@ std::optional<int> ParseRetraceRate(const char* text, std::string* error) {
   return std::nullopt;
 }
 
+std::optional<Pacing> ParsePacing(const char* text, std::string* error) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  if (std::string_view(text) == "keep-up") return Pacing::kKeepUp;
+  if (std::string_view(text) == "board") return Pacing::kBoard;
+  *error = "is not keep-up or board; using keep-up";
+  return std::nullopt;
+}
+
 std::optional<float> ParseGamma(const char* text, std::string* error) {
   if (text == nullptr || *text == '\0') return std::nullopt;
   errno = 0;
@@ -159,6 +167,7 @@ bool FrameList::Contains(uint64_t frame) const {
 std::optional<PresenterKind> PresenterSetting() { return Read("GLIDE_PRESENT", ParsePresenterKind); }
 std::optional<int> SwapIntervalSetting() { return Read("FX_GLIDE_SWAPINTERVAL", ParseSwapInterval); }
 int RetraceRateSetting() { return Read("SST_SCREENREFRESH", ParseRetraceRate).value_or(kDefaultRetraceRateHz); }
+Pacing PacingSetting() { return Read("GLIDE_PACING", ParsePacing).value_or(Pacing::kKeepUp); }
 std::optional<float> GammaSetting() { return Read("SST_GAMMA", ParseGamma); }
 
 uint32_t TextureMemorySetting() {

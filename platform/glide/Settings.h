@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Pacer.h"
 #include "Raster.h"
 
 namespace glide {
@@ -46,6 +47,8 @@ const char* PresenterName(PresenterKind kind);
 std::optional<int> ParseSwapInterval(const char* text, std::string* error);
 // SST_SCREENREFRESH: one of the retrace rates the board can be set to, 60, 72, 75, 85 or 120 Hz.
 std::optional<int> ParseRetraceRate(const char* text, std::string* error);
+// GLIDE_PACING: "keep-up" or "board", how a late swap is met (see Pacer.h).
+std::optional<Pacing> ParsePacing(const char* text, std::string* error);
 // SST_GAMMA: a display gamma from 0.1 to 10 (the default: the application's).
 std::optional<float> ParseGamma(const char* text, std::string* error);
 // SST_TMUMEM_SIZE: 1, 2 or 4 MiB of texture memory, returned in bytes.
@@ -61,6 +64,7 @@ inline constexpr uint32_t kDefaultTextureMemoryBytes = 2u << 20;
 std::optional<PresenterKind> PresenterSetting();    // GLIDE_PRESENT
 std::optional<int> SwapIntervalSetting();           // FX_GLIDE_SWAPINTERVAL (nothing: the program's)
 int RetraceRateSetting();                           // SST_SCREENREFRESH
+Pacing PacingSetting();                             // GLIDE_PACING
 std::optional<float> GammaSetting();                // SST_GAMMA (nothing: the program's)
 uint32_t TextureMemorySetting();                    // SST_TMUMEM_SIZE
 SimdLevel SimdSetting();                            // GLIDE_SIMD, never above what the CPU has

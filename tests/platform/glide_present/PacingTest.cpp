@@ -25,15 +25,18 @@ class RetraceGrid : public testing::Test {
     return std::llabs(duration_cast<microseconds>(actual - At(periods)).count());
   }
   Clock::time_point origin_ = Clock::now();
-  glide::SwapPacer pacer_{60, origin_};
+  glide::SwapPacer pacer_{60, origin_, glide::Pacing::kBoard};
+  glide::SwapPacer keepUp_{60, origin_};
 };
 
 TEST_F(RetraceGrid, ASwapWaitsForTheNextRetraceStrictlyAfterNow) {
-  EXPECT_LE(Off(pacer_.RetraceFor(At(0.3), 1), 1), 1);
-  EXPECT_LE(Off(pacer_.RetraceFor(At(1.0), 1), 2), 1) << "exactly on a retrace: the next one";
+  for (const glide::SwapPacer* pacer : {&pacer_, &keepUp_}) {
+    EXPECT_LE(Off(pacer->RetraceFor(At(0.3), 1), 1), 1);
+    EXPECT_LE(Off(pacer->RetraceFor(At(1.0), 1), 2), 1) << "exactly on a retrace: the next one";
+  }
 }
 
-TEST_F(RetraceGrid, IntervalsCountRetracesSinceTheLastSwapAndStallsDoNotBurst) {
+TEST_F(RetraceGrid, OnTheBoardIntervalsCountRetracesSinceTheLastSwapAndStallsDoNotBurst) {
   pacer_.NoteSwap(At(1));
   EXPECT_LE(Off(pacer_.RetraceFor(At(1.1), 1), 2), 1);
   EXPECT_LE(Off(pacer_.RetraceFor(At(1.1), 2), 3), 1);
@@ -46,6 +49,34 @@ TEST_F(RetraceGrid, IntervalsCountRetracesSinceTheLastSwapAndStallsDoNotBurst) {
 
   glide::SwapPacer fast(120, origin_);
   EXPECT_LE(Off(fast.RetraceFor(At(0.3), 1), 0.5), 1) << "120 Hz retraces come twice per 60 Hz period";
+}
+
+TEST_F(RetraceGrid, KeptUpLateSwapsShowAtOnceUntilThePictureIsBackOnItsSlots) {
+  keepUp_.NoteSwap(At(1));
+  EXPECT_LE(Off(keepUp_.RetraceFor(At(1.1), 1), 2), 1) << "on time: waits for its slot";
+  EXPECT_LE(Off(keepUp_.RetraceFor(At(1.1), 3), 4), 1);
+  // Three retraces lost in a frame drawn from 1 to 4.5: shown at once, and the slots stay on the
+  // grid from the last swap, so the next swaps do not wait until they are back on it.
+  glide::SwapPacer::Swap late = keepUp_.Plan(At(4.5), 1);
+  EXPECT_LE(Off(late.slot, 2), 1);
+  EXPECT_LE(Off(late.shown, 4.5), 1);
+  double now = 4.5;
+  for (int slot = 2; slot <= 7; ++slot, now += 0.4) {
+    keepUp_.NoteSwap(At(slot));
+    late = keepUp_.Plan(At(now + 0.4), 1);
+    if (slot < 6) {
+      EXPECT_LE(Off(late.slot, slot + 1), 1);
+      EXPECT_LE(Off(late.shown, now + 0.4), 1) << "still behind after slot " << slot;
+    } else {
+      EXPECT_LE(Off(late.shown, slot + 1), 1) << "caught up: waits for slot " << slot + 1;
+    }
+  }
+  EXPECT_EQ(keepUp_.Due(2), keepUp_.Plan(At(0), 2).slot) << "the swap log's due time is the slot";
+  // More than a second behind: a new grid from the next retrace, not a second of racing.
+  keepUp_.NoteSwap(At(10));
+  late = keepUp_.Plan(At(80.5), 1);
+  EXPECT_LE(Off(late.slot, 81), 1);
+  EXPECT_LE(Off(late.shown, 81), 1);
 }
 
 class LiveSwaps : public testing::Test {

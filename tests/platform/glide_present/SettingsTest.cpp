@@ -69,6 +69,14 @@ TEST(EnvironmentValues, SwapIntervalAndRefreshRate) {
     EXPECT_FALSE(glide::ParseRetraceRate(other, &error).has_value()) << other;
     EXPECT_EQ(error, "is not one of 60, 72, 75, 85, 120; using 60 Hz") << other;
   }
+
+  error.clear();
+  EXPECT_FALSE(glide::ParsePacing("", &error).has_value());
+  EXPECT_EQ(glide::ParsePacing("board", &error), glide::Pacing::kBoard);
+  EXPECT_EQ(glide::ParsePacing("keep-up", &error), glide::Pacing::kKeepUp);
+  EXPECT_TRUE(error.empty());
+  EXPECT_FALSE(glide::ParsePacing("Board", &error).has_value());
+  EXPECT_EQ(error, "is not keep-up or board; using keep-up");
 }
 
 TEST(EnvironmentValues, TextureMemorySimdCapPresenterAndSwitch) {
