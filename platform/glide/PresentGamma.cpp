@@ -2,6 +2,13 @@
 
 #include <cmath>
 
+#include "Settings.h"
+#include "SpanInternal.h"
+
+#if GLIDE_X86
+#include <immintrin.h>
+#endif
+
 namespace glide {
 
 std::array<uint8_t, 33> GammaClut(float gamma) {
@@ -24,21 +31,75 @@ uint8_t ApplyClut(const std::array<uint8_t, 33>& clut, uint8_t value) {
   return static_cast<uint8_t>(low + (((high - low) * fraction) >> 3));
 }
 
+namespace {
+
+#if GLIDE_X86
+#define GLIDE_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+// Sixteen bytes of a level table in both halves of a register.
+GLIDE_AVX2_INLINE __m256i Levels16(const uint8_t* levels) {
+  return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(levels)));
+}
+
+// Each 16-bit lane's level for its index (0 .. 16 * kParts - 1) from kParts sixteen-byte tables,
+// in the lane's low byte. A byte shuffle yields zero where its index byte has the top bit set:
+// every lane's high byte asks for that, and so does its low byte for every table but its own.
+template <int kParts>
+GLIDE_AVX2_INLINE __m256i Lookup(const __m256i (&tables)[kParts], __m256i index) {
+  const __m256i part = _mm256_srli_epi16(index, 4);
+  const __m256i zeroHigh = _mm256_or_si256(index, _mm256_set1_epi16(static_cast<short>(0x8000)));
+  __m256i result = _mm256_setzero_si256();
+#pragma GCC unroll 4
+  for (int k = 0; k < kParts; ++k) {
+    const __m256i other = _mm256_andnot_si256(_mm256_cmpeq_epi16(part, _mm256_set1_epi16(static_cast<short>(k))),
+                                              _mm256_set1_epi16(0x80));
+    result = _mm256_or_si256(result, _mm256_shuffle_epi8(tables[k], _mm256_or_si256(zeroHigh, other)));
+  }
+  return result;
+}
+
+__attribute__((target("avx2"))) int ToXrgbAvx2(const uint8_t* red, const uint8_t* green, const uint16_t* src,
+                                               int count, uint32_t* dst) {
+  const __m256i redTables[2] = {Levels16(red), Levels16(red + 16)};
+  const __m256i greenTables[4] = {Levels16(green), Levels16(green + 16), Levels16(green + 32), Levels16(green + 48)};
+  const __m256i five = _mm256_set1_epi16(31), six = _mm256_set1_epi16(63);
+  int i = 0;
+  for (; i + 16 <= count; i += 16) {
+    const __m256i pixel = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+    const __m256i r = Lookup(redTables, _mm256_srli_epi16(pixel, 11));
+    const __m256i g = Lookup(greenTables, _mm256_and_si256(_mm256_srli_epi16(pixel, 5), six));
+    const __m256i b = Lookup(redTables, _mm256_and_si256(pixel, five));
+    // (green << 8 | blue) and red as the low and high halves of each pixel's word; the unpacks
+    // work within each 128-bit half, so pixels 0-3 and 8-11 come out together.
+    const __m256i gb = _mm256_or_si256(_mm256_slli_epi16(g, 8), b);
+    const __m256i low = _mm256_unpacklo_epi16(gb, r), high = _mm256_unpackhi_epi16(gb, r);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_permute2x128_si256(low, high, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 8), _mm256_permute2x128_si256(low, high, 0x31));
+  }
+  return i;
+}
+#endif
+
+}  // namespace
+
 DisplayTable::DisplayTable(float gamma) : gamma_(gamma), table_(65536) {
   const std::array<uint8_t, 33> clut = GammaClut(gamma);
-  std::array<uint8_t, 32> red{};  // shared by red and blue (5 bits)
-  std::array<uint8_t, 64> green{};
-  for (int v = 0; v < 32; ++v) red[v] = ApplyClut(clut, static_cast<uint8_t>((v << 3) | (v >> 2)));
-  for (int v = 0; v < 64; ++v) green[v] = ApplyClut(clut, static_cast<uint8_t>((v << 2) | (v >> 4)));
+  for (int v = 0; v < 32; ++v) red_[v] = ApplyClut(clut, static_cast<uint8_t>((v << 3) | (v >> 2)));
+  for (int v = 0; v < 64; ++v) green_[v] = ApplyClut(clut, static_cast<uint8_t>((v << 2) | (v >> 4)));
   for (uint32_t pixel = 0; pixel < 65536; ++pixel) {
-    table_[pixel] = (uint32_t{red[pixel >> 11]} << 16) | (uint32_t{green[(pixel >> 5) & 63]} << 8) |
-                    uint32_t{red[pixel & 31]};
+    table_[pixel] = (uint32_t{red_[pixel >> 11]} << 16) | (uint32_t{green_[(pixel >> 5) & 63]} << 8) |
+                    uint32_t{red_[pixel & 31]};
   }
+  avx2_ = GLIDE_X86 && SimdSetting() == SimdLevel::kAvx2;
 }
 
 void DisplayTable::ToXrgb(const uint16_t* src, int count, uint32_t* dst) const {
+  int i = 0;
+#if GLIDE_X86
+  if (avx2_) i = ToXrgbAvx2(red_.data(), green_.data(), src, count, dst);
+#endif
   const uint32_t* table = table_.data();
-  for (int i = 0; i < count; ++i) dst[i] = table[src[i]];
+  for (; i < count; ++i) dst[i] = table[src[i]];
 }
 
 void DisplayTable::ToRgb24(const uint16_t* src, int count, uint8_t* dst) const {

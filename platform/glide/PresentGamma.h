@@ -19,7 +19,9 @@ std::array<uint8_t, 33> GammaClut(float gamma);
 uint8_t ApplyClut(const std::array<uint8_t, 33>& clut, uint8_t value);
 
 // RGB565 -> 0x00RRGGBB for every 16-bit value: channels expanded by bit replication, then
-// through the CLUT. Built once per gamma value and read-only afterwards.
+// through the CLUT. Built once per gamma value and read-only afterwards. Whole frames convert
+// channel by channel from the CLUT's 32 and 64 levels held in registers where the CPU has AVX2:
+// the 256 KiB table falls out of the cache while a frame streams through it.
 class DisplayTable {
  public:
   explicit DisplayTable(float gamma);
@@ -35,6 +37,9 @@ class DisplayTable {
  private:
   float gamma_;
   std::vector<uint32_t> table_;
+  std::array<uint8_t, 32> red_{};  // a 5-bit channel's displayed level (red and blue)
+  std::array<uint8_t, 64> green_{};
+  bool avx2_ = false;
 };
 
 }  // namespace glide

@@ -268,6 +268,28 @@ TEST_F(Recording, VideoPipeFeedsTheEncoderEveryFrame) {
 // BT.601 limited range of the display's colours (a full-scale channel shows as 254 through the
 // gamma CLUT): black 16, white 234, red (81, 90, 240), green (144, 54, 35), blue (41, 240, 110).
 // The chroma planes follow the luma plane, Cb first, one sample per 2 x 2 pixels.
+// Every RGB565 value, converted as a frame would be on each path the CPU may take, at an odd
+// start and length so that the wide steps and the tail both run: each word is the table's.
+TEST(DisplayTable, FramesConvertToTheTablesWordsOnEverySimdPath) {
+  std::vector<uint16_t> values(65536 + 9);
+  for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint16_t>(i * 40503u);  // every value, shuffled
+  for (const char* simd : {"none", "avx2"}) {
+    setenv("GLIDE_SIMD", simd, 1);
+    const glide::DisplayTable table(2.2f);
+    std::vector<uint32_t> words(values.size() - 3, 0xDEADBEEF);
+    table.ToXrgb(values.data() + 1, static_cast<int>(words.size()), words.data());
+    for (size_t i = 0; i < words.size(); ++i) {
+      ASSERT_EQ(words[i], table[values[i + 1]]) << simd << ", pixel " << i << " = " << values[i + 1];
+    }
+  }
+  unsetenv("GLIDE_SIMD");
+  const glide::DisplayTable table(1.7f);
+  EXPECT_EQ(table[0xFFFF], 0xFFFFFFu - 0x010101u) << "full scale is 254 through the CLUT's interpolation";
+  EXPECT_EQ(table[31 << 11], 254u << 16);
+  EXPECT_EQ(table[63 << 5], 254u << 8);
+  EXPECT_EQ(table[31], 254u);
+}
+
 TEST(Yuv420, QuadrantsConvertToTheirLevelsAndChromaIsTheMeanOfEachTwoByTwo) {
   const glide::DisplayTable display(glide::kDefaultGamma);
   const glide::Yuv420Converter yuv(display);
