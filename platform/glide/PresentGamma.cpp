@@ -58,8 +58,15 @@ GLIDE_AVX2_INLINE __m256i Lookup(const __m256i (&tables)[kParts], __m256i index)
   return result;
 }
 
+GLIDE_AVX2_INLINE void Store8(uint32_t* at, __m256i words) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), words);
+}
+
+// Sixteen pixels' words at `dst` (kDouble: each twice, at `dst` and at `second`); returns how many
+// pixels it converted, a multiple of sixteen.
+template <bool kDouble>
 __attribute__((target("avx2"))) int ToXrgbAvx2(const uint8_t* red, const uint8_t* green, const uint16_t* src,
-                                               int count, uint32_t* dst) {
+                                               int count, uint32_t* dst, uint32_t* second = nullptr) {
   const __m256i redTables[2] = {Levels16(red), Levels16(red + 16)};
   const __m256i greenTables[4] = {Levels16(green), Levels16(green + 16), Levels16(green + 32), Levels16(green + 48)};
   const __m256i five = _mm256_set1_epi16(31), six = _mm256_set1_epi16(63);
@@ -73,8 +80,22 @@ __attribute__((target("avx2"))) int ToXrgbAvx2(const uint8_t* red, const uint8_t
     // work within each 128-bit half, so pixels 0-3 and 8-11 come out together.
     const __m256i gb = _mm256_or_si256(_mm256_slli_epi16(g, 8), b);
     const __m256i low = _mm256_unpacklo_epi16(gb, r), high = _mm256_unpackhi_epi16(gb, r);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_permute2x128_si256(low, high, 0x20));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 8), _mm256_permute2x128_si256(low, high, 0x31));
+    const __m256i first8 = _mm256_permute2x128_si256(low, high, 0x20), last8 = _mm256_permute2x128_si256(low, high, 0x31);
+    if constexpr (kDouble) {
+      __m256i pairs[4];
+      int k = 0;
+      for (const __m256i words : {first8, last8}) {
+        const __m256i lowPairs = _mm256_unpacklo_epi32(words, words), highPairs = _mm256_unpackhi_epi32(words, words);
+        pairs[k++] = _mm256_permute2x128_si256(lowPairs, highPairs, 0x20);
+        pairs[k++] = _mm256_permute2x128_si256(lowPairs, highPairs, 0x31);
+      }
+      for (uint32_t* out : {dst + 2 * i, second + 2 * i}) {
+        for (int j = 0; j < 4; ++j) Store8(out + 8 * j, pairs[j]);
+      }
+    } else {
+      Store8(dst + i, first8);
+      Store8(dst + i + 8, last8);
+    }
   }
   return i;
 }
@@ -96,10 +117,19 @@ DisplayTable::DisplayTable(float gamma) : gamma_(gamma), table_(65536) {
 void DisplayTable::ToXrgb(const uint16_t* src, int count, uint32_t* dst) const {
   int i = 0;
 #if GLIDE_X86
-  if (avx2_) i = ToXrgbAvx2(red_.data(), green_.data(), src, count, dst);
+  if (avx2_) i = ToXrgbAvx2<false>(red_.data(), green_.data(), src, count, dst);
 #endif
   const uint32_t* table = table_.data();
   for (; i < count; ++i) dst[i] = table[src[i]];
+}
+
+void DisplayTable::ToXrgbDoubled(const uint16_t* src, int count, uint32_t* dst0, uint32_t* dst1) const {
+  int i = 0;
+#if GLIDE_X86
+  if (avx2_) i = ToXrgbAvx2<true>(red_.data(), green_.data(), src, count, dst0, dst1);
+#endif
+  const uint32_t* table = table_.data();
+  for (; i < count; ++i) dst0[2 * i] = dst0[2 * i + 1] = dst1[2 * i] = dst1[2 * i + 1] = table[src[i]];
 }
 
 void DisplayTable::ToRgb24(const uint16_t* src, int count, uint8_t* dst) const {

@@ -31,6 +31,9 @@ class DisplayTable {
 
   // `count` pixels to 0x00RRGGBB words.
   void ToXrgb(const uint16_t* src, int count, uint32_t* dst) const;
+  // `count` pixels doubled across (2 * count words) into both `dst0` and `dst1`: a picture row
+  // shown at twice its size.
+  void ToXrgbDoubled(const uint16_t* src, int count, uint32_t* dst0, uint32_t* dst1) const;
   // `count` pixels to packed R, G, B bytes (PNG rows, the video pipe).
   void ToRgb24(const uint16_t* src, int count, uint8_t* dst) const;
 

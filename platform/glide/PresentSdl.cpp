@@ -59,7 +59,65 @@ bool MayHaveGpu() {
 #endif
 }
 
+// A window surface this presenter writes words of 0x00RRGGBB into directly.
+bool IsXrgbSurface(const SDL_Surface* surface) {
+  const SDL_PixelFormat* f = surface->format;
+  return f->BytesPerPixel == 4 && f->Rmask == 0xFF0000 && f->Gmask == 0xFF00 && f->Bmask == 0xFF &&
+         surface->pitch % 4 == 0;
+}
+
 }  // namespace
+
+PictureLayout FitPicture(int windowWidth, int windowHeight, int width, int height) {
+  PictureLayout layout;
+  const int scale = std::min(windowWidth / width, windowHeight / height);
+  if (scale >= 1) {
+    layout.width = width * scale;
+    layout.height = height * scale;
+  } else if (static_cast<int64_t>(windowWidth) * height <= static_cast<int64_t>(windowHeight) * width) {
+    layout.width = windowWidth;
+    layout.height = static_cast<int>(static_cast<int64_t>(windowWidth) * height / width);
+  } else {
+    layout.height = windowHeight;
+    layout.width = static_cast<int>(static_cast<int64_t>(windowHeight) * width / height);
+  }
+  layout.width = std::max(layout.width, 0);
+  layout.height = std::max(layout.height, 0);
+  layout.x = (windowWidth - layout.width) / 2;
+  layout.y = (windowHeight - layout.height) / 2;
+  return layout;
+}
+
+void DrawPicture(const uint16_t* front, int width, int height, const DisplayTable& table, const PictureLayout& layout,
+                 uint32_t* pixels, int pitch, std::vector<uint32_t>& row) {
+  row.resize(static_cast<size_t>(width));
+  const auto sourceOf = [](int at, int source, int shown) {
+    return static_cast<int>(static_cast<int64_t>(at) * source / shown);
+  };
+  if (layout.width == 2 * width && layout.height == 2 * height) {
+    for (int y = 0; y < height; ++y) {
+      uint32_t* out = pixels + static_cast<ptrdiff_t>(layout.y + 2 * y) * pitch + layout.x;
+      table.ToXrgbDoubled(front + static_cast<size_t>(y) * width, width, out, out + pitch);
+    }
+    return;
+  }
+  int converted = -1;  // the picture row the previous window row showed
+  uint32_t* previous = nullptr;
+  for (int y = 0; y < layout.height; ++y) {
+    uint32_t* out = pixels + static_cast<ptrdiff_t>(layout.y + y) * pitch + layout.x;
+    const int sy = sourceOf(y, height, layout.height);
+    if (sy == converted) {
+      std::memcpy(out, previous, static_cast<size_t>(layout.width) * 4);
+    } else if (layout.width == width) {
+      table.ToXrgb(front + static_cast<size_t>(sy) * width, width, out);
+    } else {
+      table.ToXrgb(front + static_cast<size_t>(sy) * width, width, row.data());
+      for (int x = 0; x < layout.width; ++x) out[x] = row[sourceOf(x, width, layout.width)];
+    }
+    converted = sy;
+    previous = out;
+  }
+}
 
 bool VsyncWatch::Note(double secondsSinceLastPresent) {
   fastPresents_ = secondsSinceLastPresent < period_ / 2 ? fastPresents_ + 2 : std::max(0, fastPresents_ - 1);
@@ -89,9 +147,15 @@ SDL_Renderer* SdlPresenter::CreateRenderer(SDL_Window* window, Uint32 vsyncFlag)
     if (renderer != nullptr && !IsSoftwareOpenGl(OpenGlRenderer(renderer))) return renderer;
     if (renderer != nullptr) SDL_DestroyRenderer(renderer);
   }
-  // SDL's software renderer, on a window surface from the display server's shared memory, not from
-  // another OpenGL texture (an environment setting still wins).
+  // The window surface from the display server's shared memory, not from another OpenGL texture
+  // (an environment setting still wins): the frames go straight into it, scaled by whole
+  // multiples (SDL's software renderer would take a fifth of a core to scale a frame to a
+  // full-HD screen); SDL's software renderer only where the surface has another pixel format.
   SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+  if (const SDL_Surface* surface = SDL_GetWindowSurface(window); surface != nullptr) {
+    onSurface_ = true;
+    return nullptr;
+  }
   SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   return renderer != nullptr ? renderer : SDL_CreateRenderer(window, -1, vsyncFlag);
 }
@@ -139,6 +203,7 @@ std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, 
   const bool wantVsync = DisplayRefreshMatches(window, rateHz);
   const Uint32 vsyncFlag = wantVsync ? SDL_RENDERER_PRESENTVSYNC : 0;
   presenter->renderer_ = presenter->CreateRenderer(window, vsyncFlag);
+  if (presenter->renderer_ == nullptr && presenter->onSurface_) return presenter;
   if (presenter->renderer_ == nullptr) {
     *error = std::string("cannot create a renderer: ") + SDL_GetError();
     return nullptr;
@@ -149,14 +214,18 @@ std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, 
   // SDL's software renderer claims vsync but only copies to the window surface: pace by sleeping
   // from the first frame instead of finding that out after sixteen presents.
   presenter->vsyncTrusted_ = presenter->vsyncOn_ && (info.name == nullptr || std::strcmp(info.name, "software") != 0);
-  SDL_RenderSetLogicalSize(presenter->renderer_, width, height);  // aspect kept, black bars
-  presenter->texture_ =
-      SDL_CreateTexture(presenter->renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
-  if (presenter->texture_ == nullptr) {
-    *error = std::string("cannot create a texture: ") + SDL_GetError();
-    return nullptr;
-  }
+  if (!presenter->MakeTexture(error)) return nullptr;
   return presenter;
+}
+
+bool SdlPresenter::MakeTexture(std::string* error) {
+  SDL_RenderSetLogicalSize(renderer_, width_, height_);  // aspect kept, black bars
+  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width_, height_);
+  if (texture_ == nullptr) {
+    *error = std::string("cannot create a texture: ") + SDL_GetError();
+    return false;
+  }
+  return true;
 }
 
 SdlPresenter::~SdlPresenter() {
@@ -169,6 +238,40 @@ SdlPresenter::~SdlPresenter() {
 
 bool SdlPresenter::Show(const uint16_t* front, const DisplayTable& table, bool vsync) {
   if (!ownsWindow_ && platform::SharedWindow() != window_) return false;
+  if (onSurface_) return ShowOnSurface(front, table);
+  return ShowWithRenderer(front, table, vsync);
+}
+
+bool SdlPresenter::ShowOnSurface(const uint16_t* front, const DisplayTable& table) {
+  // The surface is made anew when the window's size changes; none while the window is hidden.
+  SDL_Surface* surface = SDL_GetWindowSurface(window_);
+  if (surface == nullptr) return true;
+  if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return true;
+  const PictureLayout layout = FitPicture(surface->w, surface->h, width_, height_);
+  if (surface != barsDrawn_ || surface->w != barsWidth_ || surface->h != barsHeight_) {
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    barsDrawn_ = surface;
+    barsWidth_ = surface->w;
+    barsHeight_ = surface->h;
+  }
+  if (IsXrgbSurface(surface)) {
+    DrawPicture(front, width_, height_, table, layout, static_cast<uint32_t*>(surface->pixels), surface->pitch / 4,
+                row_);
+  } else {
+    picture_.resize(static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height));
+    DrawPicture(front, width_, height_, table, {0, 0, layout.width, layout.height}, picture_.data(), layout.width,
+                row_);
+    auto* at = static_cast<uint8_t*>(surface->pixels) + static_cast<ptrdiff_t>(layout.y) * surface->pitch +
+               static_cast<ptrdiff_t>(layout.x) * surface->format->BytesPerPixel;
+    SDL_ConvertPixels(layout.width, layout.height, SDL_PIXELFORMAT_RGB888, picture_.data(), layout.width * 4,
+                      surface->format->format, at, surface->pitch);
+  }
+  if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+  SDL_UpdateWindowSurface(window_);
+  return true;
+}
+
+bool SdlPresenter::ShowWithRenderer(const uint16_t* front, const DisplayTable& table, bool vsync) {
   if (vsync != vsyncOn_) {
     vsyncOn_ = SDL_RenderSetVSync(renderer_, vsync ? 1 : 0) == 0 ? vsync : vsyncOn_;
   }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "PresentGamma.h"
 #include "Settings.h"
@@ -32,6 +33,20 @@ class VsyncWatch {
   int fastPresents_ = 0;
   bool waits_ = true;
 };
+
+// Where a width x height picture goes in a window of windowWidth x windowHeight: the largest
+// whole multiple that fits, centred, or, in a window smaller than the picture, the largest size
+// of the same aspect that fits.
+struct PictureLayout {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+PictureLayout FitPicture(int windowWidth, int windowHeight, int width, int height);
+
+// The width x height frame through the display table into the layout's rectangle of a 32-bit
+// 0x00RRGGBB buffer (`pitch` words a row), each window pixel from the picture pixel it falls in.
+// `row` is scratch space.
+void DrawPicture(const uint16_t* front, int width, int height, const DisplayTable& table, const PictureLayout& layout,
+                 uint32_t* pixels, int pitch, std::vector<uint32_t>& row);
 
 class SdlPresenter {
  public:
@@ -58,12 +73,22 @@ class SdlPresenter {
   // The accelerated renderer, unless there is no GPU or its OpenGL is a software one; then SDL's
   // software renderer.
   SDL_Renderer* CreateRenderer(SDL_Window* window, Uint32 vsyncFlag);
+  bool MakeTexture(std::string* error);
+  // Without an accelerated renderer: straight into the window's surface (the display server's
+  // shared memory), scaled here; false when the surface cannot be drawn on this way.
+  bool ShowOnSurface(const uint16_t* front, const DisplayTable& table);
+  bool ShowWithRenderer(const uint16_t* front, const DisplayTable& table, bool vsync);
   void CheckVsync(double secondsSinceLastPresent);
 
   SDL_Window* window_ = nullptr;
   bool ownsWindow_ = false;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  bool onSurface_ = false;              // no renderer: frames go to the window surface
+  const SDL_Surface* barsDrawn_ = nullptr;  // the surface whose bars are black already
+  int barsWidth_ = 0, barsHeight_ = 0;
+  std::vector<uint32_t> row_;       // one converted picture row
+  std::vector<uint32_t> picture_;   // the whole picture, for a surface of another format
   int width_ = 0;
   int height_ = 0;
   bool vsyncOn_ = false;       // the renderer's current vsync setting

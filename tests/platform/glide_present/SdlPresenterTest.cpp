@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <tuple>
+#include <utility>
 #include <cstdlib>
 #include <vector>
 
@@ -107,6 +109,54 @@ TEST(VsyncWatch, PresentsThatDoNotWaitEndTheTrustAndSlowOrQueuedFramesDoNot) {
     for (int i = 0; i < 100 && waits; ++i) waits = edge.Note(period / 2 * 0.99);
     return waits;
   }());
+}
+
+TEST(PictureLayout, WholeMultiplesCentredOrTheLargestFitOfTheSameAspect) {
+  const auto expect = [](int windowWidth, int windowHeight, int width, int height, glide::PictureLayout want) {
+    const glide::PictureLayout got = glide::FitPicture(windowWidth, windowHeight, width, height);
+    EXPECT_EQ(std::tie(got.x, got.y, got.width, got.height), std::tie(want.x, want.y, want.width, want.height))
+        << windowWidth << " x " << windowHeight;
+  };
+  expect(640, 480, 640, 480, {0, 0, 640, 480});
+  expect(1920, 1080, 640, 480, {320, 60, 1280, 960});  // twice, not 2.25 times with uneven pixels
+  expect(1279, 960, 640, 480, {319, 240, 640, 480});  // one column short of twice
+  expect(1280, 1024, 640, 480, {0, 32, 1280, 960});
+  expect(200, 48, 64, 48, {68, 0, 64, 48});
+  expect(50, 30, 64, 48, {5, 0, 40, 30});    // smaller: the height limits
+  expect(32, 100, 64, 48, {0, 38, 32, 24});  // smaller: the width limits
+}
+
+// Every window pixel of the picture's rectangle shows the picture pixel it falls in, through the
+// display table; nothing outside the rectangle is touched. A picture of distinct pixels, odd in
+// both sizes, at one, two (the doubling path) and three times and shrunk, on both SIMD paths.
+TEST(PictureLayout, EachWindowPixelShowsThePicturePixelItFallsIn) {
+  constexpr int kWidth = 21, kHeight = 13;
+  std::vector<uint16_t> front(kWidth * kHeight);
+  for (size_t i = 0; i < front.size(); ++i) front[i] = static_cast<uint16_t>(i * 2654435761u >> 16);
+  for (const char* simd : {"none", "avx2"}) {
+    setenv("GLIDE_SIMD", simd, 1);
+    const glide::DisplayTable table(1.7f);
+    for (const auto& [windowWidth, windowHeight] : {std::pair{21, 13}, {50, 30}, {64, 40}, {15, 20}}) {
+      const glide::PictureLayout layout = glide::FitPicture(windowWidth, windowHeight, kWidth, kHeight);
+      const int pitch = windowWidth + 3;
+      std::vector<uint32_t> window(static_cast<size_t>(pitch) * windowHeight, 0xDEADBEEF);
+      std::vector<uint32_t> row;
+      glide::DrawPicture(front.data(), kWidth, kHeight, table, layout, window.data(), pitch, row);
+      for (int y = 0; y < windowHeight; ++y) {
+        for (int x = 0; x < pitch; ++x) {
+          const bool inside = x >= layout.x && x < layout.x + layout.width && y >= layout.y && y < layout.y + layout.height;
+          uint32_t want = 0xDEADBEEF;
+          if (inside) {
+            const int sx = (x - layout.x) * kWidth / layout.width, sy = (y - layout.y) * kHeight / layout.height;
+            want = table[front[static_cast<size_t>(sy) * kWidth + sx]];
+          }
+          ASSERT_EQ(window[static_cast<size_t>(y) * pitch + x], want)
+              << simd << ", window " << windowWidth << " x " << windowHeight << " at " << x << ", " << y;
+        }
+      }
+    }
+  }
+  unsetenv("GLIDE_SIMD");
 }
 
 }  // namespace
