@@ -18,7 +18,11 @@ SwapPacer::Clock::time_point SwapPacer::FirstRetraceAfter(Clock::time_point now)
 
 SwapPacer::Swap SwapPacer::Plan(Clock::time_point now, int interval) const {
   const Clock::time_point retrace = FirstRetraceAfter(now);
-  if (!haveSwap_) return {retrace, retrace};
+  if (!haveSwap_) {
+    // The board's first swap waits for its free-running retrace; kept up with, the first frame
+    // shows at once and the slots count from it.
+    return pacing_ == Pacing::kBoard ? Swap{retrace, retrace} : Swap{now, now};
+  }
   const Clock::time_point slot = lastSlot_ + interval * period_;
   if (pacing_ == Pacing::kBoard) {
     // No earlier than `interval` retraces after the previous swap; after a stall the grid

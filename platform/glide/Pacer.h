@@ -7,7 +7,8 @@
 // - kKeepUp (the default): every swap has its own slot, n retraces after the previous swap's
 //   slot. A swap that misses its slot is shown at once and the next ones come as soon as they
 //   are drawn until the picture is back on its slots, so the frame clock stays with the sound
-//   (which plays on in real time) over the whole run. After a stall of more than a second (the
+//   (which plays on in real time) over the whole run. The first swap shows at once and the
+//   slots count from it. After a stall of more than a second (the
 //   process was stopped, the machine suspended) a new grid starts from the late swap instead.
 #pragma once
 
@@ -54,10 +55,12 @@ class SwapPacer {
   Clock::duration Period() const { return period_; }
   Clock::time_point Origin() const { return origin_; }
 
-  // When a swap with `interval` (>= 1) is due if the program keeps up: `interval` retraces after
-  // the previous swap's slot, or the first retrace for the first swap.
-  Clock::time_point Due(int interval) const {
-    return haveSwap_ ? lastSlot_ + interval * period_ : origin_ + period_;
+  // When a swap with `interval` (>= 1) issued at `now` is due if the program keeps up:
+  // `interval` retraces after the previous swap's slot; the first swap at the first retrace on
+  // the board, at once when kept up with.
+  Clock::time_point Due(Clock::time_point now, int interval) const {
+    if (haveSwap_) return lastSlot_ + interval * period_;
+    return pacing_ == Pacing::kBoard ? origin_ + period_ : now;
   }
 
  private:

@@ -134,7 +134,7 @@ void FinishRecordersAtExit() {
 }
 
 void Show(const uint16_t* front, int interval) {
-  const SwapPacer::Clock::time_point due = State.pacer->Due(std::max(interval, 1));
+  const SwapPacer::Clock::time_point due = State.pacer->Due(SwapPacer::Clock::now(), std::max(interval, 1));
   const bool vsync = interval == 1 && State.presenter && State.presenter->VsyncPaces();
   if (interval > 0 && !vsync) State.pacer->WaitForSwap(interval);
   if (State.presenter && !State.presenter->Show(front, Table(), vsync)) {
