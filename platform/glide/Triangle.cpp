@@ -8,8 +8,6 @@
 
 namespace glide {
 
-namespace {
-
 // Beyond +-2048 pixels: from double precision, where the remainder keeps the low 16 bits exact.
 bool ToFixed12_4Wide(float v, int32_t& out) {
   if (!std::isfinite(v)) return false;
@@ -22,17 +20,6 @@ bool ToFixed12_4Wide(float v, int32_t& out) {
   }
   out = static_cast<int16_t>(static_cast<uint16_t>(bits & 0xFFFF));
   return true;
-}
-
-}  // namespace
-
-bool ToFixed12_4(float v, int32_t& out) {
-  // Within +-2048 pixels the product is exact in float and fits the register as it is.
-  if (std::fabs(v) < 2048.0f) {
-    out = static_cast<int32_t>(v * 16.0f);
-    return true;
-  }
-  return ToFixed12_4Wide(v, out);  // NaN lands here too
 }
 
 namespace {

@@ -37,8 +37,18 @@ enum class SetupResult { kDrawn, kZeroArea, kCulled, kInvalid };
 SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& a, const GrVertex& b,
                          const GrVertex& c, const Slopes* planar, Slopes* slopesOut);
 
+// ToFixed12_4 beyond +-2048 pixels, and for NaN and infinities.
+bool ToFixed12_4Wide(float v, int32_t& out);
+
 // Vertex coordinate to the board's 12.4 register: truncation toward zero, then the low 16 bits
 // as a signed value (coordinates beyond +-2048 pixels wrap). False for NaN and infinities.
-bool ToFixed12_4(float v, int32_t& out);
+inline bool ToFixed12_4(float v, int32_t& out) {
+  // Within +-2048 pixels the product is exact in float and fits the register as it is.
+  if (v > -2048.0f && v < 2048.0f) {
+    out = static_cast<int32_t>(v * 16.0f);
+    return true;
+  }
+  return ToFixed12_4Wide(v, out);  // NaN lands here too
+}
 
 }  // namespace glide
