@@ -14,19 +14,129 @@
 
 #include "Misuse.h"
 #include "PresentGamma.h"
+#include "Settings.h"
+#include "SpanInternal.h"
+
+#if GLIDE_X86
+#include <immintrin.h>
+#endif
 
 extern char** environ;
 
 namespace glide {
 
-Yuv420Converter::Yuv420Converter(const DisplayTable& display) : luma_(65536), cb_(65536), cr_(65536) {
-  for (uint32_t pixel = 0; pixel < 65536; ++pixel) {
-    const uint32_t xrgb = display[static_cast<uint16_t>(pixel)];
-    const double r = (xrgb >> 16) & 0xff, g = (xrgb >> 8) & 0xff, b = xrgb & 0xff;
-    luma_[pixel] = static_cast<uint8_t>(std::lround(16.0 + (65.481 * r + 128.553 * g + 24.966 * b) / 255.0));
-    cb_[pixel] = static_cast<int16_t>(std::lround(64.0 * (-37.797 * r - 74.203 * g + 112.0 * b) / 255.0));
-    cr_[pixel] = static_cast<int16_t>(std::lround(64.0 * (112.0 * r - 93.786 * g - 18.214 * b) / 255.0));
+namespace {
+
+// One pixel's Y', and its Cb - 128 and Cr - 128 in 1/64 steps, from displayed levels 0 .. 255,
+// in single precision; the AVX2 conversion makes the same operations in the same order.
+uint8_t Luma(float r, float g, float b) {
+  return static_cast<uint8_t>((65.481f * r + 128.553f * g + 24.966f * b) / 255.0f + 16.5f);
+}
+// Rounded half away from zero.
+int16_t Chroma64(float sum) {
+  const float scaled = sum * 64.0f / 255.0f;
+  return static_cast<int16_t>(scaled + (scaled < 0.0f ? -0.5f : 0.5f));
+}
+int16_t Cb64(float r, float g, float b) { return Chroma64(-37.797f * r - 74.203f * g + 112.0f * b); }
+int16_t Cr64(float r, float g, float b) { return Chroma64(112.0f * r - 93.786f * g - 18.214f * b); }
+
+// A 2 x 2 block's sum of Cb or Cr in 1/64 steps to its level: sum / (4 * 64), rounded to nearest,
+// around 128.
+uint8_t ChromaLevel(int sum) {
+  const int rounded = sum >= 0 ? (sum + 128) / 256 : -((-sum + 128) / 256);
+  return static_cast<uint8_t>(std::clamp(128 + rounded, 16, 240));
+}
+
+#if GLIDE_X86
+#define GLIDE_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+struct Levels8 {
+  __m256 r, g, b;
+};
+
+GLIDE_AVX2_INLINE Levels8 LoadLevels8(const uint16_t* src, const int32_t* red, const int32_t* green,
+                                      const int32_t* blue) {
+  const __m256i pixel = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
+  const __m256i r = _mm256_i32gather_epi32(red, _mm256_srli_epi32(pixel, 11), 4);
+  const __m256i g = _mm256_i32gather_epi32(green, _mm256_and_si256(_mm256_srli_epi32(pixel, 5), _mm256_set1_epi32(63)), 4);
+  const __m256i b = _mm256_i32gather_epi32(blue, _mm256_and_si256(pixel, _mm256_set1_epi32(31)), 4);
+  return {_mm256_cvtepi32_ps(r), _mm256_cvtepi32_ps(g), _mm256_cvtepi32_ps(b)};
+}
+
+GLIDE_AVX2_INLINE __m256 Weighted(const Levels8& l, float wr, float wg, float wb) {
+  return _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(wr), l.r), _mm256_mul_ps(_mm256_set1_ps(wg), l.g)),
+                       _mm256_mul_ps(_mm256_set1_ps(wb), l.b));
+}
+
+// Luma, eight pixels to eight bytes.
+GLIDE_AVX2_INLINE void StoreLuma8(const Levels8& l, uint8_t* out) {
+  const __m256 y = _mm256_add_ps(_mm256_div_ps(Weighted(l, 65.481f, 128.553f, 24.966f), _mm256_set1_ps(255.0f)),
+                                 _mm256_set1_ps(16.5f));
+  const __m256i words = _mm256_cvttps_epi32(y);
+  const __m128i packed = _mm_packus_epi32(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(packed, packed));
+}
+
+GLIDE_AVX2_INLINE __m256i Chroma64x8(__m256 sum) {
+  const __m256 scaled = _mm256_div_ps(_mm256_mul_ps(sum, _mm256_set1_ps(64.0f)), _mm256_set1_ps(255.0f));
+  const __m256 half = _mm256_or_ps(_mm256_set1_ps(0.5f), _mm256_and_ps(scaled, _mm256_set1_ps(-0.0f)));
+  return _mm256_cvttps_epi32(_mm256_add_ps(scaled, half));
+}
+
+// Four 2 x 2 blocks' sums (top and bottom rows of eight pixels) to four levels, as ChromaLevel.
+GLIDE_AVX2_INLINE void StoreChroma4(__m256i top, __m256i bottom, uint8_t* out) {
+  // Pairs along each row, then the two rows: lanes 0, 1, 4, 5 hold the four blocks.
+  const __m256i pairs = _mm256_hadd_epi32(top, bottom);
+  const __m256i sums = _mm256_add_epi32(pairs, _mm256_shuffle_epi32(pairs, 0x4E));
+  const __m256i magnitude = _mm256_srli_epi32(_mm256_add_epi32(_mm256_abs_epi32(sums), _mm256_set1_epi32(128)), 8);
+  const __m256i rounded = _mm256_sign_epi32(magnitude, sums);
+  const __m256i level = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(rounded, _mm256_set1_epi32(128)),
+                                                          _mm256_set1_epi32(16)),
+                                         _mm256_set1_epi32(240));
+  const __m256i four = _mm256_permutevar8x32_epi32(level, _mm256_setr_epi32(0, 1, 4, 5, 0, 1, 4, 5));
+  const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(four), _mm256_castsi256_si128(four));
+  const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+  std::memcpy(out, &bytes, 4);
+}
+
+// Rows 2 cy and 2 cy + 1 from column 0 while eight columns of both are left; returns the columns
+// converted (a multiple of eight).
+__attribute__((target("avx2"))) int ConvertRowPairAvx2(const uint16_t* top, const uint16_t* bottom, int width,
+                                                       const int32_t* red, const int32_t* green, const int32_t* blue,
+                                                       uint8_t* lumaTop, uint8_t* lumaBottom, uint8_t* cb,
+                                                       uint8_t* cr) {
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    const Levels8 t = LoadLevels8(top + x, red, green, blue), b = LoadLevels8(bottom + x, red, green, blue);
+    StoreLuma8(t, lumaTop + x);
+    StoreLuma8(b, lumaBottom + x);
+    StoreChroma4(Chroma64x8(Weighted(t, -37.797f, -74.203f, 112.0f)),
+                 Chroma64x8(Weighted(b, -37.797f, -74.203f, 112.0f)), cb + x / 2);
+    StoreChroma4(Chroma64x8(Weighted(t, 112.0f, -93.786f, -18.214f)),
+                 Chroma64x8(Weighted(b, 112.0f, -93.786f, -18.214f)), cr + x / 2);
   }
+  return x;
+}
+#endif
+
+}  // namespace
+
+Yuv420Converter::Yuv420Converter(const DisplayTable& display) : luma_(65536), cb_(65536), cr_(65536) {
+  for (int v = 0; v < 64; ++v) {
+    if (v < 32) {
+      red_[v] = static_cast<int32_t>((display[static_cast<uint16_t>(v << 11)] >> 16) & 0xff);
+      blue_[v] = static_cast<int32_t>(display[static_cast<uint16_t>(v)] & 0xff);
+    }
+    green_[v] = static_cast<int32_t>((display[static_cast<uint16_t>(v << 5)] >> 8) & 0xff);
+  }
+  for (uint32_t pixel = 0; pixel < 65536; ++pixel) {
+    const float r = static_cast<float>(red_[pixel >> 11]), g = static_cast<float>(green_[(pixel >> 5) & 63]);
+    const float b = static_cast<float>(blue_[pixel & 31]);
+    luma_[pixel] = Luma(r, g, b);
+    cb_[pixel] = Cb64(r, g, b);
+    cr_[pixel] = Cr64(r, g, b);
+  }
+  avx2_ = GLIDE_X86 && SimdSetting() == SimdLevel::kAvx2;
 }
 
 size_t Yuv420Converter::FrameBytes(int width, int height) {
@@ -36,30 +146,35 @@ size_t Yuv420Converter::FrameBytes(int width, int height) {
 
 void Yuv420Converter::Convert(const uint16_t* src, int width, int height, uint8_t* dst) const {
   const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-  for (size_t i = 0; i < pixels; ++i) dst[i] = luma_[src[i]];
   const int chromaWidth = (width + 1) / 2;
   const int chromaHeight = (height + 1) / 2;
   uint8_t* cbPlane = dst + pixels;
   uint8_t* crPlane = cbPlane + static_cast<size_t>(chromaWidth) * static_cast<size_t>(chromaHeight);
-  // Each chroma sample is the mean of its 2 x 2 pixels (the edge column or row repeated where
-  // the frame's size is odd), in 1/64 steps.
   const auto clamp = [](int value, int top) { return std::min(value, top); };
   for (int cy = 0; cy < chromaHeight; ++cy) {
-    const uint16_t* top = src + static_cast<size_t>(2 * cy) * static_cast<size_t>(width);
-    const uint16_t* bottom = src + static_cast<size_t>(clamp(2 * cy + 1, height - 1)) * static_cast<size_t>(width);
-    for (int cx = 0; cx < chromaWidth; ++cx) {
+    const size_t topRow = static_cast<size_t>(2 * cy) * static_cast<size_t>(width);
+    const uint16_t* top = src + topRow;
+    const bool pair = 2 * cy + 1 < height;
+    const uint16_t* bottom = pair ? top + width : top;  // the last row repeated where the height is odd
+    uint8_t* cb = cbPlane + static_cast<size_t>(cy) * static_cast<size_t>(chromaWidth);
+    uint8_t* cr = crPlane + static_cast<size_t>(cy) * static_cast<size_t>(chromaWidth);
+    int done = 0;
+#if GLIDE_X86
+    if (avx2_ && pair) {
+      done = ConvertRowPairAvx2(top, bottom, width, red_, green_, blue_, dst + topRow, dst + topRow + width, cb, cr);
+    }
+#endif
+    for (int x = done; x < width; ++x) {
+      dst[topRow + x] = luma_[top[x]];
+      if (pair) dst[topRow + width + x] = luma_[bottom[x]];
+    }
+    // Each chroma sample is the mean of its 2 x 2 pixels (the edge column repeated where the
+    // width is odd), in 1/64 steps.
+    for (int cx = done / 2; cx < chromaWidth; ++cx) {
       const int left = 2 * cx;
       const int right = clamp(left + 1, width - 1);
-      const int cb = cb_[top[left]] + cb_[top[right]] + cb_[bottom[left]] + cb_[bottom[right]];
-      const int cr = cr_[top[left]] + cr_[top[right]] + cr_[bottom[left]] + cr_[bottom[right]];
-      // Sum / (4 * 64), rounded to nearest, around 128.
-      const auto level = [](int sum) {
-        const int rounded = sum >= 0 ? (sum + 128) / 256 : -((-sum + 128) / 256);
-        return static_cast<uint8_t>(std::clamp(128 + rounded, 16, 240));
-      };
-      const size_t at = static_cast<size_t>(cy) * static_cast<size_t>(chromaWidth) + static_cast<size_t>(cx);
-      cbPlane[at] = level(cb);
-      crPlane[at] = level(cr);
+      cb[cx] = ChromaLevel(cb_[top[left]] + cb_[top[right]] + cb_[bottom[left]] + cb_[bottom[right]]);
+      cr[cx] = ChromaLevel(cr_[top[left]] + cr_[top[right]] + cr_[bottom[left]] + cr_[bottom[right]]);
     }
   }
 }
