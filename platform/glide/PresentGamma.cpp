@@ -2,12 +2,8 @@
 
 #include <cmath>
 
+#include "PresentLevels.h"
 #include "Settings.h"
-#include "SpanInternal.h"
-
-#if GLIDE_X86
-#include <immintrin.h>
-#endif
 
 namespace glide {
 
@@ -34,31 +30,7 @@ uint8_t ApplyClut(const std::array<uint8_t, 33>& clut, uint8_t value) {
 namespace {
 
 #if GLIDE_X86
-#define GLIDE_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
-
-// Sixteen bytes of a level table in both halves of a register.
-GLIDE_AVX2_INLINE __m256i Levels16(const uint8_t* levels) {
-  return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(levels)));
-}
-
-// Each 16-bit lane's level for its index (0 .. 16 * kParts - 1) from kParts sixteen-byte tables,
-// in the lane's low byte. A byte shuffle yields zero where its index byte has the top bit set:
-// every lane's high byte asks for that, and so does its low byte for every table but its own.
-template <int kParts>
-GLIDE_AVX2_INLINE __m256i Lookup(const __m256i (&tables)[kParts], __m256i index) {
-  const __m256i part = _mm256_srli_epi16(index, 4);
-  const __m256i zeroHigh = _mm256_or_si256(index, _mm256_set1_epi16(static_cast<short>(0x8000)));
-  __m256i result = _mm256_setzero_si256();
-#pragma GCC unroll 4
-  for (int k = 0; k < kParts; ++k) {
-    const __m256i other = _mm256_andnot_si256(_mm256_cmpeq_epi16(part, _mm256_set1_epi16(static_cast<short>(k))),
-                                              _mm256_set1_epi16(0x80));
-    result = _mm256_or_si256(result, _mm256_shuffle_epi8(tables[k], _mm256_or_si256(zeroHigh, other)));
-  }
-  return result;
-}
-
-GLIDE_AVX2_INLINE void Store8(uint32_t* at, __m256i words) {
+GLIDE_PRESENT_AVX2_INLINE void Store8(uint32_t* at, __m256i words) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), words);
 }
 
@@ -67,15 +39,10 @@ GLIDE_AVX2_INLINE void Store8(uint32_t* at, __m256i words) {
 template <bool kDouble>
 __attribute__((target("avx2"))) int ToXrgbAvx2(const uint8_t* red, const uint8_t* green, const uint16_t* src,
                                                int count, uint32_t* dst, uint32_t* second = nullptr) {
-  const __m256i redTables[2] = {Levels16(red), Levels16(red + 16)};
-  const __m256i greenTables[4] = {Levels16(green), Levels16(green + 16), Levels16(green + 32), Levels16(green + 48)};
-  const __m256i five = _mm256_set1_epi16(31), six = _mm256_set1_epi16(63);
+  const LevelTables levels(red, green);
   int i = 0;
   for (; i + 16 <= count; i += 16) {
-    const __m256i pixel = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
-    const __m256i r = Lookup(redTables, _mm256_srli_epi16(pixel, 11));
-    const __m256i g = Lookup(greenTables, _mm256_and_si256(_mm256_srli_epi16(pixel, 5), six));
-    const __m256i b = Lookup(redTables, _mm256_and_si256(pixel, five));
+    const auto [r, g, b] = levels.Of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
     // (green << 8 | blue) and red as the low and high halves of each pixel's word; the unpacks
     // work within each 128-bit half, so pixels 0-3 and 8-11 come out together.
     const __m256i gb = _mm256_or_si256(_mm256_slli_epi16(g, 8), b);

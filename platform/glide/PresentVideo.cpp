@@ -14,12 +14,8 @@
 
 #include "Misuse.h"
 #include "PresentGamma.h"
+#include "PresentLevels.h"
 #include "Settings.h"
-#include "SpanInternal.h"
-
-#if GLIDE_X86
-#include <immintrin.h>
-#endif
 
 extern char** environ;
 
@@ -28,17 +24,16 @@ namespace glide {
 namespace {
 
 // One pixel's Y', and its Cb - 128 and Cr - 128 in 1/64 steps, from displayed levels 0 .. 255,
-// in single precision; the AVX2 conversion makes the same operations in the same order.
-uint8_t Luma(float r, float g, float b) {
-  return static_cast<uint8_t>((65.481f * r + 128.553f * g + 24.966f * b) / 255.0f + 16.5f);
-}
+// in single precision with the scales folded into the weights; the AVX2 conversion makes the same
+// operations in the same order.
+constexpr float kLumaR = 65.481f / 255.0f, kLumaG = 128.553f / 255.0f, kLumaB = 24.966f / 255.0f;
+constexpr float kCbR = -37.797f * 64.0f / 255.0f, kCbG = -74.203f * 64.0f / 255.0f, kCbB = 112.0f * 64.0f / 255.0f;
+constexpr float kCrR = 112.0f * 64.0f / 255.0f, kCrG = -93.786f * 64.0f / 255.0f, kCrB = -18.214f * 64.0f / 255.0f;
+
+float Weighted(float r, float g, float b, float wr, float wg, float wb) { return wr * r + wg * g + wb * b; }
+uint8_t Luma(float r, float g, float b) { return static_cast<uint8_t>(Weighted(r, g, b, kLumaR, kLumaG, kLumaB) + 16.5f); }
 // Rounded half away from zero.
-int16_t Chroma64(float sum) {
-  const float scaled = sum * 64.0f / 255.0f;
-  return static_cast<int16_t>(scaled + (scaled < 0.0f ? -0.5f : 0.5f));
-}
-int16_t Cb64(float r, float g, float b) { return Chroma64(-37.797f * r - 74.203f * g + 112.0f * b); }
-int16_t Cr64(float r, float g, float b) { return Chroma64(112.0f * r - 93.786f * g - 18.214f * b); }
+int16_t Chroma64(float scaled) { return static_cast<int16_t>(scaled + (scaled < 0.0f ? -0.5f : 0.5f)); }
 
 // A 2 x 2 block's sum of Cb or Cr in 1/64 steps to its level: sum / (4 * 64), rounded to nearest,
 // around 128.
@@ -48,43 +43,44 @@ uint8_t ChromaLevel(int sum) {
 }
 
 #if GLIDE_X86
-#define GLIDE_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
-
+// Eight pixels' levels in single precision.
 struct Levels8 {
   __m256 r, g, b;
 };
 
-GLIDE_AVX2_INLINE Levels8 LoadLevels8(const uint16_t* src, const int32_t* red, const int32_t* green,
-                                      const int32_t* blue) {
-  const __m256i pixel = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
-  const __m256i r = _mm256_i32gather_epi32(red, _mm256_srli_epi32(pixel, 11), 4);
-  const __m256i g = _mm256_i32gather_epi32(green, _mm256_and_si256(_mm256_srli_epi32(pixel, 5), _mm256_set1_epi32(63)), 4);
-  const __m256i b = _mm256_i32gather_epi32(blue, _mm256_and_si256(pixel, _mm256_set1_epi32(31)), 4);
-  return {_mm256_cvtepi32_ps(r), _mm256_cvtepi32_ps(g), _mm256_cvtepi32_ps(b)};
+GLIDE_PRESENT_AVX2_INLINE __m256 ToFloat8(__m128i words) { return _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(words)); }
+
+// The levels of sixteen pixels as two halves of eight.
+GLIDE_PRESENT_AVX2_INLINE void SplitLevels(const Rgb16& l, Levels8& first, Levels8& second) {
+  first = {ToFloat8(_mm256_castsi256_si128(l.r)), ToFloat8(_mm256_castsi256_si128(l.g)),
+           ToFloat8(_mm256_castsi256_si128(l.b))};
+  second = {ToFloat8(_mm256_extracti128_si256(l.r, 1)), ToFloat8(_mm256_extracti128_si256(l.g, 1)),
+            ToFloat8(_mm256_extracti128_si256(l.b, 1))};
 }
 
-GLIDE_AVX2_INLINE __m256 Weighted(const Levels8& l, float wr, float wg, float wb) {
+GLIDE_PRESENT_AVX2_INLINE __m256 Weighted8(const Levels8& l, float wr, float wg, float wb) {
   return _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(wr), l.r), _mm256_mul_ps(_mm256_set1_ps(wg), l.g)),
                        _mm256_mul_ps(_mm256_set1_ps(wb), l.b));
 }
 
-// Luma, eight pixels to eight bytes.
-GLIDE_AVX2_INLINE void StoreLuma8(const Levels8& l, uint8_t* out) {
-  const __m256 y = _mm256_add_ps(_mm256_div_ps(Weighted(l, 65.481f, 128.553f, 24.966f), _mm256_set1_ps(255.0f)),
-                                 _mm256_set1_ps(16.5f));
-  const __m256i words = _mm256_cvttps_epi32(y);
-  const __m128i packed = _mm_packus_epi32(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(packed, packed));
+GLIDE_PRESENT_AVX2_INLINE __m256i Luma8(const Levels8& l) {
+  return _mm256_cvttps_epi32(_mm256_add_ps(Weighted8(l, kLumaR, kLumaG, kLumaB), _mm256_set1_ps(16.5f)));
 }
 
-GLIDE_AVX2_INLINE __m256i Chroma64x8(__m256 sum) {
-  const __m256 scaled = _mm256_div_ps(_mm256_mul_ps(sum, _mm256_set1_ps(64.0f)), _mm256_set1_ps(255.0f));
+// Sixteen luma values (two halves of eight 32-bit lanes) to sixteen bytes.
+GLIDE_PRESENT_AVX2_INLINE void StoreLuma16(__m256i first, __m256i second, uint8_t* out) {
+  const __m256i words = _mm256_permute4x64_epi64(_mm256_packus_epi32(first, second), 0xD8);
+  const __m128i bytes = _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+}
+
+GLIDE_PRESENT_AVX2_INLINE __m256i Chroma64x8(__m256 scaled) {
   const __m256 half = _mm256_or_ps(_mm256_set1_ps(0.5f), _mm256_and_ps(scaled, _mm256_set1_ps(-0.0f)));
   return _mm256_cvttps_epi32(_mm256_add_ps(scaled, half));
 }
 
 // Four 2 x 2 blocks' sums (top and bottom rows of eight pixels) to four levels, as ChromaLevel.
-GLIDE_AVX2_INLINE void StoreChroma4(__m256i top, __m256i bottom, uint8_t* out) {
+GLIDE_PRESENT_AVX2_INLINE void StoreChroma4(__m256i top, __m256i bottom, uint8_t* out) {
   // Pairs along each row, then the two rows: lanes 0, 1, 4, 5 hold the four blocks.
   const __m256i pairs = _mm256_hadd_epi32(top, bottom);
   const __m256i sums = _mm256_add_epi32(pairs, _mm256_shuffle_epi32(pairs, 0x4E));
@@ -99,21 +95,26 @@ GLIDE_AVX2_INLINE void StoreChroma4(__m256i top, __m256i bottom, uint8_t* out) {
   std::memcpy(out, &bytes, 4);
 }
 
-// Rows 2 cy and 2 cy + 1 from column 0 while eight columns of both are left; returns the columns
-// converted (a multiple of eight).
+// Rows 2 cy and 2 cy + 1 from column 0 while sixteen columns of both are left; returns the
+// columns converted (a multiple of sixteen).
 __attribute__((target("avx2"))) int ConvertRowPairAvx2(const uint16_t* top, const uint16_t* bottom, int width,
-                                                       const int32_t* red, const int32_t* green, const int32_t* blue,
+                                                       const uint8_t* fiveBit, const uint8_t* sixBit,
                                                        uint8_t* lumaTop, uint8_t* lumaBottom, uint8_t* cb,
                                                        uint8_t* cr) {
+  const LevelTables levels(fiveBit, sixBit);
   int x = 0;
-  for (; x + 8 <= width; x += 8) {
-    const Levels8 t = LoadLevels8(top + x, red, green, blue), b = LoadLevels8(bottom + x, red, green, blue);
-    StoreLuma8(t, lumaTop + x);
-    StoreLuma8(b, lumaBottom + x);
-    StoreChroma4(Chroma64x8(Weighted(t, -37.797f, -74.203f, 112.0f)),
-                 Chroma64x8(Weighted(b, -37.797f, -74.203f, 112.0f)), cb + x / 2);
-    StoreChroma4(Chroma64x8(Weighted(t, 112.0f, -93.786f, -18.214f)),
-                 Chroma64x8(Weighted(b, 112.0f, -93.786f, -18.214f)), cr + x / 2);
+  for (; x + 16 <= width; x += 16) {
+    Levels8 t[2], b[2];
+    SplitLevels(levels.Of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + x))), t[0], t[1]);
+    SplitLevels(levels.Of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + x))), b[0], b[1]);
+    StoreLuma16(Luma8(t[0]), Luma8(t[1]), lumaTop + x);
+    StoreLuma16(Luma8(b[0]), Luma8(b[1]), lumaBottom + x);
+    for (int h = 0; h < 2; ++h) {
+      StoreChroma4(Chroma64x8(Weighted8(t[h], kCbR, kCbG, kCbB)), Chroma64x8(Weighted8(b[h], kCbR, kCbG, kCbB)),
+                   cb + x / 2 + 4 * h);
+      StoreChroma4(Chroma64x8(Weighted8(t[h], kCrR, kCrG, kCrB)), Chroma64x8(Weighted8(b[h], kCrR, kCrG, kCrB)),
+                   cr + x / 2 + 4 * h);
+    }
   }
   return x;
 }
@@ -122,19 +123,16 @@ __attribute__((target("avx2"))) int ConvertRowPairAvx2(const uint16_t* top, cons
 }  // namespace
 
 Yuv420Converter::Yuv420Converter(const DisplayTable& display) : luma_(65536), cb_(65536), cr_(65536) {
+  // Red and blue share their levels, as the display table's channels do.
   for (int v = 0; v < 64; ++v) {
-    if (v < 32) {
-      red_[v] = static_cast<int32_t>((display[static_cast<uint16_t>(v << 11)] >> 16) & 0xff);
-      blue_[v] = static_cast<int32_t>(display[static_cast<uint16_t>(v)] & 0xff);
-    }
-    green_[v] = static_cast<int32_t>((display[static_cast<uint16_t>(v << 5)] >> 8) & 0xff);
+    if (v < 32) fiveBit_[v] = static_cast<uint8_t>((display[static_cast<uint16_t>(v << 11)] >> 16) & 0xff);
+    sixBit_[v] = static_cast<uint8_t>((display[static_cast<uint16_t>(v << 5)] >> 8) & 0xff);
   }
   for (uint32_t pixel = 0; pixel < 65536; ++pixel) {
-    const float r = static_cast<float>(red_[pixel >> 11]), g = static_cast<float>(green_[(pixel >> 5) & 63]);
-    const float b = static_cast<float>(blue_[pixel & 31]);
+    const float r = fiveBit_[pixel >> 11], g = sixBit_[(pixel >> 5) & 63], b = fiveBit_[pixel & 31];
     luma_[pixel] = Luma(r, g, b);
-    cb_[pixel] = Cb64(r, g, b);
-    cr_[pixel] = Cr64(r, g, b);
+    cb_[pixel] = Chroma64(Weighted(r, g, b, kCbR, kCbG, kCbB));
+    cr_[pixel] = Chroma64(Weighted(r, g, b, kCrR, kCrG, kCrB));
   }
   avx2_ = GLIDE_X86 && SimdSetting() == SimdLevel::kAvx2;
 }
@@ -161,7 +159,7 @@ void Yuv420Converter::Convert(const uint16_t* src, int width, int height, uint8_
     int done = 0;
 #if GLIDE_X86
     if (avx2_ && pair) {
-      done = ConvertRowPairAvx2(top, bottom, width, red_, green_, blue_, dst + topRow, dst + topRow + width, cb, cr);
+      done = ConvertRowPairAvx2(top, bottom, width, fiveBit_, sixBit_, dst + topRow, dst + topRow + width, cb, cr);
     }
 #endif
     for (int x = done; x < width; ++x) {

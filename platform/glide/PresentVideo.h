@@ -16,7 +16,7 @@ class DisplayTable;
 
 // RGB565 frames to planar Y'CbCr 4:2:0 (BT.601, limited range: what H.264 players assume for a
 // picture of this size), after the display table's gamma. Converting here costs a fraction of the
-// encoder's own conversion from packed RGB: with AVX2, eight pixels at a time from the displayed
+// encoder's own conversion from packed RGB: with AVX2, sixteen pixels at a time from the displayed
 // levels of each channel, in the same single-precision arithmetic that fills the tables the other
 // pixels are converted with, so both give the same bytes.
 class Yuv420Converter {
@@ -33,8 +33,8 @@ class Yuv420Converter {
   std::vector<uint8_t> luma_;  // per RGB565 value
   std::vector<int16_t> cb_;    // per RGB565 value, Cb - 128 in 1/64 steps
   std::vector<int16_t> cr_;
-  // The displayed level of each 5-bit red and blue and 6-bit green value.
-  int32_t red_[32] = {}, green_[64] = {}, blue_[32] = {};
+  // The displayed level of each 5-bit (red and blue) and 6-bit (green) channel value.
+  uint8_t fiveBit_[32] = {}, sixBit_[64] = {};
   bool avx2_ = false;
 };
 

@@ -1,0 +1,57 @@
+// Shared by the display conversions (PresentGamma.cpp, PresentVideo.cpp): a channel's displayed
+// level for sixteen pixels at once from its 32 or 64 levels held in registers. Internal.
+#pragma once
+
+#include "SpanInternal.h"
+
+#if GLIDE_X86
+#include <immintrin.h>
+
+#define GLIDE_PRESENT_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+namespace glide {
+
+// Sixteen bytes of a level table in both halves of a register.
+GLIDE_PRESENT_AVX2_INLINE __m256i Levels16(const uint8_t* levels) {
+  return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(levels)));
+}
+
+// Each 16-bit lane's level for its index (0 .. 16 * kParts - 1) from kParts sixteen-byte tables,
+// in the lane's low byte. A byte shuffle yields zero where its index byte has the top bit set:
+// every lane's high byte asks for that, and so does its low byte for every table but its own.
+template <int kParts>
+GLIDE_PRESENT_AVX2_INLINE __m256i Lookup(const __m256i (&tables)[kParts], __m256i index) {
+  const __m256i part = _mm256_srli_epi16(index, 4);
+  const __m256i zeroHigh = _mm256_or_si256(index, _mm256_set1_epi16(static_cast<short>(0x8000)));
+  __m256i result = _mm256_setzero_si256();
+#pragma GCC unroll 4
+  for (int k = 0; k < kParts; ++k) {
+    const __m256i other = _mm256_andnot_si256(_mm256_cmpeq_epi16(part, _mm256_set1_epi16(static_cast<short>(k))),
+                                              _mm256_set1_epi16(0x80));
+    result = _mm256_or_si256(result, _mm256_shuffle_epi8(tables[k], _mm256_or_si256(zeroHigh, other)));
+  }
+  return result;
+}
+
+// The displayed levels of sixteen RGB565 pixels, each in a 16-bit lane.
+struct Rgb16 {
+  __m256i r, g, b;
+};
+
+struct LevelTables {
+  __m256i five[2], six[4];  // red and blue; green
+
+  GLIDE_PRESENT_AVX2_INLINE LevelTables(const uint8_t* fiveBit, const uint8_t* sixBit)
+      : five{Levels16(fiveBit), Levels16(fiveBit + 16)},
+        six{Levels16(sixBit), Levels16(sixBit + 16), Levels16(sixBit + 32), Levels16(sixBit + 48)} {}
+
+  GLIDE_PRESENT_AVX2_INLINE Rgb16 Of(__m256i pixel) const {
+    return {Lookup(five, _mm256_srli_epi16(pixel, 11)),
+            Lookup(six, _mm256_and_si256(_mm256_srli_epi16(pixel, 5), _mm256_set1_epi16(63))),
+            Lookup(five, _mm256_and_si256(pixel, _mm256_set1_epi16(31)))};
+  }
+};
+
+}  // namespace glide
+
+#endif
