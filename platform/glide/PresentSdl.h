@@ -73,6 +73,7 @@ class SdlPresenter {
   // The accelerated renderer, unless there is no GPU or its OpenGL is a software one; then SDL's
   // software renderer.
   SDL_Renderer* CreateRenderer(SDL_Window* window, Uint32 vsyncFlag);
+  // The renderer's streaming texture for the frames, with the picture's aspect kept.
   bool MakeTexture(std::string* error);
   // Without an accelerated renderer: straight into the window's surface (the display server's
   // shared memory), scaled here; false when the surface cannot be drawn on this way.
