@@ -8,8 +8,8 @@
 //   slot. A swap that misses its slot is shown at once and the next ones come as soon as they
 //   are drawn until the picture is back on its slots, so the frame clock stays with the sound
 //   (which plays on in real time) over the whole run. The first swap shows at once and the
-//   slots count from it. After a stall of more than a second (the
-//   process was stopped, the machine suspended) a new grid starts from the late swap instead.
+//   slots count from it. After a stall of more than a second (the process was stopped, the
+//   machine suspended) a new grid starts from the late swap instead.
 #pragma once
 
 #include <chrono>
@@ -69,7 +69,7 @@ class SwapPacer {
   Clock::time_point origin_;
   Clock::duration period_;
   Pacing pacing_;
-  Clock::time_point lastSlot_{};  // kBoard: the retrace the previous swap was shown at
+  Clock::time_point lastSlot_{};  // the previous swap's slot (on the board, when it was shown)
   bool haveSwap_ = false;
 };
 

@@ -34,6 +34,9 @@ class DisplayTable {
   // `count` pixels doubled across (2 * count words) into both `dst0` and `dst1`: a picture row
   // shown at twice its size.
   void ToXrgbDoubled(const uint16_t* src, int count, uint32_t* dst0, uint32_t* dst1) const;
+  // The displayed level of each 5-bit (red and blue) and 6-bit (green) channel value.
+  const std::array<uint8_t, 32>& FiveBitLevels() const { return red_; }
+  const std::array<uint8_t, 64>& SixBitLevels() const { return green_; }
   // `count` pixels to packed R, G, B bytes (PNG rows, the video pipe).
   void ToRgb24(const uint16_t* src, int count, uint8_t* dst) const;
 

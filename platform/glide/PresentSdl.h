@@ -76,7 +76,7 @@ class SdlPresenter {
   // The renderer's streaming texture for the frames, with the picture's aspect kept.
   bool MakeTexture(std::string* error);
   // Without an accelerated renderer: straight into the window's surface (the display server's
-  // shared memory), scaled here; false when the surface cannot be drawn on this way.
+  // shared memory), scaled here. Nothing is shown while the window has no surface.
   bool ShowOnSurface(const uint16_t* front, const DisplayTable& table);
   bool ShowWithRenderer(const uint16_t* front, const DisplayTable& table, bool vsync);
   void CheckVsync(double secondsSinceLastPresent);

@@ -122,12 +122,8 @@ __attribute__((target("avx2"))) int ConvertRowPairAvx2(const uint16_t* top, cons
 
 }  // namespace
 
-Yuv420Converter::Yuv420Converter(const DisplayTable& display) : luma_(65536), cb_(65536), cr_(65536) {
-  // Red and blue share their levels, as the display table's channels do.
-  for (int v = 0; v < 64; ++v) {
-    if (v < 32) fiveBit_[v] = static_cast<uint8_t>((display[static_cast<uint16_t>(v << 11)] >> 16) & 0xff);
-    sixBit_[v] = static_cast<uint8_t>((display[static_cast<uint16_t>(v << 5)] >> 8) & 0xff);
-  }
+Yuv420Converter::Yuv420Converter(const DisplayTable& display)
+    : luma_(65536), cb_(65536), cr_(65536), fiveBit_(display.FiveBitLevels()), sixBit_(display.SixBitLevels()) {
   for (uint32_t pixel = 0; pixel < 65536; ++pixel) {
     const float r = fiveBit_[pixel >> 11], g = sixBit_[(pixel >> 5) & 63], b = fiveBit_[pixel & 31];
     luma_[pixel] = Luma(r, g, b);
@@ -159,7 +155,8 @@ void Yuv420Converter::Convert(const uint16_t* src, int width, int height, uint8_
     int done = 0;
 #if GLIDE_X86
     if (avx2_ && pair) {
-      done = ConvertRowPairAvx2(top, bottom, width, fiveBit_, sixBit_, dst + topRow, dst + topRow + width, cb, cr);
+      done = ConvertRowPairAvx2(top, bottom, width, fiveBit_.data(), sixBit_.data(), dst + topRow,
+                                dst + topRow + width, cb, cr);
     }
 #endif
     for (int x = done; x < width; ++x) {

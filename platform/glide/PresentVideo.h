@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,8 +34,9 @@ class Yuv420Converter {
   std::vector<uint8_t> luma_;  // per RGB565 value
   std::vector<int16_t> cb_;    // per RGB565 value, Cb - 128 in 1/64 steps
   std::vector<int16_t> cr_;
-  // The displayed level of each 5-bit (red and blue) and 6-bit (green) channel value.
-  uint8_t fiveBit_[32] = {}, sixBit_[64] = {};
+  // The display table's level of each 5-bit (red and blue) and 6-bit (green) channel value.
+  std::array<uint8_t, 32> fiveBit_;
+  std::array<uint8_t, 64> sixBit_;
   bool avx2_ = false;
 };
 
