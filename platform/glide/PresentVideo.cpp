@@ -218,29 +218,76 @@ std::unique_ptr<VideoPipe> VideoPipe::Start(const std::vector<std::string>& comm
     *error = "cannot start " + command[0] + " (" + std::strerror(result) + ")";
     return nullptr;
   }
+  // A deeper pipe than the default 64 KiB lets the encoder read a whole frame at once (the
+  // kernel may refuse; the default then serves).
+  fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
   std::unique_ptr<VideoPipe> video(new VideoPipe());
   video->fd_ = fds[1];
   video->pid_ = pid;
   video->path_ = path;
+  video->writer_ = std::thread([pipe = video.get()] { pipe->WriteQueued(); });
   return video;
 }
 
 void VideoPipe::Write(const uint8_t* data, size_t bytes) {
-  while (!failed_ && bytes > 0) {
+  if (Failed() || writer_.get_id() == std::thread::id()) return;
+  std::unique_lock lock(mutex_);
+  queuedChanged_.wait(lock, [this] { return queued_.size() < kQueuedFrames || Failed(); });
+  if (Failed()) return;
+  std::vector<uint8_t> frame;
+  if (!spare_.empty()) {
+    frame = std::move(spare_.back());
+    spare_.pop_back();
+  }
+  lock.unlock();
+  frame.assign(data, data + bytes);
+  lock.lock();
+  queued_.push_back(std::move(frame));
+  lock.unlock();
+  queuedChanged_.notify_all();
+}
+
+void VideoPipe::WriteQueued() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    queuedChanged_.wait(lock, [this] { return !queued_.empty() || closing_; });
+    if (queued_.empty()) return;  // closing, and everything is written
+    std::vector<uint8_t> frame = std::move(queued_.front());
+    queued_.pop_front();
+    lock.unlock();
+    const bool written = !Failed() && WriteAll(frame.data(), frame.size());
+    lock.lock();
+    spare_.push_back(std::move(frame));
+    if (!written) queued_.clear();  // the encoder is gone; what is left is dropped
+    queuedChanged_.notify_all();
+  }
+}
+
+bool VideoPipe::WriteAll(const uint8_t* data, size_t bytes) {
+  while (bytes > 0) {
     const ssize_t written = write(fd_, data, bytes);
     if (written < 0) {
       if (errno == EINTR) continue;
-      failed_ = true;
+      failed_.store(true, std::memory_order_relaxed);
       Warn("the video encoder stopped taking frames (%s); %s is incomplete", std::strerror(errno), path_.c_str());
-      return;
+      return false;
     }
     data += written;
     bytes -= static_cast<size_t>(written);
   }
+  return true;
 }
 
 bool VideoPipe::Finish() {
-  if (pid_ < 0) return !failed_;
+  if (writer_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    queuedChanged_.notify_all();
+    writer_.join();
+  }
+  if (pid_ < 0) return !Failed();
   close(fd_);
   fd_ = -1;
   int status = 0;
@@ -250,13 +297,13 @@ bool VideoPipe::Finish() {
   } while (waited < 0 && errno == EINTR);
   pid_ = -1;
   const bool ok = waited > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  if (!ok && !failed_) {
+  if (!ok && !Failed()) {
     Warn("the video encoder failed (%s %d); %s may be missing or incomplete",
          waited > 0 && WIFSIGNALED(status) ? "signal" : "exit status",
          waited > 0 && WIFSIGNALED(status) ? WTERMSIG(status) : (waited > 0 ? WEXITSTATUS(status) : -1), path_.c_str());
   }
-  failed_ = failed_ || !ok;
-  return ok;
+  if (!ok) failed_.store(true, std::memory_order_relaxed);
+  return ok && !Failed();
 }
 
 VideoPipe::~VideoPipe() { Finish(); }

@@ -6,9 +6,14 @@
 #include <sys/types.h>
 
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace glide {
@@ -43,8 +48,15 @@ class Yuv420Converter {
 // The encoder's command line for a width x height yuv420p stream at `rateHz` frames a second.
 std::vector<std::string> VideoEncoderCommand(const std::string& path, int width, int height, int rateHz);
 
+// The encoder's standard input, fed from a thread of its own: the drawing thread hands a frame
+// over and goes on drawing while the encoder takes the frames before it. A few frames wait at
+// most, so that the encoder never runs dry while a heavy scene is drawn and the drawing never
+// waits while the encoder is busy with a light one.
 class VideoPipe {
  public:
+  // Frames handed over and not yet written before Write waits.
+  static constexpr size_t kQueuedFrames = 32;
+
   // Starts `command` (its first word looked up in PATH) with a pipe on its standard input.
   // Null with the reason in `error` when it cannot be started.
   static std::unique_ptr<VideoPipe> Start(const std::vector<std::string>& command, const std::string& path,
@@ -54,19 +66,31 @@ class VideoPipe {
   VideoPipe(const VideoPipe&) = delete;
   VideoPipe& operator=(const VideoPipe&) = delete;
 
-  // Sends one frame. After the first failure (the encoder quit) nothing more is sent.
+  // Hands one frame over (copied). Once a write has failed (the encoder quit) nothing more is
+  // sent; the failure shows in Failed() as soon as the writing thread meets it.
   void Write(const uint8_t* data, size_t bytes);
-  bool Failed() const { return failed_; }
+  bool Failed() const { return failed_.load(std::memory_order_relaxed); }
 
-  // Closes the pipe and waits; true when the encoder finished successfully.
+  // Writes what is queued, closes the pipe and waits; true when every frame was taken and the
+  // encoder finished successfully.
   bool Finish();
 
  private:
   VideoPipe() = default;
+  void WriteQueued();
+  bool WriteAll(const uint8_t* data, size_t bytes);
+
   int fd_ = -1;
   pid_t pid_ = -1;
-  bool failed_ = false;
+  std::atomic<bool> failed_{false};
   std::string path_;
+
+  std::mutex mutex_;
+  std::condition_variable queuedChanged_;
+  std::deque<std::vector<uint8_t>> queued_;  // handed over, oldest first
+  std::vector<std::vector<uint8_t>> spare_;  // written, kept for reuse
+  bool closing_ = false;
+  std::thread writer_;
 };
 
 }  // namespace glide
