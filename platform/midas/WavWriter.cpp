@@ -2,6 +2,7 @@
 
 #include "Errors.h"
 
+#include <csignal>
 #include <cerrno>
 #include <cstring>
 
@@ -27,6 +28,15 @@ WavWriter::WavWriter(const std::string& path, int rate) : rate_(rate) {
     Warn("cannot write %s: %s", path.c_str(), std::strerror(errno));
     throw Error(kUnableToWriteFile);
   }
+  // A pipe or FIFO cannot be rewound: its header is written once with the sizes every reader
+  // takes as "until the stream ends", and a reader that goes away fails the writes instead of
+  // ending the program.
+  streaming_ = std::fseek(file_, 0, SEEK_SET) != 0 && errno == ESPIPE;
+  if (streaming_) {
+    std::clearerr(file_);
+    struct sigaction current{};
+    if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) std::signal(SIGPIPE, SIG_IGN);
+  }
   WriteHeader();
   if (failed_) {
     std::fclose(file_);
@@ -39,7 +49,7 @@ WavWriter::~WavWriter() {
 }
 
 void WavWriter::WriteHeader() {
-  const uint32_t dataBytes = static_cast<uint32_t>(frames_ * 4);
+  const uint32_t dataBytes = streaming_ ? 0xFFFFFFFFu - 36 : static_cast<uint32_t>(frames_ * 4);
   uint8_t header[44];
   std::memcpy(header, "RIFF", 4);
   Put32(header + 4, 36 + dataBytes);
@@ -53,6 +63,11 @@ void WavWriter::WriteHeader() {
   Put16(header + 34, 16);
   std::memcpy(header + 36, "data", 4);
   Put32(header + 40, dataBytes);
+  if (streaming_) {
+    if (frames_ == 0 && std::fwrite(header, sizeof header, 1, file_) != 1) failed_ = true;
+    if (std::fflush(file_) != 0) failed_ = true;
+    return;
+  }
   if (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header, sizeof header, 1, file_) != 1 ||
       std::fseek(file_, 0, SEEK_END) != 0 || std::fflush(file_) != 0) {
     failed_ = true;
@@ -61,7 +76,7 @@ void WavWriter::WriteHeader() {
 
 bool WavWriter::Append(const int16_t* stereo, std::size_t frames) {
   if (failed_) return false;
-  if ((frames_ + frames) * 4 > kMaxDataBytes) {
+  if (!streaming_ && (frames_ + frames) * 4 > kMaxDataBytes) {
     frames = static_cast<std::size_t>(kMaxDataBytes / 4 - frames_);
     failed_ = true;
     Warn("WAV output is full (4 GiB); the rest of the sound is dropped");

@@ -9,9 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -91,6 +95,47 @@ TEST_F(WavOutput, EveryRunGivesTheSameBytes) {
   }
   EXPECT_EQ(runs[0].size(), 44u + 30 * 735 * 4);
   EXPECT_TRUE(runs[0] == runs[1]);
+}
+
+// A FIFO gets the same samples as a file, after a header that cannot know the length: the
+// largest sizes, which readers take as "until the stream ends". A reader that leaves early
+// fails the writes; the program goes on.
+TEST_F(WavOutput, APipeGetsAStreamOfTheSameSamples) {
+  StartWithEffect();
+  for (int i = 0; i < 30; ++i) platform::AdvanceFrame();
+  ASSERT_TRUE(MIDASclose());
+  const Bytes file = midas::ReadWholeFile(path_.c_str());
+
+  const std::string fifo = path_ + ".fifo";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  setenv("MIDAS_OUTPUT", ("wav:" + fifo).c_str(), 1);
+  Bytes streamed;
+  std::thread reader([&] { streamed = midas::ReadWholeFile(fifo.c_str()); });
+  StartWithEffect();
+  for (int i = 0; i < 30; ++i) platform::AdvanceFrame();
+  ASSERT_TRUE(MIDASclose());
+  reader.join();
+  ASSERT_EQ(streamed.size(), file.size());
+  EXPECT_EQ(U32(streamed, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(U32(streamed, 40), 0xFFFFFFFFu - 36);
+  EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), streamed.begin() + 44)) << "the samples";
+  EXPECT_TRUE(std::equal(file.begin() + 8, file.begin() + 40, streamed.begin() + 8)) << "the format";
+
+  std::thread leaver([&] {  // takes the header and goes
+    std::FILE* in = std::fopen(fifo.c_str(), "rb");
+    char header[44];
+    EXPECT_EQ(std::fread(header, 1, sizeof header, in), sizeof header);
+    std::fclose(in);
+  });
+  StartWithEffect();
+  leaver.join();
+  ::testing::internal::CaptureStderr();
+  for (int i = 0; i < 30; ++i) platform::AdvanceFrame();
+  EXPECT_TRUE(MIDASclose());
+  const std::string messages = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(messages.find("writing the WAV output failed"), std::string::npos) << messages;
+  std::remove(fifo.c_str());
 }
 
 TEST_F(WavOutput, NothingIsMixedBeforeBackgroundPlayStarts) {
