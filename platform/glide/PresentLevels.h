@@ -16,21 +16,24 @@ GLIDE_PRESENT_AVX2_INLINE __m256i Levels16(const uint8_t* levels) {
   return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(levels)));
 }
 
-// Each 16-bit lane's level for its index (0 .. 16 * kParts - 1) from kParts sixteen-byte tables,
-// in the lane's low byte. A byte shuffle yields zero where its index byte has the top bit set:
-// every lane's high byte asks for that, and so does its low byte for every table but its own.
+// Each 16-bit lane's level for its index (0 .. 16 * kParts - 1, kParts 2 or 4) from kParts
+// sixteen-byte tables, in the lane's low byte. A byte shuffle takes the low four bits of each
+// index byte and yields zero where its top bit is set, which every lane's high byte asks for;
+// index bits 4 and 5 then choose among the tables' results, moved to the top of the low byte
+// for the byte blends (the high byte's blend bit is a clear index bit: it keeps the zero).
 template <int kParts>
 GLIDE_PRESENT_AVX2_INLINE __m256i Lookup(const __m256i (&tables)[kParts], __m256i index) {
-  const __m256i part = _mm256_srli_epi16(index, 4);
-  const __m256i zeroHigh = _mm256_or_si256(index, _mm256_set1_epi16(static_cast<short>(0x8000)));
-  __m256i result = _mm256_setzero_si256();
-#pragma GCC unroll 4
-  for (int k = 0; k < kParts; ++k) {
-    const __m256i other = _mm256_andnot_si256(_mm256_cmpeq_epi16(part, _mm256_set1_epi16(static_cast<short>(k))),
-                                              _mm256_set1_epi16(0x80));
-    result = _mm256_or_si256(result, _mm256_shuffle_epi8(tables[k], _mm256_or_si256(zeroHigh, other)));
+  static_assert(kParts == 2 || kParts == 4);
+  const __m256i at = _mm256_or_si256(index, _mm256_set1_epi16(static_cast<short>(0x8000)));
+  const __m256i bit4 = _mm256_slli_epi16(index, 3);
+  const __m256i low = _mm256_blendv_epi8(_mm256_shuffle_epi8(tables[0], at), _mm256_shuffle_epi8(tables[1], at), bit4);
+  if constexpr (kParts == 2) {
+    return low;
+  } else {
+    const __m256i high =
+        _mm256_blendv_epi8(_mm256_shuffle_epi8(tables[2], at), _mm256_shuffle_epi8(tables[3], at), bit4);
+    return _mm256_blendv_epi8(low, high, _mm256_slli_epi16(index, 2));
   }
-  return result;
 }
 
 // The displayed levels of sixteen RGB565 pixels, each in a 16-bit lane.

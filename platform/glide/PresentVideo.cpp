@@ -23,76 +23,47 @@ namespace glide {
 
 namespace {
 
-// One pixel's Y', and its Cb - 128 and Cr - 128 in 1/64 steps, from displayed levels 0 .. 255,
-// in single precision with the scales folded into the weights; the AVX2 conversion makes the same
-// operations in the same order.
-constexpr float kLumaR = 65.481f / 255.0f, kLumaG = 128.553f / 255.0f, kLumaB = 24.966f / 255.0f;
-constexpr float kCbR = -37.797f * 64.0f / 255.0f, kCbG = -74.203f * 64.0f / 255.0f, kCbB = 112.0f * 64.0f / 255.0f;
-constexpr float kCrR = 112.0f * 64.0f / 255.0f, kCrG = -93.786f * 64.0f / 255.0f, kCrB = -18.214f * 64.0f / 255.0f;
+// BT.601 limited range from displayed levels 0 .. 255, in integers so that every path gives the
+// same bytes. Y' = 16 + (65.481 R + 128.553 G + 24.966 B) / 255: each channel's share in 1/256
+// of a level, truncated, then the sum rounded. Cb and Cr come from each 2 x 2 block's channel
+// sums (0 .. 1020): 128 + (weights . sums) / 1020, with the weights in 1/65536 (rounded so that
+// they add up to zero: grey is exactly 128) and the result rounded.
+constexpr uint16_t kLumaR = 16829, kLumaG = 33039, kLumaB = 6416;  // / 255 in 1/65536
+constexpr int16_t kCbR = -2428, kCbG = -4768, kCbB = 7196;         // / 1020 in 1/65536
+constexpr int16_t kCrR = 7196, kCrG = -6026, kCrB = -1170;
+static_assert(kCbR + kCbG + kCbB == 0 && kCrR + kCrG + kCrB == 0);
 
-float Weighted(float r, float g, float b, float wr, float wg, float wb) { return wr * r + wg * g + wb * b; }
-uint8_t Luma(float r, float g, float b) { return static_cast<uint8_t>(Weighted(r, g, b, kLumaR, kLumaG, kLumaB) + 16.5f); }
-// Rounded half away from zero.
-int16_t Chroma64(float scaled) { return static_cast<int16_t>(scaled + (scaled < 0.0f ? -0.5f : 0.5f)); }
-
-// A 2 x 2 block's sum of Cb or Cr in 1/64 steps to its level: sum / (4 * 64), rounded to nearest,
-// around 128.
-uint8_t ChromaLevel(int sum) {
-  const int rounded = sum >= 0 ? (sum + 128) / 256 : -((-sum + 128) / 256);
-  return static_cast<uint8_t>(std::clamp(128 + rounded, 16, 240));
+// A channel's share of Y' in 1/256 of a level: the high half of (level * 256) * weight.
+constexpr int LumaShare(int level, uint16_t weight) { return (level * 256 * weight) >> 16; }
+constexpr uint8_t Luma(int r, int g, int b) {
+  return static_cast<uint8_t>((LumaShare(r, kLumaR) + LumaShare(g, kLumaG) + LumaShare(b, kLumaB) + 16 * 256 + 128) >> 8);
+}
+// A 2 x 2 block's Cb or Cr from its channel sums; the arithmetic shift rounds half up.
+constexpr uint8_t ChromaLevel(int sumR, int sumG, int sumB, int16_t wr, int16_t wg, int16_t wb) {
+  const int v = wr * sumR + wg * sumG + wb * sumB;
+  return static_cast<uint8_t>(std::clamp(128 + ((v + 32768) >> 16), 16, 240));
 }
 
 #if GLIDE_X86
-// Eight pixels' levels in single precision.
-struct Levels8 {
-  __m256 r, g, b;
-};
-
-GLIDE_PRESENT_AVX2_INLINE __m256 ToFloat8(__m128i words) { return _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(words)); }
-
-// The levels of sixteen pixels as two halves of eight.
-GLIDE_PRESENT_AVX2_INLINE void SplitLevels(const Rgb16& l, Levels8& first, Levels8& second) {
-  first = {ToFloat8(_mm256_castsi256_si128(l.r)), ToFloat8(_mm256_castsi256_si128(l.g)),
-           ToFloat8(_mm256_castsi256_si128(l.b))};
-  second = {ToFloat8(_mm256_extracti128_si256(l.r, 1)), ToFloat8(_mm256_extracti128_si256(l.g, 1)),
-            ToFloat8(_mm256_extracti128_si256(l.b, 1))};
+// A channel's share of Y' for sixteen pixels, as LumaShare.
+GLIDE_PRESENT_AVX2_INLINE __m256i LumaShare16(__m256i level, uint16_t weight) {
+  return _mm256_mulhi_epu16(_mm256_slli_epi16(level, 8), _mm256_set1_epi16(static_cast<short>(weight)));
 }
 
-GLIDE_PRESENT_AVX2_INLINE __m256 Weighted8(const Levels8& l, float wr, float wg, float wb) {
-  return _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(wr), l.r), _mm256_mul_ps(_mm256_set1_ps(wg), l.g)),
-                       _mm256_mul_ps(_mm256_set1_ps(wb), l.b));
+// Sixteen pixels' Y' (16-bit lanes) from their levels, as Luma.
+GLIDE_PRESENT_AVX2_INLINE __m256i Luma16(const Rgb16& l) {
+  const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(LumaShare16(l.r, kLumaR), LumaShare16(l.g, kLumaG)),
+                                       _mm256_add_epi16(LumaShare16(l.b, kLumaB), _mm256_set1_epi16(16 * 256 + 128)));
+  return _mm256_srli_epi16(sum, 8);
 }
 
-GLIDE_PRESENT_AVX2_INLINE __m256i Luma8(const Levels8& l) {
-  return _mm256_cvttps_epi32(_mm256_add_ps(Weighted8(l, kLumaR, kLumaG, kLumaB), _mm256_set1_ps(16.5f)));
-}
-
-// Sixteen luma values (two halves of eight 32-bit lanes) to sixteen bytes.
-GLIDE_PRESENT_AVX2_INLINE void StoreLuma16(__m256i first, __m256i second, uint8_t* out) {
-  const __m256i words = _mm256_permute4x64_epi64(_mm256_packus_epi32(first, second), 0xD8);
-  const __m128i bytes = _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
-}
-
-GLIDE_PRESENT_AVX2_INLINE __m256i Chroma64x8(__m256 scaled) {
-  const __m256 half = _mm256_or_ps(_mm256_set1_ps(0.5f), _mm256_and_ps(scaled, _mm256_set1_ps(-0.0f)));
-  return _mm256_cvttps_epi32(_mm256_add_ps(scaled, half));
-}
-
-// Four 2 x 2 blocks' sums (top and bottom rows of eight pixels) to four levels, as ChromaLevel.
-GLIDE_PRESENT_AVX2_INLINE void StoreChroma4(__m256i top, __m256i bottom, uint8_t* out) {
-  // Pairs along each row, then the two rows: lanes 0, 1, 4, 5 hold the four blocks.
-  const __m256i pairs = _mm256_hadd_epi32(top, bottom);
-  const __m256i sums = _mm256_add_epi32(pairs, _mm256_shuffle_epi32(pairs, 0x4E));
-  const __m256i magnitude = _mm256_srli_epi32(_mm256_add_epi32(_mm256_abs_epi32(sums), _mm256_set1_epi32(128)), 8);
-  const __m256i rounded = _mm256_sign_epi32(magnitude, sums);
-  const __m256i level = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(rounded, _mm256_set1_epi32(128)),
-                                                          _mm256_set1_epi32(16)),
-                                         _mm256_set1_epi32(240));
-  const __m256i four = _mm256_permutevar8x32_epi32(level, _mm256_setr_epi32(0, 1, 4, 5, 0, 1, 4, 5));
-  const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(four), _mm256_castsi256_si128(four));
-  const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
-  std::memcpy(out, &bytes, 4);
+// Eight blocks' Cb or Cr (32-bit lanes) from the two rows' level sums: each multiply-add takes a
+// horizontal pair, so the weights meet the blocks' whole sums.
+GLIDE_PRESENT_AVX2_INLINE __m256i Chroma8(const Rgb16& sums, int16_t wr, int16_t wg, int16_t wb) {
+  const __m256i v = _mm256_add_epi32(
+      _mm256_add_epi32(_mm256_madd_epi16(sums.r, _mm256_set1_epi16(wr)), _mm256_madd_epi16(sums.g, _mm256_set1_epi16(wg))),
+      _mm256_add_epi32(_mm256_madd_epi16(sums.b, _mm256_set1_epi16(wb)), _mm256_set1_epi32(32768 + (128 << 16))));
+  return _mm256_srai_epi32(v, 16);
 }
 
 // Rows 2 cy and 2 cy + 1 from column 0 while sixteen columns of both are left; returns the
@@ -104,17 +75,20 @@ __attribute__((target("avx2"))) int ConvertRowPairAvx2(const uint16_t* top, cons
   const LevelTables levels(fiveBit, sixBit);
   int x = 0;
   for (; x + 16 <= width; x += 16) {
-    Levels8 t[2], b[2];
-    SplitLevels(levels.Of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + x))), t[0], t[1]);
-    SplitLevels(levels.Of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + x))), b[0], b[1]);
-    StoreLuma16(Luma8(t[0]), Luma8(t[1]), lumaTop + x);
-    StoreLuma16(Luma8(b[0]), Luma8(b[1]), lumaBottom + x);
-    for (int h = 0; h < 2; ++h) {
-      StoreChroma4(Chroma64x8(Weighted8(t[h], kCbR, kCbG, kCbB)), Chroma64x8(Weighted8(b[h], kCbR, kCbG, kCbB)),
-                   cb + x / 2 + 4 * h);
-      StoreChroma4(Chroma64x8(Weighted8(t[h], kCrR, kCrG, kCrB)), Chroma64x8(Weighted8(b[h], kCrR, kCrG, kCrB)),
-                   cr + x / 2 + 4 * h);
-    }
+    const Rgb16 t = levels.Of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + x)));
+    const Rgb16 b = levels.Of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + x)));
+    // Top row's sixteen, then the bottom row's: packing interleaves 64-bit quarters.
+    const __m256i luma = _mm256_permute4x64_epi64(_mm256_packus_epi16(Luma16(t), Luma16(b)), 0xD8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lumaTop + x), _mm256_castsi256_si128(luma));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lumaBottom + x), _mm256_extracti128_si256(luma, 1));
+    const Rgb16 sums = {_mm256_add_epi16(t.r, b.r), _mm256_add_epi16(t.g, b.g), _mm256_add_epi16(t.b, b.b)};
+    // Cb 0-3, Cr 0-3, Cb 4-7, Cr 4-7 in 16-bit lanes, then bytes: Cb 0-7 and Cr 0-7.
+    const __m256i words = _mm256_packs_epi32(Chroma8(sums, kCbR, kCbG, kCbB), Chroma8(sums, kCrR, kCrG, kCrB));
+    const __m256i clamped = _mm256_min_epi16(_mm256_max_epi16(words, _mm256_set1_epi16(16)), _mm256_set1_epi16(240));
+    const __m128i bytes = _mm_packus_epi16(_mm256_castsi256_si128(clamped), _mm256_extracti128_si256(clamped, 1));
+    const __m128i planar = _mm_shuffle_epi32(bytes, 0xD8);  // Cb 0-3, Cb 4-7, Cr 0-3, Cr 4-7
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(cb + x / 2), planar);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(cr + x / 2), _mm_unpackhi_epi64(planar, planar));
   }
   return x;
 }
@@ -123,12 +97,9 @@ __attribute__((target("avx2"))) int ConvertRowPairAvx2(const uint16_t* top, cons
 }  // namespace
 
 Yuv420Converter::Yuv420Converter(const DisplayTable& display)
-    : luma_(65536), cb_(65536), cr_(65536), fiveBit_(display.FiveBitLevels()), sixBit_(display.SixBitLevels()) {
+    : luma_(65536), fiveBit_(display.FiveBitLevels()), sixBit_(display.SixBitLevels()) {
   for (uint32_t pixel = 0; pixel < 65536; ++pixel) {
-    const float r = fiveBit_[pixel >> 11], g = sixBit_[(pixel >> 5) & 63], b = fiveBit_[pixel & 31];
-    luma_[pixel] = Luma(r, g, b);
-    cb_[pixel] = Chroma64(Weighted(r, g, b, kCbR, kCbG, kCbB));
-    cr_[pixel] = Chroma64(Weighted(r, g, b, kCrR, kCrG, kCrB));
+    luma_[pixel] = Luma(fiveBit_[pixel >> 11], sixBit_[(pixel >> 5) & 63], fiveBit_[pixel & 31]);
   }
   avx2_ = GLIDE_X86 && SimdSetting() == SimdLevel::kAvx2;
 }
@@ -163,13 +134,19 @@ void Yuv420Converter::Convert(const uint16_t* src, int width, int height, uint8_
       dst[topRow + x] = luma_[top[x]];
       if (pair) dst[topRow + width + x] = luma_[bottom[x]];
     }
-    // Each chroma sample is the mean of its 2 x 2 pixels (the edge column repeated where the
-    // width is odd), in 1/64 steps.
+    // Each chroma sample is from its 2 x 2 pixels (the edge column repeated where the width is
+    // odd).
     for (int cx = done / 2; cx < chromaWidth; ++cx) {
       const int left = 2 * cx;
       const int right = clamp(left + 1, width - 1);
-      cb[cx] = ChromaLevel(cb_[top[left]] + cb_[top[right]] + cb_[bottom[left]] + cb_[bottom[right]]);
-      cr[cx] = ChromaLevel(cr_[top[left]] + cr_[top[right]] + cr_[bottom[left]] + cr_[bottom[right]]);
+      int sums[3] = {0, 0, 0};
+      for (const uint16_t pixel : {top[left], top[right], bottom[left], bottom[right]}) {
+        sums[0] += fiveBit_[pixel >> 11];
+        sums[1] += sixBit_[(pixel >> 5) & 63];
+        sums[2] += fiveBit_[pixel & 31];
+      }
+      cb[cx] = ChromaLevel(sums[0], sums[1], sums[2], kCbR, kCbG, kCbB);
+      cr[cx] = ChromaLevel(sums[0], sums[1], sums[2], kCrR, kCrG, kCrB);
     }
   }
 }

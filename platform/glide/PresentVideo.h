@@ -22,9 +22,9 @@ class DisplayTable;
 
 // RGB565 frames to planar Y'CbCr 4:2:0 (BT.601, limited range: what H.264 players assume for a
 // picture of this size), after the display table's gamma. Converting here costs a fraction of the
-// encoder's own conversion from packed RGB: with AVX2, sixteen pixels at a time from the displayed
-// levels of each channel, in the same single-precision arithmetic that fills the tables the other
-// pixels are converted with, so both give the same bytes.
+// encoder's own conversion from packed RGB. In integer arithmetic from each channel's displayed
+// level, so the AVX2 path (sixteen pixels at a time, levels held in registers) and the per-value
+// table give the same bytes.
 class Yuv420Converter {
  public:
   explicit Yuv420Converter(const DisplayTable& display);
@@ -37,8 +37,6 @@ class Yuv420Converter {
 
  private:
   std::vector<uint8_t> luma_;  // per RGB565 value
-  std::vector<int16_t> cb_;    // per RGB565 value, Cb - 128 in 1/64 steps
-  std::vector<int16_t> cr_;
   // The display table's level of each 5-bit (red and blue) and 6-bit (green) channel value.
   std::array<uint8_t, 32> fiveBit_;
   std::array<uint8_t, 64> sixBit_;
