@@ -34,7 +34,9 @@ constexpr int16_t kCrR = 7196, kCrG = -6026, kCrB = -1170;
 static_assert(kCbR + kCbG + kCbB == 0 && kCrR + kCrG + kCrB == 0);
 
 // A channel's share of Y' in 1/256 of a level: the high half of (level * 256) * weight.
-constexpr int LumaShare(int level, uint16_t weight) { return (level * 256 * weight) >> 16; }
+constexpr int LumaShare(int level, uint16_t weight) {
+  return static_cast<int>((static_cast<uint32_t>(level) * 256u * weight) >> 16);
+}
 constexpr uint8_t Luma(int r, int g, int b) {
   return static_cast<uint8_t>((LumaShare(r, kLumaR) + LumaShare(g, kLumaG) + LumaShare(b, kLumaB) + 16 * 256 + 128) >> 8);
 }
@@ -200,7 +202,9 @@ std::unique_ptr<VideoPipe> VideoPipe::Start(const std::vector<std::string>& comm
   }
   // A deeper pipe than the default 64 KiB lets the encoder read a whole frame at once (the
   // kernel may refuse; the default then serves).
+#ifdef F_SETPIPE_SZ
   fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+#endif
   std::unique_ptr<VideoPipe> video(new VideoPipe());
   video->fd_ = fds[1];
   video->pid_ = pid;
