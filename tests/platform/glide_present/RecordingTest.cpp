@@ -349,17 +349,22 @@ TEST(Yuv420, QuadrantsConvertToTheirLevelsAndChromaIsTheMeanOfEachTwoByTwo) {
 }
 
 // The frames reach the encoder whole and in order however far the writing thread lags: more
-// frames than the queue holds, each different, through an encoder that only copies.
+// frames than the queue holds, each different, through an encoder that starts late and only
+// copies.
 TEST_F(Recording, VideoPipeDeliversEveryFrameInOrder) {
   const fs::path copy = dir_ / "frames.bin";
   std::string error;
-  auto pipe = glide::VideoPipe::Start({"sh", "-c", "sleep 0.2; cat > '" + copy.string() + "'"}, "c.mkv", &error);
+  auto pipe = glide::VideoPipe::Start({"sh", "-c", "sleep 0.3; cat > '" + copy.string() + "'"}, "c.mkv", &error);
   ASSERT_NE(pipe, nullptr) << error;
-  constexpr int kFrames = 3 * static_cast<int>(glide::VideoPipe::kQueuedFrames);
+  // A few more than the queue holds: the last are handed over while the encoder has not started,
+  // so the queue is full when the pipe is finished.
+  constexpr int kFrames = static_cast<int>(glide::VideoPipe::kQueuedFrames) + 4;
   std::string expected;
   std::vector<uint8_t> frame;
   for (int i = 0; i < kFrames; ++i) {
-    frame.assign(static_cast<size_t>(1000 + 37 * i), 0);  // sizes differ, so reused buffers must shrink and grow
+    // Larger than the pipe holds in all, and of different sizes, so that reused buffers must
+    // shrink and grow.
+    frame.assign(static_cast<size_t>((1 << 16) + 37 * i), 0);
     for (size_t k = 0; k < frame.size(); ++k) frame[k] = static_cast<uint8_t>(i * 7 + k);
     pipe->Write(frame.data(), frame.size());
     expected.append(frame.begin(), frame.end());
