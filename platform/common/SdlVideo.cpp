@@ -19,6 +19,10 @@ bool DecideDisplay() {
       std::getenv("WAYLAND_DISPLAY") == nullptr) {
     return false;
   }
+  // Nothing here takes text, only keys, so X's input method needs no compose table: parsing the
+  // locale's (thousands of lines) was a third of SDL's video start-up. A table the user names
+  // is kept.
+  setenv("XCOMPOSEFILE", "/dev/null", 0);
 #endif
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   const char* driver = SDL_GetCurrentVideoDriver();
