@@ -24,6 +24,10 @@ struct NormalSum {
 };
 std::vector<NormalSum> NormalSums;
 std::vector<float> MapS, MapT;
+// The smooth variant's corners, projected once per vertex (a vertex serves about six faces),
+// and whether each lies in front of the eye.
+std::vector<GrVertex> ProjectedCorners;
+std::vector<uint8_t> InFront;
 
 Vector3 Difference(const Vertex4& a, const Vertex4& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 
@@ -60,10 +64,8 @@ void SetMapCoordinates(GrVertex& corner, float s, float t) {
 
 // Common steps 6 and 7: draws the face if it runs counter-clockwise on the screen and covers
 // more than about half a pixel.
-void CullAndDraw() {
-  if (ScreenArea(Corners[0], Corners[1], Corners[2]) > kMinScreenArea) {
-    grDrawTriangle(&Corners[0], &Corners[1], &Corners[2]);
-  }
+void CullAndDraw(const GrVertex& c0, const GrVertex& c1, const GrVertex& c2) {
+  if (ScreenArea(c0, c1, c2) > kMinScreenArea) grDrawTriangle(&c0, &c1, &c2);
 }
 
 }  // namespace
@@ -74,6 +76,8 @@ void DrawEnvMappedObject(const Vertex4* points, const P3dObject* object, float a
     NormalSums.resize(vertexCount);
     MapS.resize(vertexCount);
     MapT.resize(vertexCount);
+    ProjectedCorners.resize(vertexCount);
+    InFront.resize(vertexCount);
   }
   std::fill_n(NormalSums.begin(), vertexCount, NormalSum{0.0f, 0.0f, 0.0f, 0.0f});
 
@@ -102,12 +106,19 @@ void DrawEnvMappedObject(const Vertex4* points, const P3dObject* object, float a
     MapT[v] = length > 0.0f ? kMapCentre + kMapRadius * y / length : kMapCentre;
   }
 
+  // Every corner of a vertex is the same: projected once, then each face in front of the eye
+  // culled and drawn from its vertices' corners.
+  for (size_t v = 0; v < vertexCount; ++v) {
+    GrVertex& corner = ProjectedCorners[v];
+    InFront[v] = ProjectCorner(points[v], alpha, corner);
+    if (InFront[v]) SetMapCoordinates(corner, MapS[v], MapT[v]);
+  }
   for (int32_t i = 0; i < object->faceCount; ++i) {
     const P3dFace& face = faces[i];
-    if (!ProjectFace(points[face.vertex0], points[face.vertex1], points[face.vertex2], alpha)) continue;
-    const int32_t corners[3] = {face.vertex0, face.vertex1, face.vertex2};
-    for (int c = 0; c < 3; ++c) SetMapCoordinates(Corners[c], MapS[corners[c]], MapT[corners[c]]);
-    CullAndDraw();
+    const auto v0 = static_cast<size_t>(face.vertex0), v1 = static_cast<size_t>(face.vertex1),
+               v2 = static_cast<size_t>(face.vertex2);
+    if (!(InFront[v0] && InFront[v1] && InFront[v2])) continue;
+    CullAndDraw(ProjectedCorners[v0], ProjectedCorners[v1], ProjectedCorners[v2]);
   }
 }
 
@@ -127,6 +138,6 @@ void DrawFaceMappedObject(const Vertex4* points, const P3dObject* object, float 
     SetMapCoordinates(Corners[0], kMapCentre + nx, kMapCentre + ny);
     SetMapCoordinates(Corners[1], kMapCentre + 0.075f * nx, kMapCentre + ny);
     SetMapCoordinates(Corners[2], kMapCentre + nx, kMapCentre + 0.075f * ny);
-    CullAndDraw();
+    CullAndDraw(Corners[0], Corners[1], Corners[2]);
   }
 }
