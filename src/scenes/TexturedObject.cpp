@@ -6,6 +6,7 @@
 #include <glide.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -16,14 +17,33 @@ constexpr float kClipBottom = 439.0f;  // not 479: the scenes that clip keep fac
 // The triangle being drawn; fields other than those written stay zero.
 GrVertex Corners[3];
 
-// Projects one corner: 1/w, the screen position truncated towards zero, and the texture
-// coordinates divided by w. `depth` is the shifted z.
-void ProjectCorner(const Vertex4& p, float depth, float texU, float texV, GrVertex& corner) {
-  corner.oow = 1.0f / depth;
-  corner.x = std::trunc(p.x * corner.oow * kFocalLength + kScreenCentreX);
-  corner.y = std::trunc(p.y * corner.oow * kFocalLength + kScreenCentreY);
-  corner.tmuvtx[0].sow = texU * corner.oow;
-  corner.tmuvtx[0].tow = texV * corner.oow;
+// One vertex as every face's corner sees it: 1/w and the screen position truncated towards
+// zero, and whether its shifted z passes the near limit. Projected once per vertex (a vertex
+// serves about six faces); kept between calls at the largest size needed.
+struct ProjectedPoint {
+  float x, y, oow;
+  bool near;
+};
+std::vector<ProjectedPoint> Projected;
+
+ProjectedPoint Project(const Vertex4& p, const TexturedObjectStyle& style) {
+  const float depth = p.z + style.depthOffset;  // the shifted z
+  ProjectedPoint out{0.0f, 0.0f, 0.0f, depth > style.nearLimit};
+  if (out.near) {
+    out.oow = 1.0f / depth;
+    out.x = std::trunc(p.x * out.oow * kFocalLength + kScreenCentreX);
+    out.y = std::trunc(p.y * out.oow * kFocalLength + kScreenCentreY);
+  }
+  return out;
+}
+
+// A face's corner: the vertex's projection and the texture coordinates divided by w.
+void SetCorner(const ProjectedPoint& p, float texU, float texV, GrVertex& corner) {
+  corner.oow = p.oow;
+  corner.x = p.x;
+  corner.y = p.y;
+  corner.tmuvtx[0].sow = texU * p.oow;
+  corner.tmuvtx[0].tow = texV * p.oow;
 }
 
 bool ReachesOffscreen(const GrVertex& corner) {
@@ -33,23 +53,23 @@ bool ReachesOffscreen(const GrVertex& corner) {
 }  // namespace
 
 void DrawTexturedObject(const Vertex4* points, const P3dObject& object, float alpha, const TexturedObjectStyle& style) {
+  const auto vertexCount = static_cast<size_t>(object.vertexCount);
+  if (Projected.size() < vertexCount) Projected.resize(vertexCount);
+  for (size_t v = 0; v < vertexCount; ++v) Projected[v] = Project(points[v], style);
+  for (GrVertex& corner : Corners) {
+    corner.r = corner.g = corner.b = 0.0f;
+    corner.a = alpha;
+  }
   for (int32_t i = 0; i < object.faceCount; ++i) {
     const P3dFace& face = object.faces[i];
-    const Vertex4& p0 = points[face.vertex0];
-    const Vertex4& p1 = points[face.vertex1];
-    const Vertex4& p2 = points[face.vertex2];
-    const float z0 = p0.z + style.depthOffset;
-    const float z1 = p1.z + style.depthOffset;
-    const float z2 = p2.z + style.depthOffset;
-    for (GrVertex& corner : Corners) {
-      corner.r = corner.g = corner.b = 0.0f;
-      corner.a = alpha;
-    }
-    if (!(z0 > style.nearLimit && z1 > style.nearLimit && z2 > style.nearLimit)) continue;
+    const ProjectedPoint& p0 = Projected[static_cast<size_t>(face.vertex0)];
+    const ProjectedPoint& p1 = Projected[static_cast<size_t>(face.vertex1)];
+    const ProjectedPoint& p2 = Projected[static_cast<size_t>(face.vertex2)];
+    if (!(p0.near && p1.near && p2.near)) continue;
 
-    ProjectCorner(p0, z0, face.texU0, face.texV0, Corners[0]);
-    ProjectCorner(p1, z1, face.texU1, face.texV1, Corners[1]);
-    ProjectCorner(p2, z2, face.texU2, face.texV2, Corners[2]);
+    SetCorner(p0, face.texU0, face.texV0, Corners[0]);
+    SetCorner(p1, face.texU1, face.texV1, Corners[1]);
+    SetCorner(p2, face.texU2, face.texV2, Corners[2]);
     const bool clip = style.clipOffscreen && (ReachesOffscreen(Corners[0]) || ReachesOffscreen(Corners[1]) ||
                                               ReachesOffscreen(Corners[2]));
     if (style.selectFaceTextures) SelectTexture(face.textureId);
