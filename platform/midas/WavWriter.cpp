@@ -2,7 +2,8 @@
 
 #include "Errors.h"
 
-#include <csignal>
+#include <signal.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -34,8 +35,10 @@ WavWriter::WavWriter(const std::string& path, int rate) : rate_(rate) {
   streaming_ = std::fseek(file_, 0, SEEK_SET) != 0 && errno == ESPIPE;
   if (streaming_) {
     std::clearerr(file_);
+#ifdef SIGPIPE  // POSIX; elsewhere a broken pipe only fails the write
     struct sigaction current{};
-    if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) std::signal(SIGPIPE, SIG_IGN);
+    if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
+#endif
   }
   WriteHeader();
   if (failed_) {
