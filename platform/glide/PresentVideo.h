@@ -47,9 +47,9 @@ class Yuv420Converter {
 std::vector<std::string> VideoEncoderCommand(const std::string& path, int width, int height, int rateHz);
 
 // The encoder's standard input, fed from a thread of its own: the drawing thread hands a frame
-// over and goes on drawing while the encoder takes the frames before it. A few frames wait at
-// most, so that the encoder never runs dry while a heavy scene is drawn and the drawing never
-// waits while the encoder is busy with a light one.
+// over and goes on drawing while the encoder takes the frames before it. Up to kQueuedFrames
+// wait (about 15 MB at 640 x 480), so that the encoder never runs dry while a heavy scene is
+// drawn and the drawing never waits while the encoder is busy with a light one.
 class VideoPipe {
  public:
   // Frames handed over and not yet written before Write waits.
