@@ -33,7 +33,7 @@ GLIDE_AVX2_INLINE void DepthStage(const SpanTarget& target, int y, int x0, int n
 // The colour iterators of a chunk: in registers, stepping eight pixels at a time, unless a
 // channel's 12.12 value could leave 32 bits within the chunk; then in the chunk's channel arrays.
 struct Iterators {
-  Taps value, advance;
+  Taps value{}, advance{};  // set where inRegisters
   bool inRegisters = true;
 };
 

@@ -40,8 +40,12 @@ TEST(FeedbackImagesTest, TunnelTileIsARoundPlateKeyedOutOnlyBeyondItsRim) {
     for (int x = 0; x < 256; ++x) {
       const uint8_t index = tile.indices[static_cast<size_t>(y) * 256 + x];
       const double r = std::hypot(x + 0.5 - 128.0, y + 0.5 - 128.0);
-      if (r > 124.0) EXPECT_EQ(index, 0) << x << ", " << y;
-      if (r < 120.0) EXPECT_NE(index, 0) << "keyed inside the plate at " << x << ", " << y;
+      if (r > 124.0) {
+        EXPECT_EQ(index, 0) << x << ", " << y;
+      }
+      if (r < 120.0) {
+        EXPECT_NE(index, 0) << "keyed inside the plate at " << x << ", " << y;
+      }
       hot += index >= mkdata::kTunnelHotFirst;
     }
   }

@@ -79,7 +79,9 @@ TEST_F(FireSceneTest, FadeFollowsEveryFrameHoldsAndFallsAndTheSceneShows601Frame
     const std::vector<uint16_t>& previous = captures[static_cast<size_t>(n)];  // captured by frame n - 1
     ASSERT_EQ(shown[n], Hash(ReferenceDisplay(previous, 200.0f, fade))) << "frame " << n << ", fade " << fade;
     if (n < 40 || n > kLastFrame - 40) continue;  // dim enough that one step of fade may not show
-    if (fade < 255.0f) EXPECT_NE(shown[n], Hash(ReferenceDisplay(previous, 200.0f, fade + 1.0f))) << "frame " << n;
+    if (fade < 255.0f) {
+      EXPECT_NE(shown[n], Hash(ReferenceDisplay(previous, 200.0f, fade + 1.0f))) << "frame " << n;
+    }
     EXPECT_NE(shown[n], Hash(ReferenceDisplay(previous, 200.0f, fade - 1.0f))) << "frame " << n;
     EXPECT_NE(shown[n], Hash(ReferenceDisplay(previous, 255.0f, fade))) << "frame " << n << ": rows 0 ... 200 only";
   }

@@ -95,7 +95,9 @@ TEST_F(TitleSceneTest, StripsShowTheirBandsSixtyRowsOnly) {
       // The top row may filter in a little of the row above the band; the bottom must not.
       for (int y = 150; y < 330; ++y) {
         for (int x = 64; x < 576; ++x) {
-          if (y >= 240) ASSERT_EQ(Red(At(shown, x, y)), 0) << "frame " << frame << " (" << x << ", " << y << ")";
+          if (y >= 240) {
+            ASSERT_EQ(Red(At(shown, x, y)), 0) << "frame " << frame << " (" << x << ", " << y << ")";
+          }
           green += Green(At(shown, x, y)) > 100;
         }
       }

@@ -105,8 +105,8 @@ bool ReadPng(const std::string& path, std::vector<uint8_t>& rgb, int& width, int
                                          int width, int height, int tolerance) {
   std::vector<uint8_t> actual;
   To888(pixels, width, height, 640, actual);
-  const std::string golden =
-      std::string(KELDRIN_SOURCE_DIR) + "/tests/platform/glide/golden/" + name + ".png";
+  std::string golden = KELDRIN_SOURCE_DIR;
+  golden.append("/tests/platform/glide/golden/").append(name).append(".png");
   const char* update = std::getenv("UPDATE_GOLDEN");
   if (update != nullptr && std::strcmp(update, "1") == 0) {
     if (!WritePng(golden, actual, width, height)) {
