@@ -109,7 +109,11 @@ struct Mesh {
 
 // 60 x 50 quads = 6000 triangles, W 1 to 3. Full screen: each about 10 x 9 pixels (51 pixels a
 // triangle). Scene size: 400 x 300 pixels at the centre, 20 pixels a triangle, what the scenes'
-// objects draw (facemap's triangles average 15 pixels, enviro's 25).
+// objects draw (facemap's triangles average 15 pixels, enviro's 25). Distant: 180 x 135 pixels,
+// 4 pixels a triangle, like the far and edge-on faces (a third of the whole run's triangles cover
+// at most four pixels).
+enum class MeshSize { kFull, kScene, kDistant };
+
 Mesh MakeMesh(float width, float height) {
   Mesh m;
   const int nx = 60, ny = 50;
@@ -130,9 +134,9 @@ Mesh MakeMesh(float width, float height) {
   return m;
 }
 
-const Mesh& TheMesh(bool sceneSize) {
-  static const Mesh full = MakeMesh(640, 480), scene = MakeMesh(400, 300);
-  return sceneSize ? scene : full;
+const Mesh& TheMesh(MeshSize size) {
+  static const Mesh full = MakeMesh(640, 480), scene = MakeMesh(400, 300), distant = MakeMesh(180, 135);
+  return size == MeshSize::kFull ? full : size == MeshSize::kScene ? scene : distant;
 }
 
 // The mesh state: texture alpha times iterated alpha, W buffer LESS with writes. From P_8 with
@@ -147,8 +151,8 @@ void MeshState(bool generic, bool objects = false, bool scaled = false) {
   grDepthMask(FXTRUE);
 }
 
-void DrawMesh(bool sceneSize) {
-  const Mesh& m = TheMesh(sceneSize);
+void DrawMesh(MeshSize size) {
+  const Mesh& m = TheMesh(size);
   for (size_t i = 0; i < m.tris.size(); i += 3) {
     grDrawTriangle(&m.v[m.tris[i]], &m.v[m.tris[i + 1]], &m.v[m.tris[i + 2]]);
   }
@@ -162,15 +166,15 @@ void BM_Quad(benchmark::State& state, bool p8, bool blend, bool generic, bool sc
                                                   benchmark::Counter::kIsRate);
 }
 
-void BM_Mesh(benchmark::State& state, bool generic, bool objects, bool sceneSize, bool scaled = false) {
+void BM_Mesh(benchmark::State& state, bool generic, bool objects, MeshSize size, bool scaled = false) {
   MeshState(generic, objects, scaled);
   for (auto _ : state) {
     state.PauseTiming();
     grBufferClear(0, 0, GR_WDEPTHVALUE_FARTHEST);
     state.ResumeTiming();
-    DrawMesh(sceneSize);
+    DrawMesh(size);
   }
-  const double triangles = static_cast<double>(TheMesh(sceneSize).tris.size() / 3);
+  const double triangles = static_cast<double>(TheMesh(size).tris.size() / 3);
   state.counters["ns/triangle"] = benchmark::Counter(triangles * state.iterations() / 1e9,
                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
@@ -191,12 +195,15 @@ BENCHMARK_CAPTURE(BM_Quad, blended_p8, true, true, false)->Unit(benchmark::kMill
 BENCHMARK_CAPTURE(BM_Quad, blended_p8_generic, true, true, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, opaque_rgb565, false, false, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, opaque_rgb565_generic, false, false, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000, false, false, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_generic, true, false, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_objects, false, true, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size, false, false, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size_objects, false, true, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size_objects_display_combine, false, true, true, true)
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000, false, false, MeshSize::kFull)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_generic, true, false, MeshSize::kFull)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_objects, false, true, MeshSize::kFull)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size, false, false, MeshSize::kScene)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size_objects, false, true, MeshSize::kScene)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size_objects_display_combine, false, true, MeshSize::kScene, true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_distant_objects, false, true, MeshSize::kDistant)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Clear)->Unit(benchmark::kMillisecond);
 
@@ -212,14 +219,15 @@ int main(int argc, char** argv) {
       SceneState(false, true, true);
     } else if (which.starts_with("mesh")) {
       const bool objects = which.ends_with("_objects");
-      const bool sceneSize = which.starts_with("mesh_scene_size");
-      if (which != "mesh" + std::string(sceneSize ? "_scene_size" : "") + (objects ? "_objects" : "")) {
-        return 2;
-      }
+      const MeshSize size = which.starts_with("mesh_scene_size") ? MeshSize::kScene
+                            : which.starts_with("mesh_distant")  ? MeshSize::kDistant
+                                                                 : MeshSize::kFull;
+      const char* sizeName = size == MeshSize::kScene ? "_scene_size" : size == MeshSize::kDistant ? "_distant" : "";
+      if (which != "mesh" + std::string(sizeName) + (objects ? "_objects" : "")) return 2;
       MeshState(false, objects);
       for (int i = 0; i < (argc == 4 ? times : 1); ++i) {
         grBufferClear(0, 0, GR_WDEPTHVALUE_FARTHEST);
-        DrawMesh(sceneSize);
+        DrawMesh(size);
       }
       return 0;
     } else {

@@ -179,17 +179,18 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
     if (job.cullMode == GR_CULL_POSITIVE && area > 0.0f) return SetupResult::kCulled;
   }
 
-  // Sort by 12.4 y (stable): A topmost, C bottom.
-  if (k[1].y16 < k[0].y16) std::swap(k[0], k[1]);
-  if (k[2].y16 < k[1].y16) std::swap(k[1], k[2]);
-  if (k[1].y16 < k[0].y16) std::swap(k[0], k[1]);
+  // Sort by 12.4 y (stable): A topmost, C bottom. Each corner goes to its rank, without a branch
+  // (the order of a mesh's triangles is unpredictable).
+  const int32_t y0 = k[0].y16, y1 = k[1].y16, y2 = k[2].y16;
+  const int rank[3] = {(y1 < y0) + (y2 < y0), (y0 <= y1) + (y2 < y1), (y0 <= y2) + (y1 <= y2)};
   Vert v[3];
   for (int i = 0; i < 3; ++i) {
-    v[i].v = k[i].v;
-    v[i].x16 = k[i].x16;
-    v[i].y16 = k[i].y16;
-    LoadParams(v[i]);
+    Vert& to = v[rank[i]];
+    to.v = k[i].v;
+    to.x16 = k[i].x16;
+    to.y16 = k[i].y16;
   }
+  for (Vert& vert : v) LoadParams(vert);
   const Vert &a = v[0], &b = v[1], &c = v[2];
 
   // Coverage: rows whose centre lies in [A.y, C.y); in each, columns whose centre lies in
