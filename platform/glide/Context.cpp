@@ -5,12 +5,28 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "Pipeline.h"
 #include "Presentation.h"
 #include "Settings.h"
 
 namespace glide {
+
+namespace {
+constexpr size_t kBufferBlockAlign = size_t{2} << 20;
+constexpr size_t kBufferBlockBytes = kBufferBlockAlign;
+static_assert(3 * (Context::kWidth * Context::kHeight + Context::kPadPixels) * sizeof(uint16_t) <= kBufferBlockBytes,
+              "the three buffers fit one block");
+}  // namespace
+
+void Context::BlockDelete::operator()(uint16_t* block) const {
+  ::operator delete(block, std::align_val_t{kBufferBlockAlign});
+}
 
 // ---- Context -----------------------------------------------------------------------------------
 
@@ -107,8 +123,16 @@ bool Context::WinOpen(GrScreenResolution_t resolution, GrColorFormat_t colorForm
   if (open_) WinClose();
   // Padding after the last row: the SIMD stages read and write back up to kSpanOverrun pixels
   // past a span's end.
-  for (auto& buffer : color_) buffer.assign(static_cast<size_t>(kWidth) * kHeight + kPadPixels, 0);
-  aux_.assign(static_cast<size_t>(kWidth) * kHeight + kPadPixels, 0);
+  if (!buffers_) {
+    buffers_.reset(static_cast<uint16_t*>(::operator new(kBufferBlockBytes, std::align_val_t{kBufferBlockAlign})));
+#ifdef MADV_HUGEPAGE
+    madvise(buffers_.get(), kBufferBlockBytes, MADV_HUGEPAGE);  // advice only: no huge page is fine
+#endif
+    color_[0] = buffers_.get();
+    color_[1] = color_[0] + kBufferPixels;
+    aux_ = color_[1] + kBufferPixels;
+  }
+  std::memset(buffers_.get(), 0, 3 * kBufferPixels * sizeof(uint16_t));
   front_ = 0;
   colorFormat_ = colorFormat;
   originLowerLeft_ = origin == GR_ORIGIN_LOWER_LEFT;
@@ -266,7 +290,7 @@ void Context::TexDownloadPalette(const void* data, int first, int last) {
 // ---- Buffers -------------------------------------------------------------------------------
 
 uint16_t* Context::DrawBufferMutable() {
-  return color_[drawToFront_ ? front_ : 1 - front_].data();
+  return color_[drawToFront_ ? front_ : 1 - front_];
 }
 
 void Context::RenderBuffer(GrBuffer_t buffer) {
@@ -302,7 +326,7 @@ void Context::BufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth) {
   const size_t bytes = static_cast<size_t>(std::max(clip_.maxX - clip_.minX, 0)) * sizeof(uint16_t);
   for (int y = clip_.minY; y < clip_.maxY; ++y) {
     uint16_t* row = buffer + static_cast<ptrdiff_t>(y) * kWidth;
-    uint16_t* auxRow = aux_.data() + static_cast<ptrdiff_t>(y) * kWidth;
+    uint16_t* auxRow = aux_ + static_cast<ptrdiff_t>(y) * kWidth;
     if (clearColor) std::memcpy(row + clip_.minX, pattern[y & 3] + clip_.minX, bytes);
     if (clearDepth || clearAlpha) std::memcpy(auxRow + clip_.minX, auxValue, bytes);
   }
@@ -315,7 +339,7 @@ void Context::BufferSwap(int interval) {
   }
   front_ = 1 - front_;
   dirty_ = true;
-  PresentFrame(color_[front_].data(), interval);
+  PresentFrame(color_[front_], interval);
 }
 
 bool Context::LfbReadRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, FxU32 width, FxU32 height,
@@ -326,10 +350,10 @@ bool Context::LfbReadRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, FxU32 width, Fx
   }
   const uint16_t* src;
   switch (buffer) {
-    case GR_BUFFER_FRONTBUFFER: src = color_[front_].data(); break;
-    case GR_BUFFER_BACKBUFFER: src = color_[1 - front_].data(); break;
+    case GR_BUFFER_FRONTBUFFER: src = color_[front_]; break;
+    case GR_BUFFER_BACKBUFFER: src = color_[1 - front_]; break;
     case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: case GR_BUFFER_ALPHABUFFER:
-      src = aux_.data(); break;
+      src = aux_; break;
     default:
       Misuse("grLfbReadRegion: buffer %d cannot be read", buffer);
       return false;
@@ -360,15 +384,15 @@ bool Context::LfbWriteRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, GrLfbSrcFmt_t 
   }
   uint16_t* dst;
   switch (buffer) {
-    case GR_BUFFER_FRONTBUFFER: dst = color_[front_].data(); break;
-    case GR_BUFFER_BACKBUFFER: dst = color_[1 - front_].data(); break;
+    case GR_BUFFER_FRONTBUFFER: dst = color_[front_]; break;
+    case GR_BUFFER_BACKBUFFER: dst = color_[1 - front_]; break;
     case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: case GR_BUFFER_ALPHABUFFER:
-      dst = aux_.data(); break;
+      dst = aux_; break;
     default:
       Misuse("grLfbWriteRegion: buffer %d cannot be written", buffer);
       return false;
   }
-  const bool rawFormat = (dst == aux_.data()) ? format == GR_LFB_SRC_FMT_ZA16
+  const bool rawFormat = (dst == aux_) ? format == GR_LFB_SRC_FMT_ZA16
                                               : format == GR_LFB_SRC_FMT_565;
   if (!rawFormat) {
     Misuse("grLfbWriteRegion: source format %d is not supported for buffer %d", format, buffer);
@@ -395,9 +419,9 @@ bool Context::LfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbInfo_t& info) {
   }
   uint16_t* base;
   switch (buffer) {
-    case GR_BUFFER_FRONTBUFFER: base = color_[front_].data(); break;
-    case GR_BUFFER_BACKBUFFER: base = color_[1 - front_].data(); break;
-    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: base = aux_.data(); break;
+    case GR_BUFFER_FRONTBUFFER: base = color_[front_]; break;
+    case GR_BUFFER_BACKBUFFER: base = color_[1 - front_]; break;
+    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: base = aux_; break;
     default:
       Misuse("grLfbLock: buffer %d cannot be locked", buffer);
       return false;
@@ -422,7 +446,7 @@ void Context::Validate() {
   target_.state = normalized;
   target_.tables = &GetTables();
   target_.color = DrawBufferMutable();
-  target_.aux = aux_.data();
+  target_.aux = aux_;
   target_.stride = kWidth;
   // The selection is cached by the normalized state (the choice is the same for equal states).
   if (genericOnly_) {

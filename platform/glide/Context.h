@@ -110,8 +110,16 @@ class Context {
   uint16_t* DrawBufferMutable();
 
   bool open_ = false;
-  std::vector<uint16_t> color_[2];
-  std::vector<uint16_t> aux_;
+  // The two colour buffers and the depth or alpha buffer, each padded, in one block aligned to
+  // 2 MiB: where the system backs it with one huge page, every pixel the rasterizer touches goes
+  // through a single address translation.
+  struct BlockDelete {
+    void operator()(uint16_t* block) const;
+  };
+  static constexpr size_t kBufferPixels = static_cast<size_t>(kWidth) * kHeight + kPadPixels;
+  std::unique_ptr<uint16_t[], BlockDelete> buffers_;
+  uint16_t* color_[2] = {nullptr, nullptr};
+  uint16_t* aux_ = nullptr;
   int front_ = 0;
   bool drawToFront_ = false;
   GrColorFormat_t colorFormat_ = GR_COLORFORMAT_ARGB;
