@@ -201,12 +201,12 @@ GLIDE_AVX2_INLINE __m256i ChromaKeyed16(const Taps16& tex, const ChromaKey16& ke
 
 // RGB565 to channels 0..255 by bit replication, sixteen lanes (texels and the destination).
 GLIDE_AVX2_INLINE Taps16 Expand565x16(__m256i raw) {
-  const __m256i r5 = _mm256_srli_epi16(raw, 11);
-  const __m256i g6 = _mm256_and_si256(_mm256_srli_epi16(raw, 5), _mm256_set1_epi16(63));
-  const __m256i b5 = _mm256_and_si256(raw, _mm256_set1_epi16(31));
-  return {_mm256_or_si256(_mm256_slli_epi16(r5, 3), _mm256_srli_epi16(r5, 2)),
-          _mm256_or_si256(_mm256_slli_epi16(g6, 2), _mm256_srli_epi16(g6, 4)),
-          _mm256_or_si256(_mm256_slli_epi16(b5, 3), _mm256_srli_epi16(b5, 2)), _mm256_set1_epi16(255)};
+  // Bit replication as one high multiply of the field at the top of its lane: red
+  // (r5 << 11) * 264 >> 16 = 8 r5 + r5 / 4, green (g6 << 5) * 8320 >> 16 = 4 g6 + g6 / 16.
+  const __m256i k5 = _mm256_set1_epi16(264), k6 = _mm256_set1_epi16(8320);
+  return {_mm256_mulhi_epu16(_mm256_and_si256(raw, _mm256_set1_epi16(static_cast<short>(0xF800))), k5),
+          _mm256_mulhi_epu16(_mm256_and_si256(raw, _mm256_set1_epi16(0x07E0)), k6),
+          _mm256_mulhi_epu16(_mm256_slli_epi16(raw, 11), k5), _mm256_set1_epi16(255)};
 }
 
 GLIDE_AVX2_INLINE __m256i Lerp16(__m256i c0, __m256i c1, __m256i u, __m256i iu) {
@@ -286,7 +286,8 @@ GLIDE_AVX2_INLINE Taps16 Expand16(__m256i raw) {
     return Expand565x16(raw);
   } else {
     const __m256i nib = _mm256_set1_epi16(15), x17 = _mm256_set1_epi16(17);
-    return {_mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi16(raw, 8), nib), x17),
+    // Red: (r4 << 8) * 4352 >> 16 = 17 r4.
+    return {_mm256_mulhi_epu16(_mm256_and_si256(raw, _mm256_set1_epi16(0x0F00)), _mm256_set1_epi16(4352)),
             _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi16(raw, 4), nib), x17),
             _mm256_mullo_epi16(_mm256_and_si256(raw, nib), x17),
             _mm256_mullo_epi16(_mm256_srli_epi16(raw, 12), x17)};
@@ -439,6 +440,36 @@ GLIDE_AVX2_INLINE Taps Unpair(const PairedChannels& c) {
           _mm256_srli_epi32(c.ag, 16)};
 }
 
+// The first bilinear step where every right tap is its left tap's neighbour: a pair load holds
+// the left tap in the low half of each 32-bit lane and the right tap in the high half, so the
+// channels expanded in 16-bit lanes are pairs, and one multiply-add against (256 - u, u) gives
+// c0 (256 - u) + c1 u whole (at most 255 x 256), as the two 16-bit products sum it.
+GLIDE_AVX2_INLINE __m256i AcrossWeights(const Footprint& f) {
+  return _mm256_or_si256(_mm256_slli_epi32(f.u, 16), _mm256_sub_epi32(_mm256_set1_epi32(256), f.u));
+}
+
+GLIDE_AVX2_INLINE __m256i Across(__m256i pairs, __m256i w) { return _mm256_srli_epi32(_mm256_madd_epi16(pairs, w), 8); }
+
+GLIDE_AVX2_INLINE __m256i Across(__m256i lo, __m256i hi, __m256i wLo, __m256i wHi) {
+  return _mm256_srli_epi16(Pack16(_mm256_madd_epi16(lo, wLo), _mm256_madd_epi16(hi, wHi)), 8);
+}
+
+// Eight lanes' pairs to each channel's row value (0..255) in 32-bit lanes.
+template <Tex kTex>
+GLIDE_AVX2_INLINE Taps Across8(__m256i pairs, __m256i w) {
+  const Taps16 c = Expand16<kTex>(pairs);
+  return {Across(c.r, w), Across(c.g, w), Across(c.b, w),
+          kTex == Tex::k565 ? _mm256_set1_epi32(255) : Across(c.a, w)};
+}
+
+// Two halves' pairs to each channel's row value in 16-bit lanes (packus order).
+template <Tex kTex>
+GLIDE_AVX2_INLINE Taps16 Across16(__m256i lo, __m256i hi, __m256i wLo, __m256i wHi) {
+  const Taps16 a = Expand16<kTex>(lo), b = Expand16<kTex>(hi);
+  return {Across(a.r, b.r, wLo, wHi), Across(a.g, b.g, wLo, wHi), Across(a.b, b.b, wLo, wHi),
+          kTex == Tex::k565 ? _mm256_set1_epi16(255) : Across(a.a, b.a, wLo, wHi)};
+}
+
 // Both bilinear steps on one channel of four taps: top row, bottom row, then between them.
 template <class Ops>
 GLIDE_AVX2_INLINE __m256i FilterChannel(__m256i c00, __m256i c01, __m256i c10, __m256i c11, __m256i u,
@@ -470,9 +501,17 @@ GLIDE_AVX2_INLINE Taps Sample8(const SpanTarget& t, __m256i s, __m256i tt) {
     return Unpair(BilinearLut8(t, Address8Bilinear(t, s, tt)));
   } else {
     const Footprint f = Address8Bilinear(t, s, tt);
-    const Quad8 q = LoadQuad8<kTex>(t, f);
     const __m256i full = _mm256_set1_epi32(256);
-    const __m256i iu = _mm256_sub_epi32(full, f.u), iv = _mm256_sub_epi32(full, f.v);
+    const __m256i iv = _mm256_sub_epi32(full, f.v);
+    if (f.adjacent) {
+      const __m256i w = AcrossWeights(f);
+      const Taps top = Across8<kTex>(Load8<kTex>(t, _mm256_add_epi32(f.rowA, f.sa)), w);
+      const Taps bottom = Across8<kTex>(Load8<kTex>(t, _mm256_add_epi32(f.rowB, f.sa)), w);
+      return {Lerp8(top.r, bottom.r, f.v, iv), Lerp8(top.g, bottom.g, f.v, iv), Lerp8(top.b, bottom.b, f.v, iv),
+              kTex == Tex::k565 ? top.a : Lerp8(top.a, bottom.a, f.v, iv)};
+    }
+    const Quad8 q = LoadQuad8<kTex>(t, f);
+    const __m256i iu = _mm256_sub_epi32(full, f.u);
     return FilterQuad<kTex, Ops8>(Decode8<kTex>(q.c00), Decode8<kTex>(q.c01), Decode8<kTex>(q.c10),
                                   Decode8<kTex>(q.c11), f.u, iu, f.v, iv);
   }
@@ -489,10 +528,19 @@ GLIDE_AVX2_INLINE Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi,
     return {Pack16(a.r, b.r), Pack16(a.g, b.g), Pack16(a.b, b.b), Pack16(a.a, b.a)};
   } else {
     const Footprint lo = Address8Bilinear(t, sLo, tLo), hi = Address8Bilinear(t, sHi, tHi);
-    const Quad8 a = LoadQuad8<kTex>(t, lo), b = LoadQuad8<kTex>(t, hi);
     const __m256i full = _mm256_set1_epi16(256);
-    const __m256i u = Pack16(lo.u, hi.u), v = Pack16(lo.v, hi.v);
-    const __m256i iu = _mm256_sub_epi16(full, u), iv = _mm256_sub_epi16(full, v);
+    const __m256i v = Pack16(lo.v, hi.v), iv = _mm256_sub_epi16(full, v);
+    if (lo.adjacent && hi.adjacent) {
+      const __m256i wLo = AcrossWeights(lo), wHi = AcrossWeights(hi);
+      const Taps16 top = Across16<kTex>(Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sa)),
+                                        Load8<kTex>(t, _mm256_add_epi32(hi.rowA, hi.sa)), wLo, wHi);
+      const Taps16 bottom = Across16<kTex>(Load8<kTex>(t, _mm256_add_epi32(lo.rowB, lo.sa)),
+                                           Load8<kTex>(t, _mm256_add_epi32(hi.rowB, hi.sa)), wLo, wHi);
+      return {Lerp16(top.r, bottom.r, v, iv), Lerp16(top.g, bottom.g, v, iv), Lerp16(top.b, bottom.b, v, iv),
+              kTex == Tex::k565 ? top.a : Lerp16(top.a, bottom.a, v, iv)};
+    }
+    const Quad8 a = LoadQuad8<kTex>(t, lo), b = LoadQuad8<kTex>(t, hi);
+    const __m256i u = Pack16(lo.u, hi.u), iu = _mm256_sub_epi16(full, u);
     return FilterQuad<kTex, Ops16>(Decode16<kTex>(a.c00, b.c00), Decode16<kTex>(a.c01, b.c01),
                                    Decode16<kTex>(a.c10, b.c10), Decode16<kTex>(a.c11, b.c11), u, iu, v, iv);
   }
