@@ -35,6 +35,10 @@ GLIDE_AVX2_INLINE void DepthStage(const SpanTarget& target, int y, int x0, int n
 struct Iterators {
   Taps value{}, advance{};  // set where inRegisters
   bool inRegisters = true;
+  // No channel changes along the row (flat-shaded faces, the screen quads): every block's
+  // channels are `flat`, in 16-bit lanes.
+  bool flat = false;
+  Taps16 flat16{};
 };
 
 GLIDE_AVX2_INLINE void StartIterators(const Gradients& g, int ix0, int iy, int n, Iterators& it, Chunk& c) {
@@ -49,6 +53,11 @@ GLIDE_AVX2_INLINE void StartIterators(const Gradients& g, int ix0, int iy, int n
                 IteratorLanes8(starts[2], g.drgbaDx[2]), IteratorLanes8(starts[3], g.drgbaDx[3])};
     it.advance = {_mm256_set1_epi32(advance(0)), _mm256_set1_epi32(advance(1)), _mm256_set1_epi32(advance(2)),
                   _mm256_set1_epi32(advance(3))};
+    it.flat = g.drgbaDx[0] == 0 && g.drgbaDx[1] == 0 && g.drgbaDx[2] == 0 && g.drgbaDx[3] == 0;
+    if (it.flat) {
+      const Taps v{Channel8(it.value.r), Channel8(it.value.g), Channel8(it.value.b), Channel8(it.value.a)};
+      it.flat16 = {Pack16(v.r, v.r), Pack16(v.g, v.g), Pack16(v.b, v.b), Pack16(v.a, v.a)};
+    }
   } else {
     uint16_t* channels[4] = {c.r, c.g, c.b, c.a};
     for (int k = 0; k < 4; ++k) Iterate8(starts[k], g.drgbaDx[k], n, channels[k]);
@@ -96,7 +105,9 @@ GLIDE_AVX2_INLINE void ShadeBlock16(const SpanTarget& target, int i, bool kills,
   const Taps16 tex = Sample16<kTex, kBilinear>(target, _mm256_load_si256(sv), _mm256_load_si256(sv + 1),
                                                _mm256_load_si256(tv), _mm256_load_si256(tv + 1));
   Taps16 it;
-  if (iters.inRegisters) {
+  if (iters.flat) {
+    it = iters.flat16;
+  } else if (iters.inRegisters) {
     const Taps lo = NextIterated(iters), hi = NextIterated(iters);
     it = {Pack16(lo.r, hi.r), Pack16(lo.g, hi.g), Pack16(lo.b, hi.b), Pack16(lo.a, hi.a)};
   } else {

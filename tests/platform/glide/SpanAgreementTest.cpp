@@ -178,6 +178,32 @@ TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnRandomStatesAndTriang
   }
 }
 
+// Faces whose colour or alpha is the same at every corner (flat-shaded objects, the screen
+// quads), some channels only: the row paths take a channel that does not change along the row
+// once, and must still iterate the others.
+TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathWhereSomeChannelsAreFlat) {
+  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
+  glide::TheContext().SetSimdLimit(GetParam());
+  RandomScenes scenes(4242);
+  for (int round = 0; round < 200; ++round) {
+    scenes.SetRandomState();
+    GrVertex v[3];
+    for (auto& p : v) p = scenes.RandomVertex(scenes.Unit() * 500 - 30, scenes.Unit() * 400 - 30);
+    // Each channel flat (all corners alike) or not; at least one of each kind now and then.
+    const int flat = scenes.Pick(16);
+    float GrVertex::*channels[4] = {&GrVertex::r, &GrVertex::g, &GrVertex::b, &GrVertex::a};
+    for (int k = 0; k < 4; ++k) {
+      if (flat & (1 << k)) v[1].*channels[k] = v[2].*channels[k] = v[0].*channels[k];
+    }
+    scenes.NewBackgrounds();
+    std::vector<uint16_t> results[2][2];
+    scenes.DrawBothWays([&] { grDrawTriangle(&v[0], &v[1], &v[2]); },
+                        [&](GrBuffer_t b) { return Read(b); }, results);
+    ASSERT_EQ(results[0][0], results[1][0]) << "colour differs in round " << round << " (flat channels " << flat << ")";
+    ASSERT_EQ(results[0][1], results[1][1]) << "depth differs in round " << round;
+  }
+}
+
 // Small triangles: rows of one to about a dozen pixels, the short-span path's ground, also at
 // the right edge of the screen and in the last rows, where its eight-lane blocks run past the
 // span (into the next row, or the buffers' padding).
