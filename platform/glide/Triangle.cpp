@@ -106,9 +106,12 @@ void LoadParams(Vert& vert) {
               sizeof vert.p);
 }
 
-// Float to a 64-bit fixed value, saturating (NaN gives 0).
-inline int64_t ToFixed(float v, double scale) {
-  double s = static_cast<double>(v) * scale;
+// Float to a 64-bit x.12 fixed value, saturating (NaN gives 0).
+inline int64_t ToFixed12(float v) {
+  // The usual case in single precision: the scaling by 2^12 is exact there and the product
+  // fits 32 bits.
+  if (std::fabs(v) < 524288.0f) return static_cast<int32_t>(v * 4096.0f);
+  double s = static_cast<double>(v) * 4096.0;
   s = s < 1.0e15 ? s : 1.0e15;    // NaN becomes the bound here...
   s = s > -1.0e15 ? s : -1.0e15;
   return v == v ? static_cast<int64_t>(s) : 0;  // ...and 0 here
@@ -136,9 +139,9 @@ void BuildGradients(const Vert& a, const Slopes& sl, Gradients& g) {
   const int dxs = 8 - (a.x16 & 15), dys = 8 - (a.y16 & 15);  // 1/16 pixel
   // 12.12 colour and 20.12 Z: the start adjusted by the sub-pixel offset to A's pixel centre.
   auto fixedStart = [&](int i, int64_t& start, int64_t& dx, int64_t& dy) {
-    dx = ToFixed(sl.dx[i], 4096.0);
-    dy = ToFixed(sl.dy[i], 4096.0);
-    start = ToFixed(a.p[i], 4096.0) + ((dxs * dx + dys * dy) >> 4);
+    dx = ToFixed12(sl.dx[i]);
+    dy = ToFixed12(sl.dy[i]);
+    start = ToFixed12(a.p[i]) + ((dxs * dx + dys * dy) >> 4);
   };
   fixedStart(kR, g.rgba[0], g.drgbaDx[0], g.drgbaDy[0]);
   fixedStart(kG, g.rgba[1], g.drgbaDx[1], g.drgbaDy[1]);
