@@ -50,13 +50,12 @@ GLIDE_AVX2_INLINE __m256i WDepth8(__m256 oow) {
       _mm256_cmp_ps(oow, _mm256_setzero_ps(), _CMP_GT_OQ), _mm256_cmp_ps(oow, _mm256_set1_ps(1.0f), _CMP_LT_OQ)));
   const __m256i leadingZeros = _mm256_sub_epi32(_mm256_set1_epi32(126), _mm256_srli_epi32(bits, 23));
   const __m256i mant = _mm256_and_si256(_mm256_srli_epi32(bits, 11), _mm256_set1_epi32(0xFFF));
-  const __m256i farthest = _mm256_set1_epi32(0xFFFF);
-  __m256i depth = _mm256_add_epi32(
+  const __m256i depth = _mm256_add_epi32(
       _mm256_or_si256(_mm256_slli_epi32(leadingZeros, 12), _mm256_xor_si256(mant, _mm256_set1_epi32(0xFFF))),
       _mm256_set1_epi32(1));
-  depth = _mm256_min_epi32(depth, farthest);
-  depth = _mm256_blendv_epi8(depth, farthest, _mm256_cmpgt_epi32(leadingZeros, _mm256_set1_epi32(15)));
-  return _mm256_and_si256(depth, valid);
+  // Sixteen or more leading zeros put the value at 65536 or above (at most 126 << 12 + 4096 for
+  // a valid 1/W), so the minimum alone gives those the farthest depth.
+  return _mm256_and_si256(_mm256_min_epi32(depth, _mm256_set1_epi32(0xFFFF)), valid);
 }
 
 // The depth test of eight lanes (depth values 0..0xFFFF): all ones where it passes.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "GlideTestSupport.h"
@@ -224,6 +225,21 @@ TEST_F(Pixels, FxGlideNoDitherSubBlendsTheStoredDestination) {
     return all;
   };
   EXPECT_NE(greys(true), greys(false));
+}
+
+// Iterated colour far outside 0..255 clamps, whatever its magnitude: on both sides of where the
+// set-up's fixed-point conversion leaves single precision (2^19) and far beyond it.
+TEST_F(Pixels, IteratedColourOfAnyMagnitudeClamps) {
+  guColorCombineFunction(GR_COLORCOMBINE_ITRGB);
+  for (const float v : {300.0f, 524287.0f, 524288.0f, 700000.0f, 3.0e6f, 1.0e12f}) {
+    GrVertex q[4] = {Vertex(0, 0, v, -v, 100), Vertex(8, 0, v, -v, 100), Vertex(8, 8, v, -v, 100),
+                     Vertex(0, 8, v, -v, 100)};
+    grDrawPolygonVertexList(4, q);
+    EXPECT_EQ(Pixel(4, 4), To565(255, 0, 100)) << v;
+    for (auto& p : q) std::swap(p.r, p.g);
+    grDrawPolygonVertexList(4, q);
+    EXPECT_EQ(Pixel(4, 4), To565(0, 255, 100)) << -v;
+  }
 }
 
 TEST_F(Pixels, ZBufferStoresIteratedOozAndSavedStateRestores) {
