@@ -16,8 +16,27 @@ GLIDE_AVX2 void PerspectiveAvx2(const Gradients& g, const RowStart& row, int ix0
   // Whole blocks of the AVX2 shading's step (eight for spans up to eight pixels, else sixteen):
   // lanes past n land inside the chunk's arrays and are never used.
   const int whole = n <= 8 ? 8 : (n + 15) & ~15;
-  const __m256 dw = _mm256_set1_ps(g.dwDx), ds = _mm256_set1_ps(g.dsDx), dt = _mm256_set1_ps(g.dtDx);
-  const __m256 w0 = _mm256_set1_ps(row.w), s0 = _mm256_set1_ps(row.s), t0 = _mm256_set1_ps(row.t);
+  const __m256 ds = _mm256_set1_ps(g.dsDx), dt = _mm256_set1_ps(g.dtDx);
+  const __m256 s0 = _mm256_set1_ps(row.s), t0 = _mm256_set1_ps(row.t);
+  if (g.dwDx == 0.0f) {
+    // 1/W the same along the row (screen-aligned quads and sprites): w0 + x * 0 is w0 but for
+    // the sign of a zero W, which neither the depth nor the coordinates tell apart (both treat
+    // every W that is not positive alike), so one division serves the chunk.
+    const __m256 w = _mm256_set1_ps(row.w);
+    const Reciprocal8 reciprocal = PerspectiveReciprocal8(w);
+    for (int i = 0; i < whole; i += 8) {
+      _mm256_store_ps(c.w + i, w);
+      if (!textured) continue;
+      const __m256 fx = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(ix0 + i), Lanes8()));
+      __m256i s, t;
+      TexelCoordinates8(_mm256_add_ps(s0, _mm256_mul_ps(fx, ds)), _mm256_add_ps(t0, _mm256_mul_ps(fx, dt)),
+                        reciprocal, s, t);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(c.s + i), s);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(c.t + i), t);
+    }
+    return;
+  }
+  const __m256 dw = _mm256_set1_ps(g.dwDx), w0 = _mm256_set1_ps(row.w);
   for (int i = 0; i < whole; i += 8) {
     const __m256 fx = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(ix0 + i), Lanes8()));
     const __m256 w = _mm256_add_ps(w0, _mm256_mul_ps(fx, dw));

@@ -33,14 +33,28 @@ GLIDE_AVX2_INLINE __m256i SafeTrunc8(__m256 v) {
   return _mm256_cvttps_epi32(v);
 }
 
+// The reciprocal of eight lanes' 1/W and where 1/W is positive: what the texel coordinates
+// divide by. Computed once for a triangle or row whose 1/W does not change.
+struct Reciprocal8 {
+  __m256 inv;
+  __m256i positive;
+};
+
+GLIDE_AVX2_INLINE Reciprocal8 PerspectiveReciprocal8(__m256 w) {
+  return {_mm256_div_ps(_mm256_set1_ps(1.0f), w),
+          _mm256_castps_si256(_mm256_cmp_ps(w, _mm256_setzero_ps(), _CMP_GT_OQ))};
+}
+
 // TexelCoordinates' last steps on eight lanes: s/w and t/w to 24.8 texels, zero where 1/W is
 // not positive.
-GLIDE_AVX2_INLINE void TexelCoordinates8(__m256 sw, __m256 tw, __m256 w, __m256i& s, __m256i& t) {
-  const __m256 inv = _mm256_div_ps(_mm256_set1_ps(1.0f), w);
+GLIDE_AVX2_INLINE void TexelCoordinates8(__m256 sw, __m256 tw, const Reciprocal8& r, __m256i& s, __m256i& t) {
   const __m256 scale = _mm256_set1_ps(256.0f);
-  const __m256i positive = _mm256_castps_si256(_mm256_cmp_ps(w, _mm256_setzero_ps(), _CMP_GT_OQ));
-  s = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(sw, inv), scale)), positive);
-  t = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(tw, inv), scale)), positive);
+  s = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(sw, r.inv), scale)), r.positive);
+  t = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(tw, r.inv), scale)), r.positive);
+}
+
+GLIDE_AVX2_INLINE void TexelCoordinates8(__m256 sw, __m256 tw, __m256 w, __m256i& s, __m256i& t) {
+  TexelCoordinates8(sw, tw, PerspectiveReciprocal8(w), s, t);
 }
 
 // WDepth on eight lanes.

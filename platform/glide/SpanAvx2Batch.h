@@ -49,13 +49,25 @@ struct PackedGradients {
   __m256i xa, ya;
   __m256 w0, dwDx, dwDy, s0, dsDx, dsDy, t0, dtDx, dtDy;
   const BatchLayout& layout;
+  // 1/W the same at every pixel (sprites and screen-aligned quads): w0 + x * 0 + y * 0 is w0
+  // but for the sign of a zero W, which neither the depth nor the coordinates tell apart, so
+  // the division and the depth are the triangle's, once.
+  bool flatW;
+  Reciprocal8 reciprocal{};
+  __m256i depth16{};
 
   GLIDE_AVX2_INLINE PackedGradients(const Gradients& g, const BatchLayout& batch)
       : xa(_mm256_set1_epi32(g.xa)), ya(_mm256_set1_epi32(g.ya)),
         w0(_mm256_set1_ps(g.w)), dwDx(_mm256_set1_ps(g.dwDx)), dwDy(_mm256_set1_ps(g.dwDy)),
         s0(_mm256_set1_ps(g.s)), dsDx(_mm256_set1_ps(g.dsDx)), dsDy(_mm256_set1_ps(g.dsDy)),
         t0(_mm256_set1_ps(g.t)), dtDx(_mm256_set1_ps(g.dtDx)), dtDy(_mm256_set1_ps(g.dtDy)),
-        layout(batch) {}
+        layout(batch), flatW(g.dwDx == 0.0f && g.dwDy == 0.0f) {
+    if (flatW) {
+      reciprocal = PerspectiveReciprocal8(w0);
+      const __m256i depth = WDepth8(w0);
+      depth16 = Pack16(depth, depth);
+    }
+  }
 
   // Iterated channel k (0..255) at each lane's pixel, in 32-bit wrapping arithmetic.
   GLIDE_AVX2_INLINE __m256i Iterated(int k, const LaneSetup& l) const {
@@ -73,9 +85,14 @@ GLIDE_AVX2_INLINE LaneSetup SetUpLanes(const PackedGradients& pg, __m256i x, __m
   l.ix = _mm256_sub_epi32(x, pg.xa);
   l.iy = _mm256_sub_epi32(y, pg.ya);
   const __m256 fx = _mm256_cvtepi32_ps(l.ix), fy = _mm256_cvtepi32_ps(l.iy);
-  l.w = _mm256_add_ps(_mm256_add_ps(pg.w0, _mm256_mul_ps(fy, pg.dwDy)), _mm256_mul_ps(fx, pg.dwDx));
   const __m256 sw = _mm256_add_ps(_mm256_add_ps(pg.s0, _mm256_mul_ps(fy, pg.dsDy)), _mm256_mul_ps(fx, pg.dsDx));
   const __m256 tw = _mm256_add_ps(_mm256_add_ps(pg.t0, _mm256_mul_ps(fy, pg.dtDy)), _mm256_mul_ps(fx, pg.dtDx));
+  if (pg.flatW) {
+    l.w = pg.w0;
+    TexelCoordinates8(sw, tw, pg.reciprocal, l.s, l.t);
+    return l;
+  }
+  l.w = _mm256_add_ps(_mm256_add_ps(pg.w0, _mm256_mul_ps(fy, pg.dwDy)), _mm256_mul_ps(fx, pg.dwDx));
   TexelCoordinates8(sw, tw, l.w, l.s, l.t);
   return l;
 }
@@ -262,8 +279,8 @@ GLIDE_AVX2_INLINE void SampleBlock(const SpanTarget& target, const PackedGradien
   it = pg.layout.flatColour;
   if (left <= 8) {
     if constexpr (kDepth) {
-      const __m256i depth = WDepth8(lo.w);
-      Store256(p.depth + i, Natural16(Pack16(depth, depth)));
+      const __m256i depth = pg.flatW ? pg.depth16 : Pack16(WDepth8(lo.w), WDepth8(lo.w));
+      Store256(p.depth + i, Natural16(depth));
     }
     const Taps t8 = Sample8<kTex, kBilinear>(target, lo.s, lo.t);
     tex = {Pack16(t8.r, t8.r), Pack16(t8.g, t8.g), Pack16(t8.b, t8.b), Pack16(t8.a, t8.a)};
@@ -273,7 +290,9 @@ GLIDE_AVX2_INLINE void SampleBlock(const SpanTarget& target, const PackedGradien
     return;
   }
   const LaneSetup hi = SetUpLanes(pg, Load256i(p.x + i + 8), Load256i(p.y + i + 8));
-  if constexpr (kDepth) Store256(p.depth + i, Natural16(Pack16(WDepth8(lo.w), WDepth8(hi.w))));
+  if constexpr (kDepth) {
+    Store256(p.depth + i, pg.flatW ? pg.depth16 : Natural16(Pack16(WDepth8(lo.w), WDepth8(hi.w))));
+  }
   tex = Sample16<kTex, kBilinear>(target, lo.s, hi.s, lo.t, hi.t);
   if (pg.layout.flat) return;
   it = {Pack16(pg.Iterated(0, lo), pg.Iterated(0, hi)), Pack16(pg.Iterated(1, lo), pg.Iterated(1, hi)),

@@ -17,9 +17,20 @@ namespace {
 // The depth of every pixel of the chunk and whether it passes the test; without depth every
 // pixel starts live.
 template <int kDepth>
-GLIDE_AVX2_INLINE void DepthStage(const SpanTarget& target, int y, int x0, int n, Chunk& c) {
+GLIDE_AVX2_INLINE void DepthStage(const SpanTarget& target, const Gradients& g, int y, int x0, int n, Chunk& c) {
   if constexpr (kDepth != kNoDepth) {
     const uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride + x0;
+    if (g.dwDx == 0.0f) {
+      // 1/W the same along the row (see PerspectiveAvx2): one depth, tested sixteen lanes at a
+      // time. Lanes past n up to the block of sixteen are set here and cleared by the caller.
+      const __m256i depth8 = WDepth8(_mm256_set1_ps(c.w[0]));
+      const __m256i depth = Pack16(depth8, depth8);
+      for (int i = 0; i < n; i += 16) {
+        Store256(c.depth + i, depth);
+        Store256(c.live + i, DepthTest16<kDepth>(_mm256_set1_epi16(-1), depth, Load256(auxRow + i)));
+      }
+      return;
+    }
     for (int i = 0; i < n; i += 8) {
       const __m256i depth = WDepth8(_mm256_load_ps(c.w + i));
       Store16(c.depth + i, depth);
@@ -132,7 +143,7 @@ GLIDE_AVX2_INLINE void ShadeBlock16(const SpanTarget& target, int i, bool kills,
 // pixels, eight at a time for a short chunk, else sixteen.
 template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
 GLIDE_AVX2 void ShadeAvx2(const SpanTarget& target, const Gradients& g, int y, int x0, int n, Chunk& c) {
-  DepthStage<kDepth>(target, y, x0, n, c);
+  DepthStage<kDepth>(target, g, y, x0, n, c);
   Iterators iters;
   StartIterators(g, x0 - g.xa, y - g.ya, n, iters, c);
   if (n <= 8) {
