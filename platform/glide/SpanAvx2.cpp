@@ -24,13 +24,21 @@ GLIDE_AVX2 void PerspectiveAvx2(const Gradients& g, const RowStart& row, int ix0
     // every W that is not positive alike), so one division serves the chunk.
     const __m256 w = _mm256_set1_ps(row.w);
     const Reciprocal8 reciprocal = PerspectiveReciprocal8(w);
+    // With t the same along the row as well (screen-aligned quads), t too is computed once, by
+    // the same argument.
+    const bool sameT = g.dtDx == 0.0f;
+    __m256i s, t;
+    if (sameT) TexelCoordinates8(s0, t0, reciprocal, s, t);
     for (int i = 0; i < whole; i += 8) {
       _mm256_store_ps(c.w + i, w);
       if (!textured) continue;
       const __m256 fx = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(ix0 + i), Lanes8()));
-      __m256i s, t;
-      TexelCoordinates8(_mm256_add_ps(s0, _mm256_mul_ps(fx, ds)), _mm256_add_ps(t0, _mm256_mul_ps(fx, dt)),
-                        reciprocal, s, t);
+      if (sameT) {
+        s = TexelCoordinate8(_mm256_add_ps(s0, _mm256_mul_ps(fx, ds)), reciprocal);
+      } else {
+        TexelCoordinates8(_mm256_add_ps(s0, _mm256_mul_ps(fx, ds)), _mm256_add_ps(t0, _mm256_mul_ps(fx, dt)),
+                          reciprocal, s, t);
+      }
       _mm256_store_si256(reinterpret_cast<__m256i*>(c.s + i), s);
       _mm256_store_si256(reinterpret_cast<__m256i*>(c.t + i), t);
     }

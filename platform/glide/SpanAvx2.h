@@ -47,10 +47,13 @@ GLIDE_AVX2_INLINE Reciprocal8 PerspectiveReciprocal8(__m256 w) {
 
 // TexelCoordinates' last steps on eight lanes: s/w and t/w to 24.8 texels, zero where 1/W is
 // not positive.
+GLIDE_AVX2_INLINE __m256i TexelCoordinate8(__m256 cw, const Reciprocal8& r) {
+  return _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(cw, r.inv), _mm256_set1_ps(256.0f))), r.positive);
+}
+
 GLIDE_AVX2_INLINE void TexelCoordinates8(__m256 sw, __m256 tw, const Reciprocal8& r, __m256i& s, __m256i& t) {
-  const __m256 scale = _mm256_set1_ps(256.0f);
-  s = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(sw, r.inv), scale)), r.positive);
-  t = _mm256_and_si256(SafeTrunc8(_mm256_mul_ps(_mm256_mul_ps(tw, r.inv), scale)), r.positive);
+  s = TexelCoordinate8(sw, r);
+  t = TexelCoordinate8(tw, r);
 }
 
 GLIDE_AVX2_INLINE void TexelCoordinates8(__m256 sw, __m256 tw, __m256 w, __m256i& s, __m256i& t) {
@@ -355,27 +358,45 @@ struct Footprint {
   bool adjacent;  // every right tap is its left tap's neighbour in memory
 };
 
-GLIDE_AVX2_INLINE Footprint Address8Bilinear(const SpanTarget& t, __m256i s, __m256i tt) {
+// The rows of a footprint: the same for every pixel of a row whose t does not change along it
+// (screen-aligned quads), so such a row computes them once.
+struct FootprintRows {
+  __m256i rowA, rowB, v;
+};
+
+GLIDE_AVX2_INLINE FootprintRows Address8BilinearRows(const SpanTarget& t, __m256i tt) {
   const TextureBinding& b = t.binding;
-  const __m128i sShift = _mm_cvtsi32_si128(b.sShift), tShift = _mm_cvtsi32_si128(b.tShift);
-  const __m128i widthLog2 = _mm_cvtsi32_si128(b.widthLog2);
-  const __m256i sAnd = _mm256_set1_epi32(t.sAnd), tAnd = _mm256_set1_epi32(t.tAnd);
-  const __m256i wMask = _mm256_set1_epi32(b.widthMask), hMask = _mm256_set1_epi32(b.heightMask);
   const int lod = b.sShift - 8;
-  const __m128i lodShift = _mm_cvtsi32_si128(lod);
-  const __m256i half = _mm256_set1_epi32(128 << lod);
-  const __m256i sh = _mm256_sub_epi32(s, half), th = _mm256_sub_epi32(tt, half);
-  const __m256i s0 = _mm256_sra_epi32(sh, sShift), t0 = _mm256_sra_epi32(th, tShift);
-  const __m256i weightMask = _mm256_set1_epi32(0xF0), one = _mm256_set1_epi32(1);
+  const __m256i th = _mm256_sub_epi32(tt, _mm256_set1_epi32(128 << lod));
+  const __m256i t0 = _mm256_sra_epi32(th, _mm_cvtsi32_si128(b.tShift));
+  const __m256i tAnd = _mm256_set1_epi32(t.tAnd), hMask = _mm256_set1_epi32(b.heightMask);
+  const __m128i widthLog2 = _mm_cvtsi32_si128(b.widthLog2);
+  return {_mm256_sll_epi32(Address8(t0, tAnd, hMask), widthLog2),
+          _mm256_sll_epi32(Address8(_mm256_add_epi32(t0, _mm256_set1_epi32(1)), tAnd, hMask), widthLog2),
+          _mm256_and_si256(_mm256_sra_epi32(th, _mm_cvtsi32_si128(lod)), _mm256_set1_epi32(0xF0))};
+}
+
+// The footprint of eight lanes' s on the given rows.
+GLIDE_AVX2_INLINE Footprint Address8Bilinear(const SpanTarget& t, __m256i s, const FootprintRows& rows) {
+  const TextureBinding& b = t.binding;
+  const int lod = b.sShift - 8;
+  const __m256i sh = _mm256_sub_epi32(s, _mm256_set1_epi32(128 << lod));
+  const __m256i s0 = _mm256_sra_epi32(sh, _mm_cvtsi32_si128(b.sShift));
+  const __m256i sAnd = _mm256_set1_epi32(t.sAnd), wMask = _mm256_set1_epi32(b.widthMask);
+  const __m256i one = _mm256_set1_epi32(1);
   Footprint f;
-  f.u = _mm256_and_si256(_mm256_sra_epi32(sh, lodShift), weightMask);
-  f.v = _mm256_and_si256(_mm256_sra_epi32(th, lodShift), weightMask);
+  f.rowA = rows.rowA;
+  f.rowB = rows.rowB;
+  f.v = rows.v;
+  f.u = _mm256_and_si256(_mm256_sra_epi32(sh, _mm_cvtsi32_si128(lod)), _mm256_set1_epi32(0xF0));
   f.sa = Address8(s0, sAnd, wMask);
   f.sb = Address8(_mm256_add_epi32(s0, one), sAnd, wMask);
-  f.rowA = _mm256_sll_epi32(Address8(t0, tAnd, hMask), widthLog2);
-  f.rowB = _mm256_sll_epi32(Address8(_mm256_add_epi32(t0, one), tAnd, hMask), widthLog2);
   f.adjacent = _mm256_movemask_epi8(_mm256_cmpeq_epi32(f.sb, _mm256_add_epi32(f.sa, one))) == -1;
   return f;
+}
+
+GLIDE_AVX2_INLINE Footprint Address8Bilinear(const SpanTarget& t, __m256i s, __m256i tt) {
+  return Address8Bilinear(t, s, Address8BilinearRows(t, tt));
 }
 
 // The four taps of a footprint, loaded (Load8) but not decoded: c00, c01 of row A, c10, c11 of
@@ -530,17 +551,13 @@ GLIDE_AVX2_INLINE Taps Sample8(const SpanTarget& t, __m256i s, __m256i tt) {
   }
 }
 
-template <Tex kTex, bool kBilinear>
-GLIDE_AVX2_INLINE Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi, __m256i tLo,
-                                  __m256i tHi) {
-  if constexpr (!kBilinear) {
-    return Decode16<kTex>(Load8<kTex>(t, PointIndex8(t, sLo, tLo)), Load8<kTex>(t, PointIndex8(t, sHi, tHi)));
-  } else if constexpr (kTex == Tex::kLut8) {
-    const Taps a = Unpair(BilinearLut8(t, Address8Bilinear(t, sLo, tLo)));
-    const Taps b = Unpair(BilinearLut8(t, Address8Bilinear(t, sHi, tHi)));
+// Bilinear filtering of sixteen lanes from their two halves' footprints.
+template <Tex kTex>
+GLIDE_AVX2_INLINE Taps16 Bilinear16(const SpanTarget& t, const Footprint& lo, const Footprint& hi) {
+  if constexpr (kTex == Tex::kLut8) {
+    const Taps a = Unpair(BilinearLut8(t, lo)), b = Unpair(BilinearLut8(t, hi));
     return {Pack16(a.r, b.r), Pack16(a.g, b.g), Pack16(a.b, b.b), Pack16(a.a, b.a)};
   } else {
-    const Footprint lo = Address8Bilinear(t, sLo, tLo), hi = Address8Bilinear(t, sHi, tHi);
     const __m256i full = _mm256_set1_epi16(256);
     const __m256i v = Pack16(lo.v, hi.v), iv = _mm256_sub_epi16(full, v);
     if (lo.adjacent && hi.adjacent) {
@@ -556,6 +573,16 @@ GLIDE_AVX2_INLINE Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi,
     const __m256i u = Pack16(lo.u, hi.u), iu = _mm256_sub_epi16(full, u);
     return FilterQuad<kTex, Ops16>(Decode16<kTex>(a.c00, b.c00), Decode16<kTex>(a.c01, b.c01),
                                    Decode16<kTex>(a.c10, b.c10), Decode16<kTex>(a.c11, b.c11), u, iu, v, iv);
+  }
+}
+
+template <Tex kTex, bool kBilinear>
+GLIDE_AVX2_INLINE Taps16 Sample16(const SpanTarget& t, __m256i sLo, __m256i sHi, __m256i tLo,
+                                  __m256i tHi) {
+  if constexpr (!kBilinear) {
+    return Decode16<kTex>(Load8<kTex>(t, PointIndex8(t, sLo, tLo)), Load8<kTex>(t, PointIndex8(t, sHi, tHi)));
+  } else {
+    return Bilinear16<kTex>(t, Address8Bilinear(t, sLo, tLo), Address8Bilinear(t, sHi, tHi));
   }
 }
 

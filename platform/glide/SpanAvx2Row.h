@@ -107,14 +107,21 @@ GLIDE_AVX2_INLINE void ShadeBlock8(const SpanTarget& target, Iterators& iters, C
 
 // Pixels i .. i + 15 of a chunk in 16-bit lanes.
 // `kills`: the chroma key or the alpha test is on.
+// `rows`: the footprint's rows where t does not change along the row (bilinear only), else null.
 template <Tex kTex, bool kBilinear, Combine kCombine>
 GLIDE_AVX2_INLINE void ShadeBlock16(const SpanTarget& target, int i, bool kills, const ChromaKey16& key,
-                                    Iterators& iters, Chunk& c) {
+                                    const FootprintRows* rows, Iterators& iters, Chunk& c) {
   const RenderState& st = target.state;
   const __m256i* sv = reinterpret_cast<const __m256i*>(c.s + i);
   const __m256i* tv = reinterpret_cast<const __m256i*>(c.t + i);
-  const Taps16 tex = Sample16<kTex, kBilinear>(target, _mm256_load_si256(sv), _mm256_load_si256(sv + 1),
-                                               _mm256_load_si256(tv), _mm256_load_si256(tv + 1));
+  Taps16 tex;
+  if (kBilinear && rows != nullptr) {
+    tex = Bilinear16<kTex>(target, Address8Bilinear(target, _mm256_load_si256(sv), *rows),
+                           Address8Bilinear(target, _mm256_load_si256(sv + 1), *rows));
+  } else {
+    tex = Sample16<kTex, kBilinear>(target, _mm256_load_si256(sv), _mm256_load_si256(sv + 1), _mm256_load_si256(tv),
+                                    _mm256_load_si256(tv + 1));
+  }
   Taps16 it;
   if (iters.flat) {
     it = iters.flat16;
@@ -153,6 +160,10 @@ GLIDE_AVX2 void ShadeAvx2(const SpanTarget& target, const Gradients& g, int y, i
   const RenderState& st = target.state;
   const bool kills = st.chromaKey || st.alphaTestFunc != CompareFunc::kAlways;
   const ChromaKey16 key = MakeChromaKey16(st.chromaValue);
+  // t the same along the row (see PerspectiveAvx2): the footprint's rows once for the chunk.
+  FootprintRows rows{};
+  const bool sameT = kBilinear && g.dwDx == 0.0f && g.dtDx == 0.0f;
+  if (sameT) rows = Address8BilinearRows(target, _mm256_load_si256(reinterpret_cast<const __m256i*>(c.t)));
   // Lanes past the chunk's last pixel up to the block of sixteen are dead (the depth stage
   // leaves them unset).
   if constexpr (kDepth != kNoDepth) {
@@ -171,7 +182,7 @@ GLIDE_AVX2 void ShadeAvx2(const SpanTarget& target, const Gradients& g, int y, i
         continue;
       }
     }
-    ShadeBlock16<kTex, kBilinear, kCombine>(target, i, kills, key, iters, c);
+    ShadeBlock16<kTex, kBilinear, kCombine>(target, i, kills, key, sameT ? &rows : nullptr, iters, c);
   }
 }
 

@@ -210,34 +210,40 @@ TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathWhereSomeChannelsAreFla
 }
 
 // Faces whose 1/W is the same at every pixel (screen quads, sprites) or along every row (a
-// horizontal edge whose corners share it): the paths divide and take the depth once for them.
-// 1/W of every kind: usual, exactly 1 and above (no valid depth), zero of either sign, negative,
-// tiny. Large faces go row by row, small ones through the packed batch.
-TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathWhereWIsFlat) {
+// horizontal edge whose corners share it), some also with T/W (the screen-aligned quads) or S/W
+// the same along the rows: the row paths divide, take the depth and address the texture rows once
+// for those. 1/W of every kind: usual, exactly 1 and above (no valid depth), zero of either sign,
+// negative, tiny. Large faces go row by row, small ones through the packed batch.
+TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathWhereWOrTIsFlat) {
   if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(1717);
   const float ws[] = {0.25f, 0.0031f, 1.0f, 1.5f, 0.0f, -0.0f, -0.02f, 1.0e-30f, 0.9999f};
-  for (int round = 0; round < 240; ++round) {
+  for (int round = 0; round < 300; ++round) {
     if (round % 2) {
       scenes.SetRandomPackedState();
     } else {
       scenes.SetRandomState();
     }
-    const float w = round < 60 ? ws[round % 9] : 0.002f + scenes.Unit();
-    const bool alongRows = scenes.Pick(3) == 0;
+    const float w = round < 90 ? ws[round % 9] : 0.002f + scenes.Unit();
+    // 0: 1/W flat; 1: flat along the rows only; 2: changing along the rows too.
+    const int wKind = scenes.Pick(3);
+    // Bit 0: T/W the same at both ends of the horizontal edge; bit 1: S/W.
+    const int same = scenes.Pick(4);
     const float size = scenes.Pick(2) ? 3.0f + scenes.Unit() * 20.0f : 40.0f + scenes.Unit() * 500.0f;
     const float x = scenes.Unit() * 640.0f - 20.0f, y = scenes.Unit() * 480.0f - 20.0f;
     GrVertex v[3] = {scenes.RandomVertex(x, y), scenes.RandomVertex(x + size, y),
                      scenes.RandomVertex(x + scenes.Unit() * size, y + (scenes.Pick(2) ? size : -size))};
     for (int k = 0; k < 3; ++k) {
-      const float oow = alongRows && k == 2 ? 0.002f + scenes.Unit() : w;
+      const float oow = (wKind == 1 && k == 2) || (wKind == 2 && k > 0) ? 0.002f + scenes.Unit() : w;
       v[k].tmuvtx[0].sow = v[k].tmuvtx[0].sow / v[k].oow * oow;
       v[k].tmuvtx[0].tow = v[k].tmuvtx[0].tow / v[k].oow * oow;
       v[k].oow = oow;
     }
-    ASSERT_TRUE(TriangleAgrees(scenes, v)) << "in round " << round << " (1/W " << w << ", along rows " << alongRows
-                                           << ", size " << size << ")";
+    if (same & 1) v[1].tmuvtx[0].tow = v[0].tmuvtx[0].tow;
+    if (same & 2) v[1].tmuvtx[0].sow = v[0].tmuvtx[0].sow;
+    ASSERT_TRUE(TriangleAgrees(scenes, v)) << "in round " << round << " (1/W " << w << ", kind " << wKind
+                                           << ", same " << same << ", size " << size << ")";
   }
   grSstOrigin(GR_ORIGIN_UPPER_LEFT);
   grClipWindow(0, 0, 640, 480);
