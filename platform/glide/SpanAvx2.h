@@ -119,7 +119,8 @@ GLIDE_AVX2_INLINE __m256i Address8(__m256i c, __m256i andMask, __m256i sizeMask)
 // A 12.12 iterator that starts at `start` and moves by `step` per pixel stays within 32 bits
 // over a whole chunk.
 inline bool Fits32(int64_t start, int64_t step) {
-  constexpr int64_t kLimit = int64_t{1} << 30, kStepLimit = int64_t{1} << 23;
+  // |start| + kChunk |step| stays below 2^31.
+  constexpr int64_t kLimit = int64_t{1} << 30, kStepLimit = kLimit / kChunk;
   return start > -kLimit && start < kLimit && step > -kStepLimit && step < kStepLimit;
 }
 

@@ -18,7 +18,7 @@
 namespace glide {
 
 // The most pixels the stages handle in one go: a span is cut into chunks of this many.
-inline constexpr int kChunk = 64;
+inline constexpr int kChunk = 128;
 
 struct alignas(32) Chunk {
   float w[kChunk];

@@ -249,6 +249,30 @@ TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathWhereWOrTIsFlat) {
   grClipWindow(0, 0, 640, 480);
 }
 
+// Colour that changes by hundreds to thousands a pixel along full-width rows, crossing the
+// clamps inside a chunk: the row paths keep a chunk's iterators in 32-bit lanes only where no
+// value can leave 32 bits before the chunk ends.
+TEST_P(SpanAgreement, SteepColourAlongLongRowsMatchesTheGenericPath) {
+  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
+  glide::TheContext().SetSimdLimit(GetParam());
+  RandomScenes scenes(2323);
+  const float slopes[] = {300.0f, 1500.0f, 2047.0f, 2049.0f, 3000.0f, 8000.0f, 30000.0f, -2049.0f, -8000.0f};
+  for (int round = 0; round < 90; ++round) {
+    scenes.SetRandomState();
+    const float slope = slopes[round % 9];
+    // Zero somewhere in the first chunks of the row.
+    const float zeroAt = scenes.Unit() * 300.0f;
+    GrVertex v[3] = {scenes.RandomVertex(-10.0f, 100.0f), scenes.RandomVertex(650.0f, 100.0f),
+                     scenes.RandomVertex(320.0f, 180.0f)};
+    for (GrVertex& p : v) {
+      const float value = (p.x - zeroAt) * slope;
+      (round % 2 ? p.r : p.a) = value;
+      p.g = value * 0.5f;
+    }
+    ASSERT_TRUE(TriangleAgrees(scenes, v)) << "in round " << round << " (slope " << slope << ")";
+  }
+}
+
 // Small triangles: rows of one to about a dozen pixels, the short-span path's ground, also at
 // the right edge of the screen and in the last rows, where its eight-lane blocks run past the
 // span (into the next row, or the buffers' padding).
