@@ -477,10 +477,27 @@ GLIDE_AVX2_INLINE Taps Unpair(const PairedChannels& c) {
 
 // The first bilinear step where every right tap is its left tap's neighbour: a pair load holds
 // the left tap in the low half of each 32-bit lane and the right tap in the high half, so the
-// channels expanded in 16-bit lanes are pairs, and one multiply-add against (256 - u, u) gives
-// c0 (256 - u) + c1 u whole (at most 255 x 256), as the two 16-bit products sum it.
+// channels in 16-bit lanes are pairs, and one multiply-add against (256 - u, u) gives
+// c0 (256 - u) + c1 u whole (at most 255 x 256), as the two 16-bit products sum it. RGB565 is
+// expanded to 0..255 first. ARGB4444 stays in nibbles, and its weights carry the expansion's
+// factor 17 instead: the sum is linear, so 17 c0 (256 - u) + 17 c1 u is the same integer, and
+// no weight passes 17 x 256.
+template <Tex kTex>
 GLIDE_AVX2_INLINE __m256i AcrossWeights(const Footprint& f) {
-  return _mm256_or_si256(_mm256_slli_epi32(f.u, 16), _mm256_sub_epi32(_mm256_set1_epi32(256), f.u));
+  const __m256i w = _mm256_or_si256(_mm256_slli_epi32(f.u, 16), _mm256_sub_epi32(_mm256_set1_epi32(256), f.u));
+  if constexpr (kTex == Tex::k4444) return _mm256_mullo_epi16(w, _mm256_set1_epi16(17));
+  return w;
+}
+
+template <Tex kTex>
+GLIDE_AVX2_INLINE Taps16 AcrossChannels(__m256i pairs) {
+  if constexpr (kTex == Tex::k565) {
+    return Expand565x16(pairs);
+  } else {
+    const __m256i nib = _mm256_set1_epi16(15);
+    return {_mm256_and_si256(_mm256_srli_epi16(pairs, 8), nib), _mm256_and_si256(_mm256_srli_epi16(pairs, 4), nib),
+            _mm256_and_si256(pairs, nib), _mm256_srli_epi16(pairs, 12)};
+  }
 }
 
 GLIDE_AVX2_INLINE __m256i Across(__m256i pairs, __m256i w) { return _mm256_srli_epi32(_mm256_madd_epi16(pairs, w), 8); }
@@ -492,7 +509,7 @@ GLIDE_AVX2_INLINE __m256i Across(__m256i lo, __m256i hi, __m256i wLo, __m256i wH
 // Eight lanes' pairs to each channel's row value (0..255) in 32-bit lanes.
 template <Tex kTex>
 GLIDE_AVX2_INLINE Taps Across8(__m256i pairs, __m256i w) {
-  const Taps16 c = Expand16<kTex>(pairs);
+  const Taps16 c = AcrossChannels<kTex>(pairs);
   return {Across(c.r, w), Across(c.g, w), Across(c.b, w),
           kTex == Tex::k565 ? _mm256_set1_epi32(255) : Across(c.a, w)};
 }
@@ -500,7 +517,7 @@ GLIDE_AVX2_INLINE Taps Across8(__m256i pairs, __m256i w) {
 // Two halves' pairs to each channel's row value in 16-bit lanes (packus order).
 template <Tex kTex>
 GLIDE_AVX2_INLINE Taps16 Across16(__m256i lo, __m256i hi, __m256i wLo, __m256i wHi) {
-  const Taps16 a = Expand16<kTex>(lo), b = Expand16<kTex>(hi);
+  const Taps16 a = AcrossChannels<kTex>(lo), b = AcrossChannels<kTex>(hi);
   return {Across(a.r, b.r, wLo, wHi), Across(a.g, b.g, wLo, wHi), Across(a.b, b.b, wLo, wHi),
           kTex == Tex::k565 ? _mm256_set1_epi16(255) : Across(a.a, b.a, wLo, wHi)};
 }
@@ -539,7 +556,7 @@ GLIDE_AVX2_INLINE Taps Sample8(const SpanTarget& t, __m256i s, __m256i tt) {
     const __m256i full = _mm256_set1_epi32(256);
     const __m256i iv = _mm256_sub_epi32(full, f.v);
     if (f.adjacent) {
-      const __m256i w = AcrossWeights(f);
+      const __m256i w = AcrossWeights<kTex>(f);
       const Taps top = Across8<kTex>(Load8<kTex>(t, _mm256_add_epi32(f.rowA, f.sa)), w);
       const Taps bottom = Across8<kTex>(Load8<kTex>(t, _mm256_add_epi32(f.rowB, f.sa)), w);
       return {Lerp8(top.r, bottom.r, f.v, iv), Lerp8(top.g, bottom.g, f.v, iv), Lerp8(top.b, bottom.b, f.v, iv),
@@ -562,7 +579,7 @@ GLIDE_AVX2_INLINE Taps16 Bilinear16(const SpanTarget& t, const Footprint& lo, co
     const __m256i full = _mm256_set1_epi16(256);
     const __m256i v = Pack16(lo.v, hi.v), iv = _mm256_sub_epi16(full, v);
     if (lo.adjacent && hi.adjacent) {
-      const __m256i wLo = AcrossWeights(lo), wHi = AcrossWeights(hi);
+      const __m256i wLo = AcrossWeights<kTex>(lo), wHi = AcrossWeights<kTex>(hi);
       const Taps16 top = Across16<kTex>(Load8<kTex>(t, _mm256_add_epi32(lo.rowA, lo.sa)),
                                         Load8<kTex>(t, _mm256_add_epi32(hi.rowA, hi.sa)), wLo, wHi);
       const Taps16 bottom = Across16<kTex>(Load8<kTex>(t, _mm256_add_epi32(lo.rowB, lo.sa)),
