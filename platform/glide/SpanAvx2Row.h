@@ -165,7 +165,7 @@ GLIDE_AVX2 void ShadeAvx2(const SpanTarget& target, const Gradients& g, int y, i
   const bool sameT = kBilinear && g.dwDx == 0.0f && g.dtDx == 0.0f;
   if (sameT) rows = Address8BilinearRows(target, _mm256_load_si256(reinterpret_cast<const __m256i*>(c.t)));
   // Lanes past the chunk's last pixel up to the block of sixteen are dead (the depth stage
-  // leaves them unset).
+  // leaves them unset, or set by its sixteen-lane form).
   if constexpr (kDepth != kNoDepth) {
     for (int i = n; i < ((n + 15) & ~15); ++i) c.live[i] = 0;
   }
