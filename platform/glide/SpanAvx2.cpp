@@ -28,7 +28,7 @@ GLIDE_AVX2 void PerspectiveAvx2(const Gradients& g, const RowStart& row, int ix0
     // the same argument.
     const bool sameT = g.dtDx == 0.0f;
     __m256i s, t;
-    if (sameT) TexelCoordinates8(s0, t0, reciprocal, s, t);
+    if (sameT) t = TexelCoordinate8(t0, reciprocal);
     for (int i = 0; i < whole; i += 8) {
       _mm256_store_ps(c.w + i, w);
       if (!textured) continue;
