@@ -470,6 +470,7 @@ void Context::ValidateTexture() {
   textureDirty_ = false;
   target_.binding = binding_;
   target_.texels32 = nullptr;
+  target_.uniform = false;
   const RenderState& st = target_.state;
   if (!st.textureEnabled) return;
   const bool paletted = binding_.format == kP8 || binding_.format == kAp88;
@@ -486,10 +487,12 @@ void Context::ValidateTexture() {
   }
   // The sixteen-lane samplers read 8-bit textures from an expanded copy (the state's format is
   // the one their span functions are chosen by).
-  if (simd_ == SimdLevel::kAvx2 && !genericOnly_ && BytesPerTexel(st.texFormat) == 1) {
+  if (simd_ != SimdLevel::kAvx2 || genericOnly_) return;
+  if (BytesPerTexel(st.texFormat) == 1) {
     target_.texels32 = expanded_.Get(textures_->Data(), binding_.levelAddress, binding_.widthMask + 1,
                                      binding_.heightMask + 1, binding_.format, target_.lut8);
   }
+  FindUniformTexel(target_);
 }
 
 TriangleJob Context::MakeJob() {

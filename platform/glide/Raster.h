@@ -99,6 +99,11 @@ struct SpanTarget {
   // For the sixteen-lane samplers, an 8-bit level already expanded through lut8 (one more zero
   // texel after its last); set wherever they may draw from such a level.
   const uint32_t* texels32 = nullptr;
+  // Every texel of the level is the same, `uniformTexel` (as DecodeTexel gives it): every sample,
+  // point or bilinear, is that colour, so the sixteen-lane row span fetches nothing. Set where
+  // that span may draw from the level (FindUniformTexel).
+  bool uniform = false;
+  uint32_t uniformTexel = 0;
 
   SpanSelection stages;
 };
@@ -115,6 +120,9 @@ SpanSelection SelectSpans(const RenderState& state, bool allowSpecialised, SimdL
 
 // Fills the addressing fields of target from its state and binding.
 void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory);
+// Sets target.uniform and uniformTexel for the bound level (after PrepareTexture and, for 8-bit
+// levels, FillTextureLut).
+void FindUniformTexel(SpanTarget& target);
 // Whether texels of `format` expand through target.lut8 (the 8-bit formats and AP_88's palette).
 bool UsesTextureLut(TexFormat format);
 // Fills target.lut8 for `format` (for P_8 and AP_88 from the palette).

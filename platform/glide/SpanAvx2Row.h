@@ -83,12 +83,30 @@ GLIDE_AVX2_INLINE Taps NextIterated(Iterators& it) {
   return out;
 }
 
-// A chunk of at most eight pixels in one block of 32-bit lanes.
+// The colour of a level whose texels are all alike (SpanTarget::uniform) in the lanes of both
+// block widths.
+struct UniformTexel {
+  Taps lanes8;
+  Taps16 lanes16;
+};
+
+GLIDE_AVX2_INLINE UniformTexel MakeUniformTexel(uint32_t texel) {
+  const Argb c = Unpack(texel);
+  return {{_mm256_set1_epi32(c.r), _mm256_set1_epi32(c.g), _mm256_set1_epi32(c.b), _mm256_set1_epi32(c.a)},
+          {_mm256_set1_epi16(static_cast<short>(c.r)), _mm256_set1_epi16(static_cast<short>(c.g)),
+           _mm256_set1_epi16(static_cast<short>(c.b)), _mm256_set1_epi16(static_cast<short>(c.a))}};
+}
+
+// A chunk of at most eight pixels in one block of 32-bit lanes. `uniform`: the level's one
+// colour, or null to sample it.
 template <Tex kTex, bool kBilinear, Combine kCombine>
-GLIDE_AVX2_INLINE void ShadeBlock8(const SpanTarget& target, Iterators& iters, Chunk& c) {
+GLIDE_AVX2_INLINE void ShadeBlock8(const SpanTarget& target, const UniformTexel* uniform, Iterators& iters,
+                                   Chunk& c) {
   const RenderState& st = target.state;
-  const Taps tex = Sample8<kTex, kBilinear>(target, _mm256_load_si256(reinterpret_cast<const __m256i*>(c.s)),
-                                            _mm256_load_si256(reinterpret_cast<const __m256i*>(c.t)));
+  const Taps tex = uniform != nullptr
+                       ? uniform->lanes8
+                       : Sample8<kTex, kBilinear>(target, _mm256_load_si256(reinterpret_cast<const __m256i*>(c.s)),
+                                                  _mm256_load_si256(reinterpret_cast<const __m256i*>(c.t)));
   const Taps it = iters.inRegisters ? NextIterated(iters) : Taps{Load16(c.r), Load16(c.g), Load16(c.b), Load16(c.a)};
   const Taps out = Combine8<kCombine>(tex, it);
   Store16(c.r, out.r);
@@ -108,14 +126,18 @@ GLIDE_AVX2_INLINE void ShadeBlock8(const SpanTarget& target, Iterators& iters, C
 // Pixels i .. i + 15 of a chunk in 16-bit lanes.
 // `kills`: the chroma key or the alpha test is on.
 // `rows`: the footprint's rows where t does not change along the row (bilinear only), else null.
+// `uniform`: the level's one colour, or null to sample it.
 template <Tex kTex, bool kBilinear, Combine kCombine>
 GLIDE_AVX2_INLINE void ShadeBlock16(const SpanTarget& target, int i, bool kills, const ChromaKey16& key,
-                                    const FootprintRows* rows, Iterators& iters, Chunk& c) {
+                                    const FootprintRows* rows, const UniformTexel* uniform, Iterators& iters,
+                                    Chunk& c) {
   const RenderState& st = target.state;
   const __m256i* sv = reinterpret_cast<const __m256i*>(c.s + i);
   const __m256i* tv = reinterpret_cast<const __m256i*>(c.t + i);
   Taps16 tex;
-  if (kBilinear && rows != nullptr) {
+  if (uniform != nullptr) {
+    tex = uniform->lanes16;
+  } else if (kBilinear && rows != nullptr) {
     tex = Bilinear16<kTex>(target, Address8Bilinear(target, _mm256_load_si256(sv), *rows),
                            Address8Bilinear(target, _mm256_load_si256(sv + 1), *rows));
   } else {
@@ -147,14 +169,16 @@ GLIDE_AVX2_INLINE void ShadeBlock16(const SpanTarget& target, int i, bool kills,
 }
 
 // Stage 2 of a chunk: depth first, then texture, combine, chroma key and alpha test of the
-// pixels, eight at a time for a short chunk, else sixteen.
+// pixels, eight at a time for a short chunk, else sixteen. `uniform` as for ShadeBlock16 (the
+// chunk's texel coordinates are then unset).
 template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
-GLIDE_AVX2 void ShadeAvx2(const SpanTarget& target, const Gradients& g, int y, int x0, int n, Chunk& c) {
+GLIDE_AVX2 void ShadeAvx2(const SpanTarget& target, const Gradients& g, int y, int x0, int n,
+                          const UniformTexel* uniform, Chunk& c) {
   DepthStage<kDepth>(target, g, y, x0, n, c);
   Iterators iters;
   StartIterators(g, x0 - g.xa, y - g.ya, n, iters, c);
   if (n <= 8) {
-    ShadeBlock8<kTex, kBilinear, kCombine>(target, iters, c);
+    ShadeBlock8<kTex, kBilinear, kCombine>(target, uniform, iters, c);
     return;
   }
   const RenderState& st = target.state;
@@ -162,7 +186,7 @@ GLIDE_AVX2 void ShadeAvx2(const SpanTarget& target, const Gradients& g, int y, i
   const ChromaKey16 key = MakeChromaKey16(st.chromaValue);
   // t the same along the row (see PerspectiveAvx2): the footprint's rows once for the chunk.
   FootprintRows rows{};
-  const bool sameT = kBilinear && g.dwDx == 0.0f && g.dtDx == 0.0f;
+  const bool sameT = kBilinear && uniform == nullptr && g.dwDx == 0.0f && g.dtDx == 0.0f;
   if (sameT) rows = Address8BilinearRows(target, _mm256_load_si256(reinterpret_cast<const __m256i*>(c.t)));
   // Lanes past the chunk's last pixel up to the block of sixteen are dead (the depth stage
   // leaves them unset, or set by its sixteen-lane form).
@@ -182,7 +206,7 @@ GLIDE_AVX2 void ShadeAvx2(const SpanTarget& target, const Gradients& g, int y, i
         continue;
       }
     }
-    ShadeBlock16<kTex, kBilinear, kCombine>(target, i, kills, key, sameT ? &rows : nullptr, iters, c);
+    ShadeBlock16<kTex, kBilinear, kCombine>(target, i, kills, key, sameT ? &rows : nullptr, uniform, iters, c);
   }
 }
 
@@ -283,12 +307,19 @@ GLIDE_AVX2 void SpanAvx2(const SpanTarget& target, const Gradients& g, int y, in
   if (x1 - x0 <= kShortSpan && ShortSpanAvx2<kTex, kBilinear, kCombine, kDepth>(target, g, y, x0, x1 - x0)) {
     return;
   }
+  // A level of one colour: no texel coordinates, and 1/W only for the depth.
+  UniformTexel uniformTexel;
+  const UniformTexel* uniform = nullptr;
+  if (target.uniform) {
+    uniformTexel = MakeUniformTexel(target.uniformTexel);
+    uniform = &uniformTexel;
+  }
   alignas(32) Chunk c;
   const RowStart row = RowStartOf(g, y);
   for (int x = x0; x < x1; x += kChunk) {
     const int n = std::min(kChunk, x1 - x);
-    PerspectiveAvx2(g, row, x - g.xa, n, true, c);
-    ShadeAvx2<kTex, kBilinear, kCombine, kDepth>(target, g, y, x, n, c);
+    if (uniform == nullptr || kDepth != kNoDepth) PerspectiveAvx2(g, row, x - g.xa, n, uniform == nullptr, c);
+    ShadeAvx2<kTex, kBilinear, kCombine, kDepth>(target, g, y, x, n, uniform, c);
     FinishChunkAvx2(target, y, x, n, kDepth != kNoDepth, c);
   }
 }

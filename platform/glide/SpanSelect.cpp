@@ -173,6 +173,16 @@ void PrepareTexture(SpanTarget& target, const uint8_t* textureMemory) {
   target.tAnd = target.state.clampT ? -1 : b.heightMask;
 }
 
+void FindUniformTexel(SpanTarget& target) {
+  const TextureBinding& b = target.binding;
+  const size_t texel = static_cast<size_t>(BytesPerTexel(b.format));
+  const size_t bytes = static_cast<size_t>(b.widthMask + 1) * static_cast<size_t>(b.heightMask + 1) * texel;
+  // All texels equal each one's successor. A level that is not uniform usually differs within
+  // its first texels, so this is seldom a whole pass over the level.
+  target.uniform = std::memcmp(target.texels, target.texels + texel, bytes - texel) == 0;
+  target.uniformTexel = target.uniform ? DecodeTexel(target, 0, 0) : 0;
+}
+
 bool UsesTextureLut(TexFormat format) { return BytesPerTexel(format) == 1 || format == kAp88; }
 
 void FillTextureLut(SpanTarget& target, TexFormat format, const std::array<uint32_t, 256>& palette) {

@@ -449,6 +449,141 @@ TEST_P(SpanAgreement, EightBitTexturesFollowDownloadsAndThePalette) {
   check(textures[1], "after another texture was downloaded over half of it");
 }
 
+// Textures of one colour (fades through a plain texture, a captured black screen) are drawn
+// without fetching texels. Near misses must still be sampled: one texel different at the start,
+// the end or the middle. What is drawn follows downloads and the palette, in and out of one
+// colour; the chroma key matches the colour of some.
+TEST_P(SpanAgreement, TexturesOfOneColourMatchTheGenericPath) {
+  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
+  glide::TheContext().SetSimdLimit(GetParam());
+  RandomScenes scenes(808);
+  struct Texture {
+    FxU32 address = 0;
+    GrTexInfo info{};
+    std::vector<uint8_t> texels;
+  };
+  // Each: format, size, the texel (its bytes repeated), and where one texel differs (-1: none,
+  // else a texel index; -2: the last).
+  const struct {
+    GrTextureFormat_t format;
+    GrLOD_t lod;
+    GrAspectRatio_t aspect;
+    uint16_t texel;
+    int odd;
+  } kinds[] = {
+      {GR_TEXFMT_P_8, GR_LOD_64, GR_ASPECT_1x1, 0, -1},          // palette entry 0: black, the chroma key
+      {GR_TEXFMT_P_8, GR_LOD_64, GR_ASPECT_2x1, 200, -1},
+      {GR_TEXFMT_P_8, GR_LOD_16, GR_ASPECT_8x1, 17, 9},
+      {GR_TEXFMT_RGB_565, GR_LOD_256, GR_ASPECT_1x1, 0x7BEF, -2},
+      {GR_TEXFMT_RGB_565, GR_LOD_32, GR_ASPECT_1x1, 0xFFFF, -1},
+      {GR_TEXFMT_RGB_565, GR_LOD_1, GR_ASPECT_1x1, 0x0000, -1},  // black, the chroma key
+      {GR_TEXFMT_ARGB_4444, GR_LOD_128, GR_ASPECT_1x1, 0x8C3F, -1},
+      {GR_TEXFMT_ARGB_4444, GR_LOD_64, GR_ASPECT_1x2, 0xF0A5, 0},
+  };
+  std::vector<Texture> textures;
+  FxU32 address = 0x80000;
+  for (const auto& kind : kinds) {
+    Texture t;
+    t.info = {kind.lod, kind.lod, kind.aspect, kind.format, nullptr};
+    t.texels.resize(grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &t.info));
+    const size_t bytes = kind.format == GR_TEXFMT_P_8 ? 1 : 2;
+    for (size_t i = 0; i < t.texels.size(); ++i) t.texels[i] = static_cast<uint8_t>(kind.texel >> (8 * (i % bytes)));
+    if (kind.odd != -1) {
+      const size_t at = kind.odd == -2 ? t.texels.size() / bytes - 1 : static_cast<size_t>(kind.odd);
+      t.texels[at * bytes] ^= 0x21;
+    }
+    t.info.data = t.texels.data();
+    t.address = address;
+    address += (static_cast<FxU32>(t.texels.size()) + 7) & ~7u;
+    grTexDownloadMipMap(GR_TMU0, t.address, GR_MIPMAPLEVELMASK_BOTH, &t.info);
+    textures.push_back(std::move(t));
+  }
+  GuTexPalette palette;
+  for (auto& e : palette.data) e = static_cast<FxU32>(scenes.Byte() << 16 | scenes.Byte() << 8 | scenes.Byte());
+  palette.data[0] = 0;
+  grTexDownloadTable(GR_TMU0, GR_TEXTABLE_PALETTE, &palette);
+
+  // A large triangle (rows) or a quad of two (screen-aligned, flat 1/W and colour, as the fades
+  // draw), then small triangles (packed), in a random state drawing from `t`; `plain`: one of the
+  // sixteen-lane paths' states that writes the combined colour as it is.
+  auto drawAgrees = [&](const Texture& t, int round, bool plain = false) -> ::testing::AssertionResult {
+    if (round % 2 || plain) {
+      scenes.SetRandomPackedState();
+    } else {
+      scenes.SetRandomState();
+    }
+    if (plain) {
+      grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+      grAlphaTestFunction(GR_CMP_ALWAYS);
+      grChromakeyMode(GR_CHROMAKEY_DISABLE);
+    }
+    grTexSource(GR_TMU0, t.address, GR_MIPMAPLEVELMASK_BOTH, const_cast<GrTexInfo*>(&t.info));
+    std::vector<GrVertex> v;
+    if (scenes.Pick(2)) {
+      for (int k = 0; k < 3; ++k) v.push_back(scenes.RandomVertex(scenes.Unit() * 800 - 80, scenes.Unit() * 600 - 60));
+    } else {
+      const float x0 = scenes.Unit() * 300 - 40, y0 = scenes.Unit() * 200 - 40;
+      const float x1 = x0 + 100 + scenes.Unit() * 500, y1 = y0 + 50 + scenes.Unit() * 400;
+      GrVertex corner = scenes.RandomVertex(x0, y0);
+      const float oow = corner.oow;
+      const auto at = [&](float x, float y, float s, float tt) {
+        GrVertex c = corner;
+        c.x = x;
+        c.y = y;
+        c.tmuvtx[0].sow = s * oow;
+        c.tmuvtx[0].tow = tt * oow;
+        return c;
+      };
+      const GrVertex a = at(x0, y0, 0, 0), b = at(x1, y0, 255, 0), c = at(x1, y1, 255, 255), d = at(x0, y1, 0, 255);
+      v.insert(v.end(), {a, b, c, a, c, d});
+    }
+    for (int i = 0; i < 6; ++i) {
+      const float x = scenes.Unit() * 620, y = scenes.Unit() * 460;
+      for (int k = 0; k < 3; ++k) v.push_back(scenes.RandomVertex(x + scenes.Unit() * 20, y + scenes.Unit() * 20));
+    }
+    scenes.NewBackgrounds();
+    std::vector<uint16_t> results[2][2];
+    scenes.DrawBothWays(
+        [&] {
+          for (size_t i = 0; i < v.size(); i += 3) grDrawTriangle(&v[i], &v[i + 1], &v[i + 2]);
+        },
+        [&](GrBuffer_t b) { return Read(b); }, results);
+    if (results[0][0] != results[1][0]) return ::testing::AssertionFailure() << "colour differs";
+    if (results[0][1] != results[1][1]) return ::testing::AssertionFailure() << "depth differs";
+    return ::testing::AssertionSuccess();
+  };
+  for (int round = 0; round < 240; ++round) {
+    const size_t which = static_cast<size_t>(round) % textures.size();
+    ASSERT_TRUE(drawAgrees(textures[which], round)) << "texture " << which << ", round " << round;
+  }
+
+  // Out of one colour and back: a texel of the white RGB565 texture changed by a partial
+  // download, then the whole texture again; a new palette under the P_8 texture of entry 200.
+  // The first draw after each change matters most: it is in a state whose colour shows.
+  // Each change comes right after a draw from the texture.
+  Texture& white = textures[4];
+  ASSERT_TRUE(drawAgrees(white, 0, true)) << "drawing the white texture again";
+  std::vector<uint8_t> row(32 * 2, 0xFF);
+  row[40] = 0x12;
+  grTexDownloadMipMapLevelPartial(GR_TMU0, white.address, GR_LOD_32, GR_LOD_32, GR_ASPECT_1x1, GR_TEXFMT_RGB_565,
+                                  GR_MIPMAPLEVELMASK_BOTH, row.data(), 31, 31);
+  for (int round = 0; round < 6; ++round) {
+    ASSERT_TRUE(drawAgrees(white, round, round == 0)) << "after one texel changed, round " << round;
+  }
+  grTexDownloadMipMap(GR_TMU0, white.address, GR_MIPMAPLEVELMASK_BOTH, &white.info);
+  for (int round = 0; round < 6; ++round) {
+    ASSERT_TRUE(drawAgrees(white, round, round == 0)) << "after the whole texture again, round " << round;
+  }
+  ASSERT_TRUE(drawAgrees(textures[1], 0, true)) << "drawing the P_8 texture again";
+  palette.data[200] = 0x00FF8000;
+  grTexDownloadTable(GR_TMU0, GR_TEXTABLE_PALETTE, &palette);
+  for (int round = 0; round < 6; ++round) {
+    ASSERT_TRUE(drawAgrees(textures[1], round, round == 0)) << "after a new palette, round " << round;
+  }
+  grSstOrigin(GR_ORIGIN_UPPER_LEFT);
+  grClipWindow(0, 0, 640, 480);
+}
+
 INSTANTIATE_TEST_SUITE_P(SimdLevels, SpanAgreement,
                          ::testing::Values(glide::SimdLevel::kNone, glide::SimdLevel::kSse2,
                                            glide::SimdLevel::kAvx2),
