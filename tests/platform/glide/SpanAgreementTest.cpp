@@ -21,8 +21,11 @@ class SpanAgreement : public GlideFixture, public ::testing::WithParamInterface<
     GlideFixture::TearDown();
   }
 
-  // One triangle drawn from fresh backgrounds both ways: colour and depth agree.
-  ::testing::AssertionResult TriangleAgrees(RandomScenes& scenes, const GrVertex (&v)[3]);
+  // Triangles (three vertices each) drawn from fresh backgrounds both ways: colour and depth agree.
+  ::testing::AssertionResult TrianglesAgree(RandomScenes& scenes, const std::vector<GrVertex>& v);
+  ::testing::AssertionResult TriangleAgrees(RandomScenes& scenes, const GrVertex (&v)[3]) {
+    return TrianglesAgree(scenes, {v[0], v[1], v[2]});
+  }
 };
 
 // Random render states over what the specialised paths cover and what they hand back to the
@@ -165,11 +168,14 @@ class RandomScenes {
   std::vector<uint16_t> depth_ = std::vector<uint16_t>(640 * 480);
 };
 
-::testing::AssertionResult SpanAgreement::TriangleAgrees(RandomScenes& scenes, const GrVertex (&v)[3]) {
+::testing::AssertionResult SpanAgreement::TrianglesAgree(RandomScenes& scenes, const std::vector<GrVertex>& v) {
   scenes.NewBackgrounds();
   std::vector<uint16_t> results[2][2];
-  scenes.DrawBothWays([&] { grDrawTriangle(&v[0], &v[1], &v[2]); }, [&](GrBuffer_t b) { return Read(b); },
-                      results);
+  scenes.DrawBothWays(
+      [&] {
+        for (size_t i = 0; i + 2 < v.size(); i += 3) grDrawTriangle(&v[i], &v[i + 1], &v[i + 2]);
+      },
+      [&](GrBuffer_t b) { return Read(b); }, results);
   if (results[0][0] != results[1][0]) return ::testing::AssertionFailure() << "colour differs";
   if (results[0][1] != results[1][1]) return ::testing::AssertionFailure() << "depth differs";
   return ::testing::AssertionSuccess();
@@ -292,15 +298,7 @@ TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnSmallTriangles) {
         v.push_back(scenes.RandomVertex(x + (scenes.Unit() - 0.5f) * size, y + (scenes.Unit() - 0.5f) * size));
       }
     }
-    scenes.NewBackgrounds();
-    std::vector<uint16_t> results[2][2];
-    scenes.DrawBothWays(
-        [&] {
-          for (size_t i = 0; i < v.size(); i += 3) grDrawTriangle(&v[i], &v[i + 1], &v[i + 2]);
-        },
-        [&](GrBuffer_t b) { return Read(b); }, results);
-    ASSERT_EQ(results[0][0], results[1][0]) << "colour differs in round " << round;
-    ASSERT_EQ(results[0][1], results[1][1]) << "depth differs in round " << round;
+    ASSERT_TRUE(TrianglesAgree(scenes, v)) << "in round " << round;
   }
 }
 
@@ -412,14 +410,7 @@ TEST_P(SpanAgreement, EightBitTexturesFollowDownloadsAndThePalette) {
         const float x = scenes.Unit() * 600, y = scenes.Unit() * 440;
         for (int k = 0; k < 3; ++k) v.push_back(scenes.RandomVertex(x + scenes.Unit() * 25, y + scenes.Unit() * 25));
       }
-      scenes.NewBackgrounds();
-      std::vector<uint16_t> results[2][2];
-      scenes.DrawBothWays(
-          [&] {
-            for (size_t i = 0; i < v.size(); i += 3) grDrawTriangle(&v[i], &v[i + 1], &v[i + 2]);
-          },
-          [&](GrBuffer_t b) { return Read(b); }, results);
-      ASSERT_EQ(results[0][0], results[1][0]) << "colour differs " << step;
+      ASSERT_TRUE(TrianglesAgree(scenes, v)) << step;
     }
   };
   for (int pass = 0; pass < 2; ++pass) {
@@ -541,16 +532,7 @@ TEST_P(SpanAgreement, TexturesOfOneColourMatchTheGenericPath) {
       const float x = scenes.Unit() * 620, y = scenes.Unit() * 460;
       for (int k = 0; k < 3; ++k) v.push_back(scenes.RandomVertex(x + scenes.Unit() * 20, y + scenes.Unit() * 20));
     }
-    scenes.NewBackgrounds();
-    std::vector<uint16_t> results[2][2];
-    scenes.DrawBothWays(
-        [&] {
-          for (size_t i = 0; i < v.size(); i += 3) grDrawTriangle(&v[i], &v[i + 1], &v[i + 2]);
-        },
-        [&](GrBuffer_t b) { return Read(b); }, results);
-    if (results[0][0] != results[1][0]) return ::testing::AssertionFailure() << "colour differs";
-    if (results[0][1] != results[1][1]) return ::testing::AssertionFailure() << "depth differs";
-    return ::testing::AssertionSuccess();
+    return TrianglesAgree(scenes, v);
   };
   for (int round = 0; round < 240; ++round) {
     const size_t which = static_cast<size_t>(round) % textures.size();
