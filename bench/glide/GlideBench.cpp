@@ -13,7 +13,8 @@
 // quads and the full-screen P_8 mesh also through the generic path, the straightforward
 // per-pixel implementation the specialised paths replace. The cases use the texture + iterated
 // colour combine (the feedback passes' and the fractal's); the *_display_combine cases the
-// display's default, texture scaled by iterated alpha + iterated colour, for comparison.
+// display's default, texture scaled by iterated alpha + iterated colour, for comparison; so does
+// blended_white, the same quad from a plain white texture (a fade), which fetches no texels.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -44,6 +45,10 @@ GrVertex V(float x, float y, float oow, float s, float t, float a) {
 }
 
 std::vector<uint8_t> Texels565;
+// A plain white 16 x 16 RGB565 texture, the kind a fade draws.
+const std::vector<uint16_t> WhiteTexels(16 * 16, 0xFFFF);
+GrTexInfo kWhite{GR_LOD_16, GR_LOD_16, GR_ASPECT_1x1, GR_TEXFMT_RGB_565, const_cast<uint16_t*>(WhiteTexels.data())};
+constexpr FxU32 kWhiteAddress = 0x30000;
 std::vector<uint8_t> TexelsP8;
 
 void Open() {
@@ -69,6 +74,7 @@ void Open() {
   GrTexInfo b{GR_LOD_256, GR_LOD_256, GR_ASPECT_1x1, GR_TEXFMT_P_8, TexelsP8.data()};
   grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &a);
   grTexDownloadMipMap(GR_TMU0, 0x20000, GR_MIPMAPLEVELMASK_BOTH, &b);
+  grTexDownloadMipMap(GR_TMU0, kWhiteAddress, GR_MIPMAPLEVELMASK_BOTH, &kWhite);
 }
 
 // The scenes' usual state: bilinear wrap, texture + iterated colour (the feedback passes' and
@@ -166,6 +172,15 @@ void BM_Quad(benchmark::State& state, bool p8, bool blend, bool generic, bool sc
                                                   benchmark::Counter::kIsRate);
 }
 
+// The white texture faded in over the screen: the display's default combine, blended.
+void BM_QuadOneColour(benchmark::State& state, bool generic) {
+  SceneState(false, true, generic, true);
+  grTexSource(GR_TMU0, kWhiteAddress, GR_MIPMAPLEVELMASK_BOTH, &kWhite);
+  for (auto _ : state) FullScreenQuad();
+  state.counters["Mpixel/s"] = benchmark::Counter(640.0 * 480.0 * state.iterations() / 1e6,
+                                                  benchmark::Counter::kIsRate);
+}
+
 void BM_Mesh(benchmark::State& state, bool generic, bool objects, MeshSize size, bool scaled = false) {
   MeshState(generic, objects, scaled);
   for (auto _ : state) {
@@ -191,6 +206,8 @@ void BM_Clear(benchmark::State& state) {
 BENCHMARK_CAPTURE(BM_Quad, blended_rgb565, false, true, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, blended_rgb565_generic, false, true, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, blended_rgb565_display_combine, false, true, false, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_QuadOneColour, blended_white, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_QuadOneColour, blended_white_generic, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, blended_p8, true, true, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, blended_p8_generic, true, true, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Quad, opaque_rgb565, false, false, false)->Unit(benchmark::kMillisecond);

@@ -9,7 +9,8 @@
 // |                             | blend none/alpha/add/darken/scale; no 2x2  | default combine, W-buffer    | mesh_scene_size_objects       | per triangle instead of per row         |
 // |                             | dither; no depth or W LESS/LEQUAL/ALWAYS   | LESS)                        |                              |                                        |
 // | AVX2 row (SpanAvx2Row.h)    | the batch's states, any triangle size and  | screen quads, large and      | quad, quad_p8, quad_opaque   | texture, combine and write sixteen      |
-// |                             | any dither; short spans in one pass        | clipped triangles            |                              | pixels at a time                        |
+// |                             | any dither; short spans in one pass        | clipped triangles            |                              | pixels at a time; from a level of one   |
+// |                             |                                            |                              |                              | colour, no texel coordinates or fetches |
 // | chunked span                | the specialised states below AVX2 or with  | the same scenes with         | the cases above with          | per-pixel decisions made once per       |
 // | (SpanScalar.cpp + the       | another texture combine; untextured        | GLIDE_SIMD=sse2/none;        | GLIDE_SIMD=sse2 or none      | state; SSE2/AVX2 perspective and        |
 // | SpanSse2/SpanAvx2 stages)   | iterated colour; generic combines          | flat-shaded overlays         |                              | write stages                            |
