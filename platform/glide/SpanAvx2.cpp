@@ -90,9 +90,10 @@ GLIDE_AVX2 void WriteStageAvx2(const SpanTarget& target, int y, int x0, int n, c
     const int x = x0 + i;
     const __m256i live = Load256(c.live + i);
     if (_mm256_testz_si256(live, live)) continue;
+    const __m256i r = Load256(c.r + i), g = Load256(c.g + i), b = Load256(c.b + i), a = Load256(c.a + i);
+    if (AddsNothing16<kBlend, kDither, kSubtract>(r, g, b, a, live)) continue;
     const __m256i old = Load256(colorRow + x);
-    const __m256i pixel = Finish16<kBlend, kDither, kSubtract>(
-        DitherAt(rows, y, x), Load256(c.r + i), Load256(c.g + i), Load256(c.b + i), Load256(c.a + i), old);
+    const __m256i pixel = Finish16<kBlend, kDither, kSubtract>(DitherAt(rows, y, x), r, g, b, a, old);
     Store256(colorRow + x, _mm256_blendv_epi8(old, pixel, live));
   }
 }

@@ -711,6 +711,24 @@ GLIDE_AVX2_INLINE __m256i DitherChannel16(__m256i v, __m256i d) {
       4);
 }
 
+// Whether blending these sixteen source pixels leaves every live destination pixel as it is,
+// so that its read, blend and write can be skipped: only for the additive blend, where each
+// channel's term (s (a + 1)) >> 8 is zero. Adding zero gives the destination back exactly: the
+// 4x4 dither of the dither-subtracted value is the stored field again for every field value and
+// position, and without dither the expansion and truncation are exact. (4x4 dither without the
+// subtraction does not give it back, so that case is not skipped.)
+template <BlendKind kBlend, bool kDither, bool kSubtract>
+GLIDE_AVX2_INLINE bool AddsNothing16(__m256i r, __m256i g, __m256i b, __m256i a, __m256i live) {
+  if constexpr (kBlend == BlendKind::kAdd && (kSubtract || !kDither)) {
+    const __m256i sf = _mm256_add_epi16(a, _mm256_set1_epi16(1));
+    const __m256i products = _mm256_or_si256(_mm256_or_si256(_mm256_mullo_epi16(r, sf), _mm256_mullo_epi16(g, sf)),
+                                             _mm256_mullo_epi16(b, sf));
+    return _mm256_testz_si256(_mm256_srli_epi16(products, 8), live);
+  } else {
+    return false;
+  }
+}
+
 // Blending with the destination `old`, dither subtraction, dithering and packing of sixteen
 // pixels in 16-bit lanes (colour 0..255 per lane) with the given dither lanes. Lanes hold the
 // same arithmetic whether they carry sixteen pixels or eight in the low halves of 32-bit lanes.

@@ -136,11 +136,14 @@ GLIDE_AVX2_INLINE void WriteRowPair(const SpanTarget& target, const DitherRows& 
     live = DepthTest16<kDepth>(live, depth, stored);
   }
   if (_mm256_testz_si256(live, live)) return;
-  const __m256i old = Load2x8(target.color + at0, target.color + at1);
-  const __m256i pixel = Finish16<kBlend, kDither, kSubtract>(
-      DitherAt(dither, row0.y, row0.x0, row1.y, row1.x0), Load2x8(p.r + k0, p.r + k1),
-      Load2x8(p.g + k0, p.g + k1), Load2x8(p.b + k0, p.b + k1), Load2x8(p.a + k0, p.a + k1), old);
-  Store2x8(target.color + at0, target.color + at1, _mm256_blendv_epi8(old, pixel, live));
+  const __m256i r = Load2x8(p.r + k0, p.r + k1), g = Load2x8(p.g + k0, p.g + k1), b = Load2x8(p.b + k0, p.b + k1),
+                a = Load2x8(p.a + k0, p.a + k1);
+  if (!AddsNothing16<kBlend, kDither, kSubtract>(r, g, b, a, live)) {
+    const __m256i old = Load2x8(target.color + at0, target.color + at1);
+    const __m256i pixel =
+        Finish16<kBlend, kDither, kSubtract>(DitherAt(dither, row0.y, row0.x0, row1.y, row1.x0), r, g, b, a, old);
+    Store2x8(target.color + at0, target.color + at1, _mm256_blendv_epi8(old, pixel, live));
+  }
   if (kDepth != kNoDepth && target.state.depthMask) {
     Store2x8(target.aux + at0, target.aux + at1, _mm256_blendv_epi8(stored, depth, live));
   }
@@ -165,11 +168,13 @@ GLIDE_AVX2_INLINE void WriteRow(const SpanTarget& target, const DitherRows& dith
       live = DepthTest16<kDepth>(live, depth, stored);
     }
     if (_mm256_testz_si256(live, live)) continue;
-    const __m256i old = Load256(color);
-    const __m256i pixel = Finish16<kBlend, kDither, kSubtract>(
-        DitherAt(dither, row.y, row.x0 + i), Load256(p.r + k + i), Load256(p.g + k + i), Load256(p.b + k + i),
-        Load256(p.a + k + i), old);
-    Store256(color, _mm256_blendv_epi8(old, pixel, live));
+    const __m256i r = Load256(p.r + k + i), g = Load256(p.g + k + i), b = Load256(p.b + k + i),
+                  a = Load256(p.a + k + i);
+    if (!AddsNothing16<kBlend, kDither, kSubtract>(r, g, b, a, live)) {
+      const __m256i old = Load256(color);
+      const __m256i pixel = Finish16<kBlend, kDither, kSubtract>(DitherAt(dither, row.y, row.x0 + i), r, g, b, a, old);
+      Store256(color, _mm256_blendv_epi8(old, pixel, live));
+    }
     if (kDepth != kNoDepth && target.state.depthMask) Store256(aux, _mm256_blendv_epi8(stored, depth, live));
   }
 }

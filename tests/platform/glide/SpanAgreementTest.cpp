@@ -566,6 +566,64 @@ TEST_P(SpanAgreement, TexturesOfOneColourMatchTheGenericPath) {
   grClipWindow(0, 0, 640, 480);
 }
 
+// The additive blend leaves a block of pixels unread and unwritten where every channel's term
+// (s (a + 1)) >> 8 is zero, since adding nothing gives the stored pixel back: with the 4x4
+// dither and its subtraction, and with no dither. With the 4x4 dither but no subtraction (the
+// FX_GLIDE_NO_DITHER_SUB board) adding nothing moves some stored values, so nothing is skipped
+// there. Sources that are black, dark, or bright at alpha near zero, over random backgrounds.
+TEST_P(SpanAgreement, AddingDarkOrFaintSourcesMatchesTheGenericPath) {
+  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
+  for (const bool subtract : {true, false}) {
+    if (!subtract) {
+      grGlideShutdown();
+      setenv("FX_GLIDE_NO_DITHER_SUB", "1", 1);
+      grGlideInit();
+      unsetenv("FX_GLIDE_NO_DITHER_SUB");
+      ASSERT_TRUE(grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ABGR,
+                               GR_ORIGIN_UPPER_LEFT, 2, 1));
+    }
+    glide::TheContext().SetSimdLimit(GetParam());
+    RandomScenes scenes(subtract ? 61 : 62);
+    // 128 x 128 RGB565: the left half black, the right half a gradient from dark to bright.
+    std::vector<uint16_t> texels(128 * 128);
+    for (int y = 0; y < 128; ++y) {
+      for (int x = 0; x < 128; ++x) {
+        const int v = (x - 64) / 2;
+        texels[static_cast<size_t>(y * 128 + x)] = x < 64 ? 0 : static_cast<uint16_t>(v << 11 | (y / 2) << 5 | v);
+      }
+    }
+    GrTexInfo info{GR_LOD_128, GR_LOD_128, GR_ASPECT_1x1, GR_TEXFMT_RGB_565, texels.data()};
+    grTexDownloadMipMap(GR_TMU0, 0x80000, GR_MIPMAPLEVELMASK_BOTH, &info);
+    for (int round = 0; round < 90; ++round) {
+      scenes.SetRandomPackedState();
+      grTexSource(GR_TMU0, 0x80000, GR_MIPMAPLEVELMASK_BOTH, &info);
+      grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
+      const int dithers[] = {GR_DITHER_4x4, GR_DITHER_4x4, GR_DITHER_DISABLE, GR_DITHER_2x2};
+      grDitherMode(dithers[scenes.Pick(4)]);
+      // Iterated colour black or not; alpha zero, tiny or anything.
+      const bool black = scenes.Pick(2) == 0;
+      const float alphas[] = {0.0f, 2.0f, 255.0f * scenes.Unit()};
+      const float alpha = alphas[scenes.Pick(3)];
+      auto vertex = [&](float x, float y) {
+        GrVertex v = scenes.RandomVertex(x, y);
+        if (black) v.r = v.g = v.b = 0.0f;
+        v.a = alpha;
+        return v;
+      };
+      // A screen-sized triangle (rows), then small ones (packed).
+      std::vector<GrVertex> v = {vertex(-40, -30), vertex(700, 20), vertex(300, 520)};
+      for (int i = 0; i < 8; ++i) {
+        const float x = scenes.Unit() * 620, y = scenes.Unit() * 460;
+        for (int k = 0; k < 3; ++k) v.push_back(vertex(x + scenes.Unit() * 24, y + scenes.Unit() * 24));
+      }
+      ASSERT_TRUE(TrianglesAgree(scenes, v)) << (subtract ? "with" : "without") << " dither subtraction, round "
+                                             << round;
+    }
+  }
+  grSstOrigin(GR_ORIGIN_UPPER_LEFT);
+  grClipWindow(0, 0, 640, 480);
+}
+
 INSTANTIATE_TEST_SUITE_P(SimdLevels, SpanAgreement,
                          ::testing::Values(glide::SimdLevel::kNone, glide::SimdLevel::kSse2,
                                            glide::SimdLevel::kAvx2),
