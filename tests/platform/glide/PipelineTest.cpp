@@ -176,6 +176,33 @@ TEST_F(Pixels, DitherSubtractionKeepsRepeatedBlendsFromDrifting) {
   EXPECT_LE(changed, 8) << "at most a one-step wobble on some of the 64 pixels";
 }
 
+// Adding black keeps every stored pixel, whatever its value and dither position, with the 4x4
+// dither and its subtraction and with no dither (the additive blend's fast paths skip such
+// pixels). Every RGB565 value fills a 4 x 4 block, so it meets all sixteen dither positions.
+TEST_F(Pixels, AddingBlackKeepsEveryStoredPixel) {
+  glide::TheContext().SetGenericOnly(true);
+  guColorCombineFunction(GR_COLORCOMBINE_ITRGB);
+  guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
+  grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
+  std::vector<uint16_t> background(640 * 480);
+  for (const int dither : {GR_DITHER_4x4, GR_DITHER_DISABLE}) {
+    grDitherMode(dither);
+    for (int first = 0; first < 65536; first += 160 * 120) {
+      for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x) {
+          background[static_cast<size_t>(y * 640 + x)] = static_cast<uint16_t>(first + (y / 4) * 160 + x / 4);
+        }
+      }
+      ASSERT_TRUE(grLfbWriteRegion(GR_BUFFER_BACKBUFFER, 0, 0, GR_LFB_SRC_FMT_565, 640, 480, 1280,
+                                   background.data()));
+      GrVertex q[4] = {Vertex(0, 0, 0, 0, 0, 255), Vertex(640, 0, 0, 0, 0, 0), Vertex(640, 480, 0, 0, 0, 128),
+                       Vertex(0, 480, 0, 0, 0, 40)};
+      grDrawPolygonVertexList(4, q);
+      ASSERT_EQ(Read(), background) << "dither " << dither << ", values from " << first;
+    }
+  }
+}
+
 TEST_F(Pixels, FxGlideNoDitherSubBlendsTheStoredDestination) {
   // Half-alpha grey 0x60 over a dithered clear of grey 0x60: with FX_GLIDE_NO_DITHER_SUB the
   // destination is the stored 565 value expanded, with nothing taken out.
