@@ -485,8 +485,9 @@ void Context::ValidateTexture() {
     lutFormat_ = binding_.format;
     lutPaletteVersion_ = paletteVersion_;
   }
-  // The sixteen-lane samplers read 8-bit textures from an expanded copy (the state's format is
-  // the one their span functions are chosen by).
+  // What only the sixteen-lane paths use: 8-bit textures read from an expanded copy (the
+  // state's format is the one their span functions are chosen by), and whether the level is of
+  // one colour.
   if (simd_ != SimdLevel::kAvx2 || genericOnly_) return;
   if (BytesPerTexel(st.texFormat) == 1) {
     target_.texels32 = expanded_.Get(textures_->Data(), binding_.levelAddress, binding_.widthMask + 1,
