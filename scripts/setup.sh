@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 # What building, generating the data and playing need; then what the tests and benchmarks add
 # (./test sets KELDRIN_SETUP=test).
-packages=(cmake ninja-build g++ pkg-config libsdl2-dev libopenmpt-dev libpng-dev libcairo2-dev
+packages=(cmake ninja-build g++ pkg-config libhwy-dev libsdl2-dev libopenmpt-dev libpng-dev libcairo2-dev
           libfreetype-dev fonts-dejavu-core libimagequant-dev ffmpeg)
 if [ "${KELDRIN_SETUP:-play}" = test ]; then
   packages+=(libxmp-dev libgtest-dev libgmock-dev libbenchmark-dev sox)

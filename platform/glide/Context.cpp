@@ -50,12 +50,18 @@ void Context::NewTextureMemory() {
 void Context::Init() {
   if (open_) WinClose();
   noDitherSubtract_ = NoDitherSubtractSetting();
+  stats_.reset(StatsSetting() ? new PathStats() : nullptr);
   NewTextureMemory();
   ResetState();
 }
 
 void Context::Shutdown() {
   if (open_) WinClose();
+  if (stats_ != nullptr) {
+    std::fprintf(stderr, "glide: span paths over the run (GLIDE_STATS), at SIMD level %s:\n%s", SimdName(simd_),
+                 stats_->Table().c_str());
+    stats_.reset();
+  }
 }
 
 void Context::FillHardwareConfig(GrHwConfiguration& config) const {
@@ -485,10 +491,9 @@ void Context::ValidateTexture() {
     lutFormat_ = binding_.format;
     lutPaletteVersion_ = paletteVersion_;
   }
-  // What only the sixteen-lane paths use: 8-bit textures read from an expanded copy (the
-  // state's format is the one their span functions are chosen by), and whether the level is of
-  // one colour.
-  if (simd_ != SimdLevel::kAvx2 || genericOnly_) return;
+  // What only the lane paths use: 8-bit textures read from an expanded copy (the state's format
+  // is the one their span functions are chosen by), and whether the level is of one colour.
+  if (simd_ == SimdLevel::kNone || genericOnly_) return;
   if (BytesPerTexel(st.texFormat) == 1) {
     target_.texels32 = expanded_.Get(textures_->Data(), binding_.levelAddress, binding_.widthMask + 1,
                                      binding_.heightMask + 1, binding_.format, target_.lut8);
@@ -505,6 +510,7 @@ TriangleJob Context::MakeJob() {
   job.cullMode = cullMode_;
   job.screenHeight = kHeight;
   job.originLowerLeft = originLowerLeft_;
+  job.stats = stats_.get();
   return job;
 }
 

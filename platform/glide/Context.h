@@ -25,7 +25,7 @@ class Context {
   static constexpr int kWidth = 640;
   static constexpr int kHeight = 480;
   // Pixels after the last row of each buffer, for the SIMD stages' overrun.
-  static constexpr int kPadPixels = 16;
+  static constexpr int kPadPixels = kMaxBlock;
   static_assert(kPadPixels >= kSpanOverrun, "the buffers' padding must hold the span overrun");
 
   Context();
@@ -133,7 +133,7 @@ class Context {
   bool noDitherSubtract_ = false;
 
   std::unique_ptr<TextureMemory> textures_;
-  ExpandedTextures expanded_;  // copies of 8-bit levels for the sixteen-lane samplers
+  ExpandedTextures expanded_;  // copies of 8-bit levels for the lane samplers
   TextureBinding binding_;
   uint32_t bindingPaletteWarned_ = 0;
 
@@ -149,6 +149,8 @@ class Context {
     SpanSelection stages;
   };
   std::unordered_map<size_t, std::vector<CachedSelection>> spanCache_;
+
+  std::unique_ptr<PathStats> stats_;  // GLIDE_STATS
 
   FxU32 trisProcessed_ = 0;
   FxU32 trisDrawn_ = 0;

@@ -78,7 +78,7 @@ DisplayTable::DisplayTable(float gamma) : gamma_(gamma), table_(65536) {
     table_[pixel] = (uint32_t{red_[pixel >> 11]} << 16) | (uint32_t{green_[(pixel >> 5) & 63]} << 8) |
                     uint32_t{red_[pixel & 31]};
   }
-  avx2_ = GLIDE_X86 && SimdSetting() == SimdLevel::kAvx2;
+  avx2_ = PresentUsesAvx2(SimdSetting());
 }
 
 void DisplayTable::ToXrgb(const uint16_t* src, int count, uint32_t* dst) const {

@@ -2,7 +2,20 @@
 // level for sixteen pixels at once from its 32 or 64 levels held in registers. Internal.
 #pragma once
 
-#include "SpanInternal.h"
+#include "Raster.h"
+
+#if (defined(__x86_64__) || defined(__i386__))
+#define GLIDE_X86 1
+#else
+#define GLIDE_X86 0
+#endif
+
+namespace glide {
+// Whether the display conversions take their AVX2 steps: at the AVX2 and AVX-512 levels.
+inline bool PresentUsesAvx2(SimdLevel level) {
+  return GLIDE_X86 && (level == SimdLevel::kAvx2 || level == SimdLevel::kAvx512);
+}
+}  // namespace glide
 
 #if GLIDE_X86
 #include <immintrin.h>

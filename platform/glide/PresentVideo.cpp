@@ -103,7 +103,7 @@ Yuv420Converter::Yuv420Converter(const DisplayTable& display)
   for (uint32_t pixel = 0; pixel < 65536; ++pixel) {
     luma_[pixel] = Luma(fiveBit_[pixel >> 11], sixBit_[(pixel >> 5) & 63], fiveBit_[pixel & 31]);
   }
-  avx2_ = GLIDE_X86 && SimdSetting() == SimdLevel::kAvx2;
+  avx2_ = PresentUsesAvx2(SimdSetting());
 }
 
 size_t Yuv420Converter::FrameBytes(int width, int height) {

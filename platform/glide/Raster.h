@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "RenderState.h"
 #include "Tables.h"
@@ -40,16 +41,18 @@ struct SpanRow {
   int y, x0, x1;
 };
 
+// The widest block of pixels a SIMD target works on (AVX-512's 16-bit lanes).
+inline constexpr int kMaxBlock = 32;
 // How far past a span's last pixel the SIMD stages may read and write back (unchanged) colour
-// and depth values: the sixteen-lane write stages work in whole blocks of sixteen. The buffers
-// carry at least that much padding after their last row.
-inline constexpr int kSpanOverrun = 15;
+// and depth values: the write stages work in whole blocks. The buffers carry at least that much
+// padding after their last row.
+inline constexpr int kSpanOverrun = kMaxBlock - 1;
 
 // The most rows, and pixels, a small triangle's batch takes.
 inline constexpr int kBatchMaxRows = 64;
 inline constexpr int kBatchMaxPixels = 2048;
 
-// Shades a small triangle's rows all at once (SpanAvx2Batch.cpp); false, having drawn nothing,
+// Shades a small triangle's rows all at once (SpanBatch-inl.h); false, having drawn nothing,
 // where the rows must go through the span function one by one.
 using BatchFn = bool (*)(const SpanTarget& target, const Gradients& g, const SpanRow* rows,
                          int count);
@@ -69,11 +72,20 @@ using SpanFn = void (*)(const SpanTarget& target, const Gradients& g, int y, int
 // The generic span path: every state, one pixel at a time (SpanGeneric.cpp).
 void SpanGeneric(const SpanTarget& target, const Gradients& g, int y, int x0, int x1);
 
+// The colour and alpha combine a specialised path computes (SpanInternal.h).
+enum class Combine : uint8_t;
+
+// The span paths, for the statistics GLIDE_STATS prints (SpanSelect.cpp has the table).
+enum class SpanPath { kGeneric, kChunked, kRow, kBatch };
+inline constexpr int kSpanPaths = 4;
+
 // What draws a render state: the span function, and for the specialised paths their perspective
 // and blend-and-write stages; small triangles with their pixels packed across rows and that
 // path's write pass, null where the state has none. Chosen once per state (SelectSpans).
 struct SpanSelection {
   SpanFn span = SpanGeneric;
+  SpanPath path = SpanPath::kGeneric;  // the path `span` is
+  Combine combine{};                    // what a specialised path combines
   PerspectiveFn perspective = nullptr;
   WriteFn write = nullptr;
   BatchFn batch = nullptr;
@@ -96,11 +108,11 @@ struct SpanTarget {
   TextureBinding binding;
   int sAnd = -1, tAnd = -1;  // wrap: size - 1; clamp: all ones
   std::array<uint32_t, 256> lut8{};
-  // For the sixteen-lane samplers, an 8-bit level already expanded through lut8 (one more zero
+  // For the lane samplers, an 8-bit level already expanded through lut8 (one more zero
   // texel after its last); set wherever they may draw from such a level.
   const uint32_t* texels32 = nullptr;
   // Every texel of the level is the same, `uniformTexel` (as DecodeTexel gives it): every sample,
-  // point or bilinear, is that colour, so the sixteen-lane row span fetches nothing. Set where
+  // point or bilinear, is that colour, so the lane row span fetches nothing. Set where
   // that span may draw from the level (FindUniformTexel).
   bool uniform = false;
   uint32_t uniformTexel = 0;
@@ -108,10 +120,17 @@ struct SpanTarget {
   SpanSelection stages;
 };
 
-// The widest SIMD the specialised paths use: what the CPU has, capped by GLIDE_SIMD (none, sse2,
-// avx2) or by a test.
-enum class SimdLevel { kNone = 0, kSse2 = 1, kAvx2 = 2 };
+// The SIMD the specialised paths are compiled for, each level a target of the portable vector
+// library; kNone is the chunked path one pixel at a time, what a CPU below them all runs (on
+// x86-64 the baseline, SSE2). Within one architecture a later level is a wider one: on x86-64
+// SSE4, AVX2 and AVX-512, on ARM64 NEON, in WebAssembly SIMD128.
+enum class SimdLevel { kNone, kSse4, kAvx2, kAvx512, kNeon, kWasm };
+// The levels this build has and this CPU runs, kNone first, the best last.
+const std::vector<SimdLevel>& AvailableSimd();
+// The best of them.
 SimdLevel DetectedSimd();
+// The level's name as GLIDE_SIMD takes it ("none", "sse4", "avx2", "avx512", "neon", "wasm").
+const char* SimdName(SimdLevel level);
 
 // The fastest span function and stages for a (normalized) state at the given SIMD level; the
 // generic path when none of the specialised ones applies or they are not allowed

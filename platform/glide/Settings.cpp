@@ -117,11 +117,29 @@ std::optional<uint32_t> ParseTextureMemorySize(const char* text, std::string* er
 
 std::optional<SimdLevel> ParseSimdLimit(const char* text, std::string* error) {
   if (text == nullptr || *text == '\0') return std::nullopt;
-  if (std::strcmp(text, "none") == 0) return SimdLevel::kNone;
-  if (std::strcmp(text, "sse2") == 0) return SimdLevel::kSse2;
-  if (std::strcmp(text, "avx2") == 0) return SimdLevel::kAvx2;
-  *error = "is not none, sse2 or avx2; ignored";
+  // x86-64's baseline is the level below SSE4.
+  if (std::strcmp(text, "sse2") == 0) return SimdLevel::kNone;
+  for (const SimdLevel level : {SimdLevel::kNone, SimdLevel::kSse4, SimdLevel::kAvx2, SimdLevel::kAvx512,
+                                SimdLevel::kNeon, SimdLevel::kWasm}) {
+    if (std::strcmp(text, SimdName(level)) == 0) return level;
+  }
+  *error = "is not one of none, sse2, sse4, avx2, avx512, neon, wasm; using the best level";
   return std::nullopt;
+}
+
+std::optional<SimdLevel> CapSimd(SimdLevel cap, const std::vector<SimdLevel>& available) {
+  if (cap == SimdLevel::kNone) return cap;
+  // The levels of one architecture, weakest first (kNone below them all).
+  const auto family = [](SimdLevel level) {
+    return level == SimdLevel::kNeon ? 1 : level == SimdLevel::kWasm ? 2 : 0;
+  };
+  std::optional<SimdLevel> best;
+  for (const SimdLevel level : available) {
+    if (level == SimdLevel::kNone || family(level) != family(cap)) continue;
+    if (!best) best = SimdLevel::kNone;
+    if (level <= cap) best = level;
+  }
+  return best;
 }
 
 bool ParseSwitch(const char* text) { return text != nullptr && *text != '\0' && std::strcmp(text, "0") != 0; }
@@ -175,11 +193,20 @@ uint32_t TextureMemorySetting() {
 }
 
 SimdLevel SimdSetting() {
-  const SimdLevel detected = DetectedSimd();
-  return std::min(Read("GLIDE_SIMD", ParseSimdLimit).value_or(detected), detected);
+  const std::vector<SimdLevel>& available = AvailableSimd();
+  const std::optional<SimdLevel> cap = Read("GLIDE_SIMD", ParseSimdLimit);
+  if (!cap) return available.back();
+  const std::optional<SimdLevel> level = CapSimd(*cap, available);
+  if (!level) {
+    Warn("GLIDE_SIMD=%s is not a level of this machine's processor; using %s", SimdName(*cap),
+         SimdName(available.back()));
+    return available.back();
+  }
+  return *level;
 }
 
 bool NoDitherSubtractSetting() { return ParseSwitch(Text("FX_GLIDE_NO_DITHER_SUB")); }
+bool StatsSetting() { return ParseSwitch(Text("GLIDE_STATS")); }
 const char* FrameHashesSetting() { return Text("GLIDE_FRAME_HASHES"); }
 const char* CaptureDirectorySetting() { return Text("GLIDE_CAPTURE"); }
 const char* VideoSetting() { return Text("GLIDE_VIDEO"); }

@@ -53,8 +53,12 @@ std::optional<Pacing> ParsePacing(const char* text, std::string* error);
 std::optional<float> ParseGamma(const char* text, std::string* error);
 // SST_TMUMEM_SIZE: 1, 2 or 4 MiB of texture memory, returned in bytes.
 std::optional<uint32_t> ParseTextureMemorySize(const char* text, std::string* error);
-// GLIDE_SIMD: "none", "sse2" or "avx2", a cap on the rasterizer's SIMD level.
+// GLIDE_SIMD: a SIMD level's name (SimdName), a cap on the rasterizer's SIMD level.
 std::optional<SimdLevel> ParseSimdLimit(const char* text, std::string* error);
+// The best of the `available` levels (AvailableSimd) at or below `cap` within cap's
+// architecture (kNone where none is); nothing where the machine has no level of cap's
+// architecture.
+std::optional<SimdLevel> CapSimd(SimdLevel cap, const std::vector<SimdLevel>& available);
 // FX_GLIDE_NO_DITHER_SUB: a switch, on for any text but "0".
 bool ParseSwitch(const char* text);
 
@@ -69,6 +73,7 @@ std::optional<float> GammaSetting();                // SST_GAMMA (nothing: the p
 uint32_t TextureMemorySetting();                    // SST_TMUMEM_SIZE
 SimdLevel SimdSetting();                            // GLIDE_SIMD, never above what the CPU has
 bool NoDitherSubtractSetting();                     // FX_GLIDE_NO_DITHER_SUB
+bool StatsSetting();                                // GLIDE_STATS
 // The files and the directory the presentation writes to (null when unset).
 const char* FrameHashesSetting();                   // GLIDE_FRAME_HASHES
 const char* CaptureDirectorySetting();              // GLIDE_CAPTURE

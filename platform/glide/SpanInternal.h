@@ -1,6 +1,7 @@
-// What the specialised span units share (SpanSelect.cpp, SpanScalar.cpp, SpanSse2.cpp,
-// SpanAvx2.cpp, SpanAvx2Batch.cpp): the chunk of pixels the stages pass along, what a path is
-// specialised on, and each unit's entry points. Nothing here needs an instruction set.
+// What the specialised span units share (SpanSelect.cpp, SpanScalar.cpp, SpanSimd*.cpp): the
+// chunk of pixels the stages pass along, the packed pixels of a small triangle, the dither rows,
+// what a path is specialised on, and each unit's entry points. Nothing here needs an
+// instruction set.
 #pragma once
 
 #include <cstdint>
@@ -9,18 +10,19 @@
 #include "Pipeline.h"
 #include "glide.h"
 
-#if (defined(__x86_64__) || defined(__i386__)) && !defined(GLIDE_NO_SIMD)
-#define GLIDE_X86 1
-#else
-#define GLIDE_X86 0
-#endif
+// Whether the target being compiled gets lane stages. Highway's fallback for CPUs below its SIMD
+// targets (EMU128, scalar loops over arrays of lanes; on x86-64 what plain SSE2 has) measured no
+// faster than the chunked path one pixel at a time on a full-screen quad (0.85x its time) and on
+// the objects' meshes (1.08x), and was half of the span units' compile time, so below SSE4 the
+// chunked path serves. Evaluated anew for each target foreach_target.h compiles.
+#define GLIDE_LANE_TARGET (HWY_TARGET != HWY_EMU128 && HWY_TARGET != HWY_SCALAR)
 
 namespace glide {
 
 // The most pixels the stages handle in one go: a span is cut into chunks of this many.
 inline constexpr int kChunk = 128;
 
-struct alignas(32) Chunk {
+struct alignas(64) Chunk {
   float w[kChunk];
   int32_t s[kChunk];
   int32_t t[kChunk];
@@ -28,6 +30,35 @@ struct alignas(32) Chunk {
   uint16_t live[kChunk];  // 0xFFFF: write this pixel
   uint16_t depth[kChunk];
 };
+
+// 0, 1, 2, ... for the lanes of the widest block.
+alignas(64) inline constexpr int32_t kLaneIndex32[kMaxBlock] = {
+    0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31};
+alignas(64) inline constexpr uint16_t kLaneIndex16[kMaxBlock] = {
+    0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31};
+
+// A small triangle's pixels packed across its rows (the batch path, SpanBatch-inl.h).
+struct alignas(64) Packed {
+  // Slack after the last pixel: the packing stores whole halves of coordinates past it, and the
+  // write pass reads whole blocks of results.
+  static constexpr int kSize = kBatchMaxPixels + 2 * kMaxBlock;
+  int32_t x[kSize];
+  int32_t y[kSize];
+  uint16_t r[kSize], g[kSize], b[kSize], a[kSize];
+  uint16_t live[kSize];  // 0xFFFF: passed the chroma key and the alpha test
+  uint16_t depth[kSize];
+  int start[kBatchMaxRows];  // the first packed pixel of each row
+};
+
+// The 4x4 dither as lanes: [y & 3][x & 3] gives, for pixels x .. x + kMaxBlock - 1 of row y, the
+// matrix entry and the dither-subtraction offsets of red/blue and of green.
+using DitherTable = uint16_t[4][4][kMaxBlock];
+struct DitherRows {
+  alignas(64) DitherTable d;
+  alignas(64) DitherTable subRb;
+  alignas(64) DitherTable subG;
+};
+const DitherRows& GetDitherRows();
 
 // 1/W, S/W and T/W at the start of a span's row (the float iterators' row part).
 struct RowStart {
@@ -42,7 +73,7 @@ enum class Tex { kNone, kLut8, k565, k4444 };
 // full combine units). kDisplayDefault: texture scaled by iterated alpha plus iterated colour,
 // iterated alpha; kDisplayTexTimesIterAlpha: the same colour with texture alpha times iterated
 // alpha; kItrgb: iterated colour and alpha, untextured.
-enum class Combine {
+enum class Combine : uint8_t {
   kGeneric, kTexAddItrgbIterAlpha, kTexAddItrgbTexTimesIterAlpha, kDisplayDefault,
   kDisplayTexTimesIterAlpha, kItrgb
 };
@@ -55,7 +86,7 @@ constexpr bool ScalesTexture(Combine c) {
 constexpr bool TexTimesIterAlpha(Combine c) {
   return c == Combine::kTexAddItrgbTexTimesIterAlpha || c == Combine::kDisplayTexTimesIterAlpha;
 }
-// The four textured combines the eight- and sixteen-lane shading computes.
+// The four textured combines the lane shading computes.
 constexpr bool LaneCombine(Combine c) { return c != Combine::kGeneric && c != Combine::kItrgb; }
 
 // The blend modes the write stages compute directly: SRC_ALPHA with ONE_MINUS_SRC_ALPHA, with
@@ -143,10 +174,10 @@ inline RowStart RowStartOf(const Gradients& g, int y) {
 }
 
 // The end of a chunk of row y after its pixels are shaded: the lanes past n dead up to the write
-// stages' block of sixteen, the write stage, then the depth of the live pixels where the path
+// stages' whole block, the write stage, then the depth of the live pixels where the path
 // tests depth and the state writes it.
 inline void FinishChunk(const SpanTarget& target, int y, int x, int n, bool depthTested, Chunk& c) {
-  for (int i = n; i < ((n + 15) & ~15); ++i) c.live[i] = 0;
+  for (int i = n; i < ((n + kMaxBlock - 1) & ~(kMaxBlock - 1)); ++i) c.live[i] = 0;
   target.stages.write(target, y, x, n, c);
   if (!depthTested || !target.state.depthMask) return;
   uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride;
@@ -163,30 +194,22 @@ void WriteStageScalar(const SpanTarget& target, int y, int x0, int n, const Chun
 // target's write stage. Null for a key it has no instance of.
 SpanFn PickChunkedSpan(const SpanKey& key);
 
-#if GLIDE_X86
-// ---- SpanSse2.cpp: four lanes of perspective, eight of writing --------------------------------
-void PerspectiveSse2(const Gradients& g, const RowStart& row, int ix0, int n, bool textured,
-                     Chunk& c);
-WriteFn PickWriteSse2(const WriteKey& key);
-
-// ---- SpanAvx2.cpp: eight and sixteen lanes along a row ----------------------------------------
-void PerspectiveAvx2(const Gradients& g, const RowStart& row, int ix0, int n, bool textured,
-                     Chunk& c);
-WriteFn PickWriteAvx2(const WriteKey& key);
-// The row span for a textured key with a lane combine; null for any other key.
-SpanFn PickSpanAvx2(const SpanKey& key);
-// The same for one texture format each (SpanAvx2Lut8.cpp, SpanAvx2Rgb565.cpp, SpanAvx2Argb4444.cpp).
-SpanFn PickSpanAvx2Lut8(const SpanKey& key);
-SpanFn PickSpanAvx2Rgb565(const SpanKey& key);
-SpanFn PickSpanAvx2Argb4444(const SpanKey& key);
-
-// ---- SpanAvx2Batch.cpp: small triangles packed across rows ------------------------------------
-// Null where the batch has no instance for the key (it serves the row span's keys).
-BatchFn PickBatchAvx2(const SpanKey& key);
-BatchFn PickBatchAvx2Lut8(const SpanKey& key);
-BatchFn PickBatchAvx2Rgb565(const SpanKey& key);
-BatchFn PickBatchAvx2Argb4444(const SpanKey& key);
-RowsWriteFn PickRowsWriteAvx2(const WriteKey& key, int depth);
-#endif
+// ---- SpanSimd*.cpp: the lane stages at each SIMD level -----------------------------------------
+// Each is null where the level was not compiled into this build (a level below kNone's never
+// is); the span and batch pickers are also null for a key they have no instance of (they serve
+// the textured keys with a lane combine).
+PerspectiveFn PerspectiveSimd(SimdLevel level);
+WriteFn PickWriteSimd(SimdLevel level, const WriteKey& key);
+RowsWriteFn PickRowsWriteSimd(SimdLevel level, const WriteKey& key, int depth);
+SpanFn PickSpanSimd(SimdLevel level, const SpanKey& key);
+BatchFn PickBatchSimd(SimdLevel level, const SpanKey& key);
+// The same for one texture format each (SpanSimdLut8.cpp, SpanSimdRgb565.cpp,
+// SpanSimdArgb4444.cpp), so that the instances build in parallel.
+SpanFn PickSpanSimdLut8(SimdLevel level, const SpanKey& key);
+SpanFn PickSpanSimdRgb565(SimdLevel level, const SpanKey& key);
+SpanFn PickSpanSimdArgb4444(SimdLevel level, const SpanKey& key);
+BatchFn PickBatchSimdLut8(SimdLevel level, const SpanKey& key);
+BatchFn PickBatchSimdRgb565(SimdLevel level, const SpanKey& key);
+BatchFn PickBatchSimdArgb4444(SimdLevel level, const SpanKey& key);
 
 }  // namespace glide

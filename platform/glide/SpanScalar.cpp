@@ -1,7 +1,7 @@
 // The chunked span path one pixel at a time: the per-pixel stage specialised on texture format,
 // filter, combine and depth function, between the perspective and write stages the selection
-// chose (scalar, SSE2 or AVX2). It serves every specialised state the AVX2 shading does not:
-// untextured spans, the generic combines, and every state below AVX2.
+// chose (scalar or a SIMD level's). It serves every specialised state the lane shading does
+// not: untextured spans, the generic combines, and every state at SIMD level none.
 #include <algorithm>
 #include <cstring>
 

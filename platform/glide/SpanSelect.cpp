@@ -1,30 +1,31 @@
 // Which span path draws a render state. Every path computes exactly what the generic path
 // (SpanGeneric.cpp) computes, bit for bit; the agreement tests hold each to it at every SIMD
-// level. The paths, fastest first:
+// level. The paths, fastest first, with what they drew over the whole presentation (GLIDE_STATS
+// on an AMD EPYC Zen 4 at the AVX-512 level; 4.08 G pixels in 27.5 M triangles):
 //
-// | path (unit)                 | states it serves                          | used by                      | benchmark case               | what it saves                          |
-// |-----------------------------|-------------------------------------------|------------------------------|------------------------------|----------------------------------------|
-// | batch (SpanAvx2Batch.h)     | AVX2; DECAL texture combine; a lane        | every scene's textured       | mesh, mesh_objects,           | a small triangle's rows packed into     |
-// |                             | combine; P_8/8-bit, RGB565 or ARGB4444;    | objects (the display's       | mesh_scene_size,              | one list: no idle lanes, one set-up     |
-// |                             | blend none/alpha/add/darken/scale; no 2x2  | default combine, W-buffer    | mesh_scene_size_objects       | per triangle instead of per row         |
-// |                             | dither; no depth or W LESS/LEQUAL/ALWAYS   | LESS)                        |                              |                                        |
-// | AVX2 row (SpanAvx2Row.h)    | the batch's states, any triangle size and  | screen quads, large and      | quad, quad_p8, quad_opaque   | texture, combine and write sixteen      |
-// |                             | any dither; short spans in one pass        | clipped triangles            |                              | pixels at a time; from a level of one   |
-// |                             |                                            |                              |                              | colour, no texel coordinates or fetches |
-// | chunked span                | the specialised states below AVX2 or with  | the same scenes with         | the cases above with          | per-pixel decisions made once per       |
-// | (SpanScalar.cpp + the       | another texture combine; untextured        | GLIDE_SIMD=sse2/none;        | GLIDE_SIMD=sse2 or none      | state; SSE2/AVX2 perspective and        |
-// | SpanSse2/SpanAvx2 stages)   | iterated colour; generic combines          | flat-shaded overlays         |                              | write stages                            |
-// | generic (SpanGeneric.cpp)   | everything else: alpha planes, Z-buffer,   | fades and effects with       | *_generic                    | nothing: the reference                  |
-// |                             | depth bias, other formats and blend modes  | other blend factors          |                              |                                        |
+// | path (unit)              | states it serves                         | pixels (triangles) | benchmark case          | what it saves                          |
+// |--------------------------|------------------------------------------|--------------------|-------------------------|----------------------------------------|
+// | batch (SpanBatch-inl.h)  | a SIMD level; DECAL texture combine; a   | 26 % (27.2 M),     | mesh, mesh_objects,     | a small triangle's rows packed into    |
+// |                          | lane combine; P_8/8-bit, RGB565 or       | 79 Mpixel/s        | mesh_scene_size,        | one list: no idle lanes, one set-up    |
+// |                          | ARGB4444; blend none/alpha/add/darken/   |                    | mesh_scene_size_objects | per triangle instead of per row        |
+// |                          | scale; no 2x2 dither; no depth or W      |                    |                         |                                        |
+// |                          | LESS/LEQUAL/ALWAYS                       |                    |                         |                                        |
+// | row (SpanRow-inl.h)      | the batch's states, any triangle size    | 74 % (0.21 M),     | quad, quad_p8,          | texture, combine and write a block of  |
+// |                          | and any dither; short spans in one pass  | 224 Mpixel/s       | quad_opaque             | pixels at a time; from a level of one  |
+// |                          |                                          |                    |                         | colour, no texel coordinates or fetches|
+// | chunked (SpanScalar.cpp  | the specialised states at level none or  | 0                  | the cases above with    | per-pixel decisions made once per      |
+// | with the level's stages) | with another texture combine; untextured |                    | GLIDE_SIMD=none         | state; the level's perspective and     |
+// |                          | iterated colour; generic combines        |                    |                         | write stages                           |
+// | generic (SpanGeneric.cpp)| everything else: alpha planes, Z-buffer, | 0                  | *_generic               | nothing: the reference                 |
+// |                          | depth bias, other formats and blend modes|                    |                         |                                        |
 //
-// The AVX2 batch and row instances are compiled per texture format (SpanAvx2Lut8.cpp,
-// SpanAvx2Rgb565.cpp, SpanAvx2Argb4444.cpp), so that they build in parallel.
+// The lane stages (SpanLanes-inl.h) are written once and compiled for every SIMD target; the
+// batch and row instances per texture format (SpanSimdLut8.cpp, SpanSimdRgb565.cpp,
+// SpanSimdArgb4444.cpp), so that they build in parallel.
 //
 // A specialised path needs colour writes on, no alpha planes and, with depth, a W-buffer
 // without bias. Span functions and their stages are chosen once per render state (the context
 // caches the choice).
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "SpanInternal.h"
@@ -123,12 +124,8 @@ WriteKey ClassifyWrite(const RenderState& st) {
 }
 
 PerspectiveFn ChoosePerspective(SimdLevel level) {
-#if GLIDE_X86
-  if (level == SimdLevel::kAvx2) return PerspectiveAvx2;
-  if (level == SimdLevel::kSse2) return PerspectiveSse2;
-#endif
-  (void)level;
-  return PerspectiveScalar;
+  const PerspectiveFn simd = level == SimdLevel::kNone ? nullptr : PerspectiveSimd(level);
+  return simd != nullptr ? simd : PerspectiveScalar;
 }
 
 WriteFn ChooseWrite(const RenderState& st, SimdLevel level) {
@@ -136,28 +133,19 @@ WriteFn ChooseWrite(const RenderState& st, SimdLevel level) {
   if (st.dither == DitherMode::k2x2 || level == SimdLevel::kNone || key.blend == BlendKind::kGeneric) {
     return WriteStageScalar;
   }
-#if GLIDE_X86
-  return level == SimdLevel::kAvx2 ? PickWriteAvx2(key) : PickWriteSse2(key);
-#else
-  return WriteStageScalar;
-#endif
+  const WriteFn simd = PickWriteSimd(level, key);
+  return simd != nullptr ? simd : WriteStageScalar;
 }
 
-// The small-triangle path for a state the AVX2 shading covers, where the write pass has a
+// The small-triangle path for a state the lane shading covers, where the write pass has a
 // variant for its blend, dither and depth function.
-void SelectBatch(const RenderState& st, const SpanKey& key, SpanSelection& out) {
-#if GLIDE_X86
+void SelectBatch(const RenderState& st, const SpanKey& key, SimdLevel level, SpanSelection& out) {
   if (key.tex == Tex::kNone || st.dither == DitherMode::k2x2) return;
-  const RowsWriteFn write = PickRowsWriteAvx2(ClassifyWrite(st), key.depth);
-  const BatchFn batch = PickBatchAvx2(key);
+  const RowsWriteFn write = PickRowsWriteSimd(level, ClassifyWrite(st), key.depth);
+  const BatchFn batch = PickBatchSimd(level, key);
   if (write == nullptr || batch == nullptr) return;
   out.batch = batch;
   out.rowsWrite = write;
-#else
-  (void)st;
-  (void)key;
-  (void)out;
-#endif
 }
 
 }  // namespace
@@ -202,33 +190,45 @@ void FillTextureLut(SpanTarget& target, TexFormat format, const std::array<uint3
   }
 }
 
-SimdLevel DetectedSimd() {
-#if GLIDE_X86
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") ? SimdLevel::kAvx2 : SimdLevel::kSse2;
-#else
-  return SimdLevel::kNone;
-#endif
+const DitherRows& GetDitherRows() {
+  static const DitherRows rows = [] {
+    DitherRows r{};
+    for (int y = 0; y < 4; ++y) {
+      for (int phase = 0; phase < 4; ++phase) {
+        for (int k = 0; k < kMaxBlock; ++k) {
+          const int d = kDither4x4[y][(phase + k) & 3];
+          r.d[y][phase][k] = static_cast<uint16_t>(d);
+          r.subRb[y][phase][k] = static_cast<uint16_t>(DitherSubtractRb(d));
+          r.subG[y][phase][k] = static_cast<uint16_t>(DitherSubtractG(d));
+        }
+      }
+    }
+    return r;
+  }();
+  return rows;
 }
 
 SpanSelection SelectSpans(const RenderState& st, bool allowSpecialised, SimdLevel level) {
   SpanSelection out;
   SpanKey key;
   if (!allowSpecialised || !ClassifySpan(st, key)) return out;
+  out.combine = key.combine;
   out.perspective = ChoosePerspective(level);
   out.write = ChooseWrite(st, level);
-  // Eight and sixteen pixels at a time: AVX2 with the DECAL texture combine.
-  const bool laneShading = level == SimdLevel::kAvx2 && st.texColor == DecalUnit() && st.texAlpha == DecalUnit();
-  if (laneShading) SelectBatch(st, key, out);
-#if GLIDE_X86
+  // A block of pixels at a time: a SIMD level and the DECAL texture combine.
+  const bool laneShading = level != SimdLevel::kNone && st.texColor == DecalUnit() && st.texAlpha == DecalUnit();
+  if (laneShading) SelectBatch(st, key, level, out);
   if (laneShading && key.tex != Tex::kNone && LaneCombine(key.combine)) {
-    if (const SpanFn span = PickSpanAvx2(key)) {
+    if (const SpanFn span = PickSpanSimd(level, key)) {
       out.span = span;
+      out.path = SpanPath::kRow;
       return out;
     }
   }
-#endif
-  if (const SpanFn span = PickChunkedSpan(key)) out.span = span;
+  if (const SpanFn span = PickChunkedSpan(key)) {
+    out.span = span;
+    out.path = SpanPath::kChunked;
+  }
   return out;
 }
 

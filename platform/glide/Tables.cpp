@@ -9,17 +9,15 @@ constexpr int Expand5(int v) { return (v << 3) | (v >> 2); }
 constexpr int Expand6(int v) { return (v << 2) | (v >> 4); }
 constexpr int Expand4(int v) { return (v << 4) | v; }
 
-// Dither subtraction as 86Box measures the board: R and B gain floor((10 - d) / 2), G gains
-// floor((12 - d) / 4), except that the darkest values (0..3 for R/B, 0..1 for G) stay unchanged.
-// The destination was stored with a positive dither offset; this takes the average back out so
-// blending repeatedly over the same pixel does not drift upwards.
+// The destination was stored with a positive dither offset; dither subtraction takes the
+// average back out so blending repeatedly over the same pixel does not drift upwards.
 int SubtractRb(int v, int d) {
-  if (v < 4) return v;
-  return std::clamp(v + ((10 - d) >> 1), 0, 255);  // (10 - d) >= -5: arithmetic shift = floor
+  if (v < kSubtractMinimumRb) return v;
+  return std::clamp(v + DitherSubtractRb(d), 0, 255);
 }
 int SubtractG(int v, int d) {
-  if (v < 2) return v;
-  return std::clamp(v + ((12 - d) >> 2), 0, 255);
+  if (v < kSubtractMinimumG) return v;
+  return std::clamp(v + DitherSubtractG(d), 0, 255);
 }
 
 Tables BuildTables() {

@@ -23,6 +23,14 @@ inline constexpr uint8_t kDither2x2[2][2] = {{8, 10}, {11, 9}};
 constexpr int DitherRb(int v, int d) { return (2 * v - (v >> 4) + (v >> 7) + d) >> 4; }
 constexpr int DitherG(int v, int d) { return (4 * v - (v >> 4) + (v >> 6) + d) >> 4; }
 
+// Dither subtraction of a destination channel stored with dither entry d (0..15): red and blue
+// gain floor((10 - d) / 2), green floor((12 - d) / 4), except that the darkest values (below the
+// minimum) stay as they are (86Box's measurements of the board).
+constexpr int DitherSubtractRb(int d) { return (10 - d) >> 1; }  // arithmetic shift = floor
+constexpr int DitherSubtractG(int d) { return (12 - d) >> 2; }
+inline constexpr int kSubtractMinimumRb = 4;
+inline constexpr int kSubtractMinimumG = 2;
+
 struct Tables {
   // Dither output, indexed [(y & 3) * 4 + (x & 3)][v]: the value already shifted into place
   // (red << 11, green << 5, blue), so a pixel is rb[r] << 11 | g[g] << 5 | rb[b].

@@ -257,6 +257,9 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
 
   // A small triangle goes to the batch path whole: its rows first, then one call.
   const SpanTarget& target = *job.target;
+  const uint64_t start = job.stats != nullptr ? StatsNow() : 0;
+  uint64_t pixels = 0;
+  SpanPath path = target.stages.path;
   const int64_t width = ((std::max({a.x16, b.x16, c.x16}) - std::min({a.x16, b.x16, c.x16})) >> 4) + 2;
   if (target.stages.batch != nullptr && yEnd - yBegin <= kBatchMaxRows &&
       width * (yEnd - yBegin) <= kBatchMaxPixels) {
@@ -266,14 +269,23 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
       rows[count] = row;
       count += row.x0 < row.x1;  // an empty row is overwritten by the next
     });
-    if (!target.stages.batch(target, g, rows, count)) {
+    if (target.stages.batch(target, g, rows, count)) {
+      path = SpanPath::kBatch;
+    } else {
       for (int i = 0; i < count; ++i) job.span(target, g, rows[i].y, rows[i].x0, rows[i].x1);
     }
-    return SetupResult::kDrawn;
+    if (job.stats != nullptr) {
+      for (int i = 0; i < count; ++i) pixels += static_cast<uint64_t>(rows[i].x1 - rows[i].x0);
+    }
+  } else {
+    walk([&](const SpanRow& row) {
+      if (row.x0 < row.x1) {
+        job.span(target, g, row.y, row.x0, row.x1);
+        pixels += static_cast<uint64_t>(row.x1 - row.x0);
+      }
+    });
   }
-  walk([&](const SpanRow& row) {
-    if (row.x0 < row.x1) job.span(target, g, row.y, row.x0, row.x1);
-  });
+  if (job.stats != nullptr) job.stats->Add(path, pixels, StatsNow() - start);
   return SetupResult::kDrawn;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "PathStats.h"
 #include "Raster.h"
 #include "glide.h"
 
@@ -21,6 +22,7 @@ struct TriangleJob {
   int cullMode = GR_CULL_DISABLE;
   int screenHeight = 0;
   bool originLowerLeft = false;
+  PathStats* stats = nullptr;  // where GLIDE_STATS counts, or null
 };
 
 // Per-pixel slopes of r, g, b, ooz, a, oow, sow, tow as Glide's set-up computes them.

@@ -182,7 +182,6 @@ class RandomScenes {
 }
 
 TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnRandomStatesAndTriangles) {
-  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(99);
   for (int round = 0; round < 400; ++round) {
@@ -198,7 +197,6 @@ TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnRandomStatesAndTriang
 // quads), some channels only: the row paths take a channel that does not change along the row
 // once, and must still iterate the others.
 TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathWhereSomeChannelsAreFlat) {
-  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(4242);
   for (int round = 0; round < 200; ++round) {
@@ -221,7 +219,6 @@ TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathWhereSomeChannelsAreFla
 // for those. 1/W of every kind: usual, exactly 1 and above (no valid depth), zero of either sign,
 // negative, tiny. Large faces go row by row, small ones through the packed batch.
 TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathWhereWOrTIsFlat) {
-  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(1717);
   const float ws[] = {0.25f, 0.0031f, 1.0f, 1.5f, 0.0f, -0.0f, -0.02f, 1.0e-30f, 0.9999f};
@@ -259,7 +256,6 @@ TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathWhereWOrTIsFlat) {
 // clamps inside a chunk: the row paths keep a chunk's iterators in 32-bit lanes only where no
 // value can leave 32 bits before the chunk ends.
 TEST_P(SpanAgreement, SteepColourAlongLongRowsMatchesTheGenericPath) {
-  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(2323);
   const float slopes[] = {300.0f, 1500.0f, 2047.0f, 2049.0f, 3000.0f, 8000.0f, 30000.0f, -2049.0f, -8000.0f};
@@ -283,7 +279,6 @@ TEST_P(SpanAgreement, SteepColourAlongLongRowsMatchesTheGenericPath) {
 // the right edge of the screen and in the last rows, where its eight-lane blocks run past the
 // span (into the next row, or the buffers' padding).
 TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnSmallTriangles) {
-  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(7);
   for (int round = 0; round < 150; ++round) {
@@ -307,7 +302,6 @@ TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnSmallTriangles) {
 // triangle's pixels across rows. Some meshes carry colours whose iterators leave 32 bits, which
 // sends their triangles back to the rows.
 TEST_P(SpanAgreement, PackedSmallTrianglesMatchTheGenericPath) {
-  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(31);
   for (int round = 0; round < 120; ++round) {
@@ -362,7 +356,6 @@ TEST_P(SpanAgreement, PackedSmallTrianglesMatchTheGenericPath) {
 // drawn from last: what is drawn follows every download over a texture (whole, partial, or
 // another texture's), the palette, and more textures in turn than copies are kept.
 TEST_P(SpanAgreement, EightBitTexturesFollowDownloadsAndThePalette) {
-  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(5);
   guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
@@ -445,7 +438,6 @@ TEST_P(SpanAgreement, EightBitTexturesFollowDownloadsAndThePalette) {
 // the end or the middle. What is drawn follows downloads and the palette, in and out of one
 // colour; the chroma key matches the colour of some.
 TEST_P(SpanAgreement, TexturesOfOneColourMatchTheGenericPath) {
-  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(808);
   struct Texture {
@@ -572,7 +564,6 @@ TEST_P(SpanAgreement, TexturesOfOneColourMatchTheGenericPath) {
 // FX_GLIDE_NO_DITHER_SUB board) adding nothing moves some stored values, so nothing is skipped
 // there. Sources that are black, dark, or bright at alpha near zero, over random backgrounds.
 TEST_P(SpanAgreement, AddingDarkOrFaintSourcesMatchesTheGenericPath) {
-  if (GetParam() > glide::DetectedSimd()) GTEST_SKIP() << "this CPU lacks the instructions";
   for (const bool subtract : {true, false}) {
     if (!subtract) {
       grGlideShutdown();
@@ -624,15 +615,8 @@ TEST_P(SpanAgreement, AddingDarkOrFaintSourcesMatchesTheGenericPath) {
   grClipWindow(0, 0, 640, 480);
 }
 
-INSTANTIATE_TEST_SUITE_P(SimdLevels, SpanAgreement,
-                         ::testing::Values(glide::SimdLevel::kNone, glide::SimdLevel::kSse2,
-                                           glide::SimdLevel::kAvx2),
-                         [](const auto& param) {
-                           switch (param.param) {
-                             case glide::SimdLevel::kNone: return std::string("none");
-                             case glide::SimdLevel::kSse2: return std::string("sse2");
-                             default: return std::string("avx2");
-                           }
-                         });
+// Every level this build has and this CPU runs.
+INSTANTIATE_TEST_SUITE_P(SimdLevels, SpanAgreement, ::testing::ValuesIn(glide::AvailableSimd()),
+                         [](const auto& param) { return std::string(glide::SimdName(param.param)); });
 
 }  // namespace

@@ -103,11 +103,15 @@ TEST(EnvironmentValues, TextureMemorySimdCapPresenterAndSwitch) {
 
   error.clear();
   EXPECT_EQ(glide::ParseSimdLimit("none", &error), glide::SimdLevel::kNone);
-  EXPECT_EQ(glide::ParseSimdLimit("sse2", &error), glide::SimdLevel::kSse2);
+  EXPECT_EQ(glide::ParseSimdLimit("sse2", &error), glide::SimdLevel::kNone) << "x86-64's baseline";
+  EXPECT_EQ(glide::ParseSimdLimit("sse4", &error), glide::SimdLevel::kSse4);
   EXPECT_EQ(glide::ParseSimdLimit("avx2", &error), glide::SimdLevel::kAvx2);
+  EXPECT_EQ(glide::ParseSimdLimit("avx512", &error), glide::SimdLevel::kAvx512);
+  EXPECT_EQ(glide::ParseSimdLimit("neon", &error), glide::SimdLevel::kNeon);
+  EXPECT_EQ(glide::ParseSimdLimit("wasm", &error), glide::SimdLevel::kWasm);
   EXPECT_TRUE(error.empty());
   EXPECT_FALSE(glide::ParseSimdLimit("AVX2", &error).has_value());
-  EXPECT_EQ(error, "is not none, sse2 or avx2; ignored");
+  EXPECT_EQ(error, "is not one of none, sse2, sse4, avx2, avx512, neon, wasm; using the best level");
 
   EXPECT_FALSE(glide::ParseSwitch(nullptr));
   EXPECT_FALSE(glide::ParseSwitch(""));
@@ -148,8 +152,32 @@ TEST(EnvironmentValues, ReadersWarnOnceWithNameAndValue) {
   setenv("GLIDE_SIMD", "none", 1);
   EXPECT_EQ(glide::SimdSetting(), glide::SimdLevel::kNone);
   setenv("GLIDE_SIMD", "avx2", 1);
-  EXPECT_EQ(glide::SimdSetting(), glide::DetectedSimd()) << "never above what the CPU has";
+  EXPECT_LE(glide::SimdSetting(), glide::DetectedSimd()) << "never above what the CPU has";
+  setenv("GLIDE_SIMD", "fastest", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(glide::SimdSetting(), glide::DetectedSimd());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "glide: GLIDE_SIMD=fastest is not one of none, sse2, sse4, avx2, avx512, neon, wasm; using the best level\n");
   for (const char* name : {"SST_TMUMEM_SIZE", "SST_SCREENREFRESH", "SST_GAMMA", "GLIDE_SIMD"}) unsetenv(name);
+}
+
+// GLIDE_SIMD caps the level within its own architecture: the best level the machine has at or
+// below it, and on a machine of another architecture nothing (the caller then takes the best).
+TEST(Settings, SimdCapTakesTheBestLevelAtOrBelowItOfItsArchitecture) {
+  using glide::SimdLevel;
+  const std::vector<SimdLevel> x86 = {SimdLevel::kNone, SimdLevel::kAvx2, SimdLevel::kAvx512};
+  const std::vector<SimdLevel> x86NoAvx512 = {SimdLevel::kNone, SimdLevel::kSse4, SimdLevel::kAvx2};
+  const std::vector<SimdLevel> arm = {SimdLevel::kNone, SimdLevel::kNeon};
+  EXPECT_EQ(glide::CapSimd(SimdLevel::kAvx2, x86), SimdLevel::kAvx2);
+  EXPECT_EQ(glide::CapSimd(SimdLevel::kSse4, x86), SimdLevel::kNone) << "a level the build lacks: the one below";
+  EXPECT_EQ(glide::CapSimd(SimdLevel::kAvx512, x86NoAvx512), SimdLevel::kAvx2) << "a level the CPU lacks";
+  EXPECT_EQ(glide::CapSimd(SimdLevel::kSse4, x86NoAvx512), SimdLevel::kSse4);
+  EXPECT_EQ(glide::CapSimd(SimdLevel::kNone, x86), SimdLevel::kNone);
+  EXPECT_EQ(glide::CapSimd(SimdLevel::kNone, arm), SimdLevel::kNone);
+  EXPECT_EQ(glide::CapSimd(SimdLevel::kNeon, arm), SimdLevel::kNeon);
+  EXPECT_FALSE(glide::CapSimd(SimdLevel::kNeon, x86).has_value());
+  EXPECT_FALSE(glide::CapSimd(SimdLevel::kAvx2, arm).has_value());
+  EXPECT_FALSE(glide::CapSimd(SimdLevel::kWasm, x86).has_value());
 }
 
 TEST(Gamma, ClutAsGlideFillsIt) {
