@@ -38,10 +38,9 @@ const uint32_t* ExpandedTextures::Get(const uint8_t* memory, uint32_t address, i
   slot->format = format;
   slot->lastUse = uses_;
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  slot->texels.resize(count + 1);
+  slot->texels.assign(count + kPadTexels, 0);
   const uint8_t* src = memory + address;  // the binding checked the level's range
   for (size_t i = 0; i < count; ++i) slot->texels[i] = table[src[i]];
-  slot->texels[count] = 0;
   return slot->texels.data();
 }
 

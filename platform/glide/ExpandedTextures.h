@@ -15,8 +15,9 @@ namespace glide {
 class ExpandedTextures {
  public:
   // The level of `width` x `height` texels at `address` of `memory`, expanded through `table`
-  // (the format's expansion table, for P_8 the palette), plus one zero texel after the last. The
-  // pointer stays valid until the next call, Forget, ForgetFormat or Clear.
+  // (the format's expansion table, for P_8 the palette), then kPadTexels zero texels (the lane
+  // samplers read a texel's right neighbour, and whole windows of a row). The pointer stays
+  // valid until the next call, Forget, ForgetFormat or Clear.
   const uint32_t* Get(const uint8_t* memory, uint32_t address, int width, int height, TexFormat format,
                       const std::array<uint32_t, 256>& table);
 
@@ -27,6 +28,7 @@ class ExpandedTextures {
   void Clear() { levels_.clear(); }
 
   static constexpr size_t kLevels = 8;
+  static constexpr size_t kPadTexels = 64;
 
  private:
   struct Level {

@@ -122,7 +122,7 @@ auto ForValue(T value, F&& f) {
   using Result = decltype(f(std::integral_constant<T, kFirst>{}));
   if (value == kFirst) return f(std::integral_constant<T, kFirst>{});
   Result result{};
-  ((value == kOthers ? (result = f(std::integral_constant<T, kOthers>{}), true) : false) || ...);
+  (void)((value == kOthers ? (result = f(std::integral_constant<T, kOthers>{}), true) : false) || ...);
   return result;
 }
 

@@ -379,6 +379,9 @@ struct Footprint {
 // (screen-aligned quads), so such a row computes them once.
 struct FootprintRows {
   VI rowA, rowB, v;
+  // The same as single numbers, where the rows are one pair for every lane (t the same along
+  // the row): the row windows below then apply. -1 elsewhere.
+  int rowA1 = -1, rowB1 = -1;
 };
 
 // One axis of a bilinear footprint (24.8 coordinates of LOD 0, `shift` = 8 + the level's LOD):
@@ -404,6 +407,14 @@ HWY_INLINE FootprintRows BilinearRows(const SpanTarget& t, VI tt) {
   return {hn::ShiftLeftSame(axis.first, b.widthLog2), hn::ShiftLeftSame(axis.second, b.widthLog2), axis.weight};
 }
 
+// The rows of a t that every lane shares, with the row windows' single numbers.
+HWY_INLINE FootprintRows SharedBilinearRows(const SpanTarget& t, int32_t tt) {
+  FootprintRows rows = BilinearRows(t, hn::Set(DI(), tt));
+  rows.rowA1 = hn::GetLane(rows.rowA);
+  rows.rowB1 = hn::GetLane(rows.rowB);
+  return rows;
+}
+
 // The footprint of a half's s on the given rows.
 HWY_INLINE Footprint BilinearFootprint(const SpanTarget& t, VI s, const FootprintRows& rows) {
   const DI di;
@@ -422,6 +433,60 @@ HWY_INLINE Footprint BilinearFootprint(const SpanTarget& t, VI s, const Footprin
 
 HWY_INLINE Footprint BilinearFootprint(const SpanTarget& t, VI s, VI tt) {
   return BilinearFootprint(t, s, BilinearRows(t, tt));
+}
+
+// ==== Row windows ==============================================================================
+//
+// A tap of a screen-aligned quad's row lies in one of two texture rows, and a half's pixels read
+// a few texels of them: where a half's first taps lie within 2 kLanes texels (16-bit formats;
+// kLanes for 8-bit) of each other, its pairs of taps come from two loads of each row and a lane
+// permute instead of a gather. This is the one place the lane stages look past Highway's
+// portable view of a gather: AMD's cores run gathers as microcode, and on a Zen 4 the quad's
+// four gathers a block took a third of its time.
+
+// Where a half's first-tap columns lie: the window's first column and each lane's column from
+// it. The window starts at the first lane's column (s grows along the row) or failing that at
+// the last lane's (s shrinks); false where some column lies before it or `span` columns or more
+// after it (a wrap within the half, or a texture minified).
+struct RowWindow {
+  int first = 0;
+  VI offset;
+};
+
+HWY_INLINE bool FindWindow(VI sa, int span, RowWindow& w) {
+  const DI di;
+  const hn::RebindToUnsigned<DI> du;
+  const auto inside = [&](int first) {
+    w.first = first;
+    w.offset = hn::Sub(sa, hn::Set(di, first));
+    // Unsigned: a column before the window is a huge offset.
+    return hn::AllTrue(du, hn::Lt(hn::BitCast(du, w.offset), hn::Set(du, static_cast<uint32_t>(span))));
+  };
+  return inside(hn::GetLane(sa)) || inside(hn::ExtractLane(sa, kLanes - 1));
+}
+
+// The 16-bit texel and its right neighbour at each lane's column of the texture row starting at
+// texel `row`, as LoadTexels gives them: the pairs from even offsets come from one load, those
+// from odd offsets from a load one texel on. Reads up to 2 kLanes + 1 texels from the window's
+// first (inside texture memory's guard bytes).
+HWY_INLINE VI WindowPairs16(const SpanTarget& t, int row, const RowWindow& w) {
+  const DI di;
+  const uint8_t* at = t.texels + 2 * static_cast<ptrdiff_t>(row + w.first);
+  const VI even = hn::LoadU(di, reinterpret_cast<const int32_t*>(at));
+  const VI odd = hn::LoadU(di, reinterpret_cast<const int32_t*>(at + 2));
+  const auto index = hn::IndicesFromVec(di, hn::ShiftRight<1>(w.offset));
+  const MI fromOdd = hn::RebindMask(di, hn::Ne(hn::And(w.offset, hn::Set(di, 1)), hn::Zero(di)));
+  return hn::IfThenElse(fromOdd, hn::TableLookupLanes(odd, index), hn::TableLookupLanes(even, index));
+}
+
+// The expanded 8-bit texel and its right neighbour at each lane's column of the row starting at
+// texel `row` (SpanTarget::texels32, padded past its last texel).
+HWY_INLINE void WindowPairs32(const SpanTarget& t, int row, const RowWindow& w, VI& left, VI& right) {
+  const DI di;
+  const int32_t* at = reinterpret_cast<const int32_t*>(t.texels32) + row + w.first;
+  const auto index = hn::IndicesFromVec(di, w.offset);
+  left = hn::TableLookupLanes(hn::LoadU(di, at), index);
+  right = hn::TableLookupLanes(hn::LoadU(di, at + 1), index);
 }
 
 // ==== Filtering ================================================================================
@@ -557,11 +622,16 @@ HWY_INLINE void LoadPairs(const SpanTarget& t, VI index, VI& left, VI& right) {
   right = hn::ConcatOdd(di, q1, q0);
 }
 
-HWY_INLINE PairedChannels BilinearLut8(const SpanTarget& t, const Footprint& f) {
+// `rows`: the footprint's rows as single numbers, or null.
+HWY_INLINE PairedChannels BilinearLut8(const SpanTarget& t, const Footprint& f, const FootprintRows* rows) {
   const D16 d;
   const VI a = hn::Add(f.rowA, f.sa), b = hn::Add(f.rowB, f.sa);
   Quad q;
-  if (f.adjacent) {
+  RowWindow window;
+  if (f.adjacent && rows != nullptr && rows->rowA1 >= 0 && FindWindow(f.sa, kLanes, window)) {
+    WindowPairs32(t, rows->rowA1, window, q.c00, q.c01);
+    WindowPairs32(t, rows->rowB1, window, q.c10, q.c11);
+  } else if (f.adjacent) {
     LoadPairs(t, a, q.c00, q.c01);
     LoadPairs(t, b, q.c10, q.c11);
   } else {
@@ -594,7 +664,7 @@ HWY_INLINE Taps SampleHalf(const SpanTarget& t, VI s, VI tt) {
     return DecodeHalf<kTex>(LoadTexels<kTex>(t, PointIndex(t, s, tt)));
   } else {
     const Footprint f = BilinearFootprint(t, s, tt);
-    if constexpr (kTex == Tex::kLut8) return Unpair(BilinearLut8(t, f));
+    if constexpr (kTex == Tex::kLut8) return Unpair(BilinearLut8(t, f, nullptr));
     if (f.adjacent) {
       const V16 w = AcrossWeights<kTex>(f);
       const Taps top = AcrossHalf<kTex>(LoadTexels<kTex>(t, hn::Add(f.rowA, f.sa)), w);
@@ -609,24 +679,31 @@ HWY_INLINE Taps SampleHalf(const SpanTarget& t, VI s, VI tt) {
   }
 }
 
-// Bilinear filtering of a block from its two halves' footprints.
+// Bilinear filtering of a block from its two halves' footprints. `rows`: the footprints' rows
+// as single numbers (t the same along the row), or null.
 template <Tex kTex>
-HWY_INLINE Taps16 BilinearBlock(const SpanTarget& t, const Footprint& lo, const Footprint& hi) {
+HWY_INLINE Taps16 BilinearBlock(const SpanTarget& t, const Footprint& lo, const Footprint& hi,
+                                const FootprintRows* rows = nullptr) {
   const D16 d;
   if constexpr (kTex == Tex::kLut8) {
-    return NarrowTaps(Unpair(BilinearLut8(t, lo)), Unpair(BilinearLut8(t, hi)));
+    return NarrowTaps(Unpair(BilinearLut8(t, lo, rows)), Unpair(BilinearLut8(t, hi, rows)));
   }
   const V16 v = Narrow(lo.v, hi.v);
   if (lo.adjacent && hi.adjacent) {
     const V16 wLo = AcrossWeights<kTex>(lo), wHi = AcrossWeights<kTex>(hi);
-    const auto row = [&](VI rowLo, VI rowHi) {
-      const Taps16 a = PairChannels<kTex>(LoadTexels<kTex>(t, hn::Add(rowLo, lo.sa)));
-      const Taps16 b = PairChannels<kTex>(LoadTexels<kTex>(t, hn::Add(rowHi, hi.sa)));
+    RowWindow windowLo, windowHi;
+    const bool windows = rows != nullptr && rows->rowA1 >= 0 && FindWindow(lo.sa, 2 * kLanes, windowLo) &&
+                         FindWindow(hi.sa, 2 * kLanes, windowHi);
+    const auto row = [&](VI rowLo, VI rowHi, int row1) {
+      const VI pairsLo = windows ? WindowPairs16(t, row1, windowLo) : LoadTexels<kTex>(t, hn::Add(rowLo, lo.sa));
+      const VI pairsHi = windows ? WindowPairs16(t, row1, windowHi) : LoadTexels<kTex>(t, hn::Add(rowHi, hi.sa));
+      const Taps16 a = PairChannels<kTex>(pairsLo), b = PairChannels<kTex>(pairsHi);
       const auto across = [&](V16 x, V16 y) { return Across(x, y, wLo, wHi); };
       return Taps16{across(a.r, b.r), across(a.g, b.g), across(a.b, b.b),
                     kTex == Tex::k565 ? hn::Set(d, 255) : across(a.a, b.a)};
     };
-    const Taps16 top = row(lo.rowA, hi.rowA), bottom = row(lo.rowB, hi.rowB);
+    const Taps16 top = row(lo.rowA, hi.rowA, windows ? rows->rowA1 : 0);
+    const Taps16 bottom = row(lo.rowB, hi.rowB, windows ? rows->rowB1 : 0);
     const V16 iv = hn::Sub(hn::Set(d, 256), v);
     return {Lerp(d, top.r, bottom.r, v, iv), Lerp(d, top.g, bottom.g, v, iv), Lerp(d, top.b, bottom.b, v, iv),
             kTex == Tex::k565 ? top.a : Lerp(d, top.a, bottom.a, v, iv)};

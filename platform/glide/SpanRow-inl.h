@@ -224,7 +224,7 @@ HWY_INLINE void ShadeBlock(const SpanTarget& target, int i, const Kills& kills, 
     tex = uniform->block;
   } else if (kBilinear && rows != nullptr) {
     tex = BilinearBlock<kTex>(target, BilinearFootprint(target, hn::Load(di, c.s + i), *rows),
-                              BilinearFootprint(target, hn::Load(di, c.s + i + kLanes), *rows));
+                              BilinearFootprint(target, hn::Load(di, c.s + i + kLanes), *rows), rows);
   } else {
     tex = SampleBlock<kTex, kBilinear>(target, hn::Load(di, c.s + i), hn::Load(di, c.s + i + kLanes),
                                        hn::Load(di, c.t + i), hn::Load(di, c.t + i + kLanes));
@@ -263,9 +263,9 @@ HWY_INLINE void ShadeLanes(const SpanTarget& target, const Gradients& g, int y, 
   }
   const Kills kills(target.state);
   // t the same along the row (see PerspectiveLanes): the footprint's rows once for the chunk.
-  FootprintRows rows{};
+  FootprintRows rows;  // set where sameT
   const bool sameT = kBilinear && uniform == nullptr && g.dwDx == 0.0f && g.dtDx == 0.0f;
-  if (sameT) rows = BilinearRows(target, hn::Load(DI(), c.t));
+  if (sameT) rows = SharedBilinearRows(target, c.t[0]);
   // Lanes past the chunk's last pixel up to the whole block are dead (the depth stage leaves
   // them unset, or set by its flat form).
   if constexpr (kDepth) {

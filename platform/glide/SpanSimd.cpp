@@ -75,7 +75,12 @@ BatchFn PickBatchSimd(SimdLevel level, const SpanKey& key) {
 const std::vector<SimdLevel>& AvailableSimd() {
   static const std::vector<SimdLevel> levels = [] {
     std::vector<SimdLevel> out{SimdLevel::kNone};
+#if (HWY_TARGETS & (HWY_TARGETS - 1)) == 0
+    // One target compiled (a WebAssembly build): the build's own, and no run-time detection.
+    const int64_t supported = HWY_STATIC_TARGET;
+#else
     const int64_t supported = hwy::SupportedTargets();
+#endif
     for (const SimdLevel level : {SimdLevel::kSse4, SimdLevel::kAvx2, SimdLevel::kAvx512, SimdLevel::kNeon,
                                   SimdLevel::kWasm}) {
       const int64_t target = HighwayTarget(level);

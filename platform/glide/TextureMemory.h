@@ -75,7 +75,9 @@ class TextureMemory {
   }
 
   // Bytes past the end that the sampler may touch without a check (none is ever written).
-  static constexpr uint32_t kGuardBytes = 8;
+  // Readable bytes past the end of memory: the lane samplers read a texel's right neighbour and
+  // whole windows of a row (up to 68 bytes past a level's last texel).
+  static constexpr uint32_t kGuardBytes = 128;
 
  private:
   std::string CheckRange(uint32_t start, uint32_t bytes) const;
