@@ -151,6 +151,8 @@ HWY_INLINE void StartIterators(const Gradients& g, int ix0, int iy, int n, Itera
                                    ChannelLanes(it.value.a)});
     }
   } else {
+    const VI zero = hn::Zero(di);
+    it.value = it.advance = {zero, zero, zero, zero};
     uint16_t* channels[4] = {c.r, c.g, c.b, c.a};
     for (int k = 0; k < 4; ++k) {
       for (int i = 0; i < n; ++i) {

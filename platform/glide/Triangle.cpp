@@ -163,8 +163,9 @@ void BuildGradients(const Vert& a, const Slopes& sl, Gradients& g) {
 
 }  // namespace
 
-SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVertex& vb,
-                         const GrVertex& vc, const Slopes* planar, Slopes* slopesOut) {
+SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& va, const GrVertex& vb, const GrVertex& vc,
+                          const Slopes* planar, Slopes* slopesOut, TriangleSetup& out) {
+  out.yBegin = out.yEnd = 0;
   struct Corner {
     const GrVertex* v;
     int32_t x16, y16;
@@ -238,31 +239,48 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
     g.dtDy = -g.dtDy;
   }
 
-  // The rows between the long edge A-C and A-B, then B-C, go to `emit`.
-  const RowWalk rowWalk{clip.minX, clip.maxX, flip ? lastRow : 0, flip ? -1 : 1};
+  out.g = g;
+  out.ax = a.x16, out.ay = a.y16, out.bx = b.x16, out.by = b.y16, out.cx = c.x16, out.cy = c.y16;
+  out.longLeft = longLeft;
+  out.yBegin = yBegin, out.yMid = yMid, out.yEnd = yEnd;
+  out.clipMinX = clip.minX, out.clipMaxX = clip.maxX;
+  out.rowBase = flip ? lastRow : 0;
+  out.rowStep = flip ? -1 : 1;
+  out.width = ((std::max({a.x16, b.x16, c.x16}) - std::min({a.x16, b.x16, c.x16})) >> 4) + 2;
+  return SetupResult::kDrawn;
+}
+
+void RasterizeTriangle(const TriangleSetup& t, const SpanTarget& target, SpanFn span, int bandTop, int bandEnd,
+                       PathStats* stats) {
+  // The band's buffer rows as rows of the triangle.
+  const int64_t bandFirst = t.rowStep > 0 ? bandTop - t.rowBase : t.rowBase - bandEnd + 1;
+  const int64_t bandLast = t.rowStep > 0 ? bandEnd - t.rowBase : t.rowBase - bandTop + 1;
+  const int64_t yBegin = std::max(t.yBegin, bandFirst), yEnd = std::min(t.yEnd, bandLast);
+  if (yBegin >= yEnd) return;
+  const Gradients& g = t.g;
+  // The rows between the long edge A-C and A-B, then B-C, go to `emit`. Each edge's columns
+  // at a row are exact whatever row its walk starts at, so any band's rows come out the same.
+  const RowWalk rowWalk{t.clipMinX, t.clipMaxX, t.rowBase, t.rowStep};
   auto walk = [&](auto&& emit) {
-    EdgeWalker longEdge(a.x16, a.y16, c.x16, c.y16, 16 * yBegin + 8);
-    auto half = [&](const Vert& top, const Vert& bottom, int64_t from, int64_t to) {
+    EdgeWalker longEdge(t.ax, t.ay, t.cx, t.cy, 16 * yBegin + 8);
+    auto half = [&](int64_t topX, int64_t topY, int64_t bottomX, int64_t bottomY, int64_t from, int64_t to) {
       if (from >= to) return;
-      EdgeWalker shortEdge(top.x16, top.y16, bottom.x16, bottom.y16, 16 * from + 8);
-      if (longLeft) {
+      EdgeWalker shortEdge(topX, topY, bottomX, bottomY, 16 * from + 8);
+      if (t.longLeft) {
         rowWalk.Walk(longEdge, shortEdge, from, to, emit);
       } else {
         rowWalk.Walk(shortEdge, longEdge, from, to, emit);
       }
     };
-    half(a, b, yBegin, std::min(yMid, yEnd));
-    half(b, c, std::max(yMid, yBegin), yEnd);
+    half(t.ax, t.ay, t.bx, t.by, yBegin, std::min(t.yMid, yEnd));
+    half(t.bx, t.by, t.cx, t.cy, std::max(t.yMid, yBegin), yEnd);
   };
 
   // A small triangle goes to the batch path whole: its rows first, then one call.
-  const SpanTarget& target = *job.target;
-  const uint64_t start = job.stats != nullptr ? StatsNow() : 0;
+  const uint64_t start = stats != nullptr ? StatsNow() : 0;
   uint64_t pixels = 0;
   SpanPath path = target.stages.path;
-  const int64_t width = ((std::max({a.x16, b.x16, c.x16}) - std::min({a.x16, b.x16, c.x16})) >> 4) + 2;
-  if (target.stages.batch != nullptr && yEnd - yBegin <= kBatchMaxRows &&
-      width * (yEnd - yBegin) <= kBatchMaxPixels) {
+  if (target.stages.batch != nullptr && yEnd - yBegin <= kBatchMaxRows && t.width * (yEnd - yBegin) <= kBatchMaxPixels) {
     SpanRow rows[kBatchMaxRows];
     int count = 0;
     walk([&](const SpanRow& row) {
@@ -272,21 +290,30 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
     if (target.stages.batch(target, g, rows, count)) {
       path = SpanPath::kBatch;
     } else {
-      for (int i = 0; i < count; ++i) job.span(target, g, rows[i].y, rows[i].x0, rows[i].x1);
+      for (int i = 0; i < count; ++i) span(target, g, rows[i].y, rows[i].x0, rows[i].x1);
     }
-    if (job.stats != nullptr) {
+    if (stats != nullptr) {
       for (int i = 0; i < count; ++i) pixels += static_cast<uint64_t>(rows[i].x1 - rows[i].x0);
     }
   } else {
     walk([&](const SpanRow& row) {
       if (row.x0 < row.x1) {
-        job.span(target, g, row.y, row.x0, row.x1);
+        span(target, g, row.y, row.x0, row.x1);
         pixels += static_cast<uint64_t>(row.x1 - row.x0);
       }
     });
   }
-  if (job.stats != nullptr) job.stats->Add(path, pixels, StatsNow() - start);
-  return SetupResult::kDrawn;
+  if (stats != nullptr) stats->Add(path, pixels, StatsNow() - start);
+}
+
+SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVertex& vb, const GrVertex& vc,
+                         const Slopes* planar, Slopes* slopesOut) {
+  TriangleSetup setup;
+  const SetupResult result = SetUpTriangle(job, va, vb, vc, planar, slopesOut, setup);
+  if (result == SetupResult::kDrawn && setup.yBegin < setup.yEnd) {
+    RasterizeTriangle(setup, *job.target, job.span, 0, job.screenHeight, job.stats);
+  }
+  return result;
 }
 
 }  // namespace glide

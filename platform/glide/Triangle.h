@@ -33,9 +33,28 @@ struct Slopes {
 
 enum class SetupResult { kDrawn, kZeroArea, kCulled, kInvalid };
 
-// grDrawTriangle. When `planar` is given, its slopes are used instead of this triangle's own and
-// no cull test is made (the planar polygon's later triangles); when `slopesOut` is given, the
-// triangle's slopes are stored there.
+// A triangle after set-up: its plane equations and what walking any band of its rows needs.
+struct TriangleSetup {
+  Gradients g;
+  int32_t ax = 0, ay = 0, bx = 0, by = 0, cx = 0, cy = 0;  // 12.4, sorted by y
+  bool longLeft = false;              // the long edge A-C is the left one
+  int64_t yBegin = 0, yMid = 0, yEnd = 0;  // rows (clipped) [yBegin, yEnd), B's half from yMid
+  int64_t clipMinX = 0, clipMaxX = 0;
+  int rowBase = 0, rowStep = 1;       // buffer row = rowBase + rowStep * row
+  int64_t width = 0;                  // pixel columns the triangle spans, plus two
+};
+
+// grDrawTriangle's set-up. When `planar` is given, its slopes are used instead of this
+// triangle's own and no cull test is made (the planar polygon's later triangles); when
+// `slopesOut` is given, the triangle's slopes are stored there. kDrawn with out.yBegin < out.yEnd:
+// there are rows to rasterize.
+SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& a, const GrVertex& b, const GrVertex& c,
+                          const Slopes* planar, Slopes* slopesOut, TriangleSetup& out);
+// Draws the triangle's rows that lie in buffer rows [bandTop, bandEnd), through the batch path
+// where the state has one and the rows fit it, else row by row; counts into `stats` if given.
+void RasterizeTriangle(const TriangleSetup& t, const SpanTarget& target, SpanFn span, int bandTop, int bandEnd,
+                       PathStats* stats);
+// Set-up, then every row.
 SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& a, const GrVertex& b,
                          const GrVertex& c, const Slopes* planar, Slopes* slopesOut);
 

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the Glide stand-in's tests for ARM64 (Highway's NEON target) with Debian's cross
+# compiler and runs them under qemu-user: the rasterizer's check on a processor this machine is
+# not. Installs what it needs (the arm64 libraries through a multiarch install). Takes a few
+# minutes; the agreement tests under emulation are the long part.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  "${sudo_cmd[@]}" dpkg --add-architecture arm64
+fi
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq g++-aarch64-linux-gnu qemu-user \
+  libhwy-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64 libpng-dev:arm64 libsdl2-dev:arm64 \
+  libopenmpt-dev:arm64 libcairo2-dev:arm64 libfreetype-dev:arm64 libxmp-dev:arm64 libimagequant-dev:arm64 >/dev/null
+cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DKELDRIN_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-arm64 -j"$(nproc)" --target glide_tests glide_present_tests
+for test in glide_tests glide_present_tests; do
+  exe=$(find build-arm64/tests/platform -name "$test" -type f | head -1)
+  echo "== $test (ARM64, under qemu-aarch64)"
+  qemu-aarch64 -L /usr/aarch64-linux-gnu "$exe" --gtest_brief=1
+done
