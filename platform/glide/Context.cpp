@@ -220,6 +220,76 @@ void Context::SetDitherMode(GrDitherMode_t mode) {
   dirty_ = true;
 }
 
+void Context::SetConstantColor(uint32_t argb) {
+  state_.color0 = argb;
+  state_.color1 = argb;
+  dirty_ = true;
+}
+
+void Context::SetAlphaTest(CompareFunc function) {
+  state_.alphaTestFunc = function;
+  dirty_ = true;
+}
+
+void Context::SetAlphaTestReference(uint8_t reference) {
+  state_.alphaRef = reference;
+  dirty_ = true;
+}
+
+void Context::SetChromakey(bool enabled) {
+  state_.chromaKey = enabled ? 1 : 0;
+  dirty_ = true;
+}
+
+void Context::SetChromakeyValue(GrColor_t value) {
+  state_.chromaValue = ToArgb(value) & 0xFFFFFF;
+  dirty_ = true;
+}
+
+void Context::SetColorMask(bool rgb, bool alpha) {
+  state_.rgbMask = rgb ? 1 : 0;
+  state_.alphaMask = alpha ? 1 : 0;
+  dirty_ = true;
+}
+
+void Context::SetDepthBufferMode(DepthMode mode) {
+  state_.depthMode = mode;
+  dirty_ = true;
+}
+
+void Context::SetDepthFunction(CompareFunc function) {
+  state_.depthFunc = function;
+  dirty_ = true;
+}
+
+void Context::SetDepthMask(bool enabled) {
+  state_.depthMask = enabled ? 1 : 0;
+  dirty_ = true;
+}
+
+void Context::SetDepthBias(int16_t level) {
+  state_.depthBias = level;
+  dirty_ = true;
+}
+
+void Context::SetTexClamp(bool clampS, bool clampT) {
+  state_.clampS = clampS ? 1 : 0;
+  state_.clampT = clampT ? 1 : 0;
+  dirty_ = true;
+}
+
+void Context::SetTexFilter(bool bilinear) {
+  state_.bilinear = bilinear ? 1 : 0;
+  dirty_ = true;
+}
+
+void Context::DisableAllEffects() {
+  SetAlphaBlend(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+  SetAlphaTest(CompareFunc::kAlways);
+  SetChromakey(false);
+  SetDepthBufferMode(DepthMode::kDisable);
+}
+
 namespace {
 struct SavedState {
   RenderState state;
