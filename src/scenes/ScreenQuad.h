@@ -4,10 +4,9 @@
 // quads; these are the operations that fill, move, scale and turn them.
 #pragma once
 
-#include <glide.h>
+#include "geom/Projection.h"
 
-inline constexpr float kScreenCentreX = 320.0f;
-inline constexpr float kScreenCentreY = 240.0f;
+#include <glide.h>
 
 // A rectangle of texels: s0..s1 across, t0..t1 down.
 struct TexelWindow {

@@ -1,7 +1,8 @@
 #include "scenes/TexturedObject.h"
 
+#include "geom/Projection.h"
 #include "geom/ScreenArea.h"
-#include "scenes/ScreenQuad.h"
+#include "gfx/Display.h"
 
 #include <glide.h>
 
@@ -10,7 +11,6 @@
 
 namespace {
 
-constexpr float kFocalLength = 640.0f;
 constexpr float kClipRight = 639.0f;
 constexpr float kClipBottom = 439.0f;  // not 479: the scenes that clip keep faces above this line
 
@@ -27,14 +27,9 @@ struct ProjectedPoint {
 std::vector<ProjectedPoint> Projected;
 
 ProjectedPoint Project(const Vertex4& p, const TexturedObjectStyle& style) {
-  const float depth = p.z + style.depthOffset;  // the shifted z
-  ProjectedPoint out{0.0f, 0.0f, 0.0f, depth > style.nearLimit};
-  if (out.near) {
-    out.oow = 1.0f / depth;
-    out.x = std::trunc(p.x * out.oow * kFocalLength + kScreenCentreX);
-    out.y = std::trunc(p.y * out.oow * kFocalLength + kScreenCentreY);
-  }
-  return out;
+  if (!(p.z + style.depthOffset > style.nearLimit)) return {0.0f, 0.0f, 0.0f, false};  // the shifted z
+  const ScreenPoint screen = ProjectToScreen(p, style.depthOffset);
+  return {screen.x, screen.y, screen.oow, true};
 }
 
 // A face's corner: the vertex's projection and the texture coordinates divided by w.

@@ -9,6 +9,7 @@
 #include "Meshes.h"
 #include "geom/Matrix.h"
 #include "geom/P3d.h"
+#include "geom/Projection.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,10 +35,6 @@ TextureId LoadPreviewTexture(const char* name) {
   return static_cast<TextureId>(Textures.size() - 1);
 }
 
-struct ScreenPoint {
-  float x, y, oow;
-};
-
 // One 640 x 480 view of `object` under CurrentMatrix, eye `eye` units behind the origin.
 mkdata::Image RenderView(const P3dObject& object, float eye, bool textured) {
   constexpr int kW = 640, kH = 480;
@@ -52,11 +49,8 @@ mkdata::Image RenderView(const P3dObject& object, float eye, bool textured) {
     ScreenPoint s[3];
     bool behind = false;
     for (int k = 0; k < 3; ++k) {
-      const float z = p[k].z + eye;
-      if (!(z > 0)) behind = true;
-      s[k].oow = 1.0f / z;
-      s[k].x = std::trunc(p[k].x * s[k].oow * 640 + 320);
-      s[k].y = std::trunc(p[k].y * s[k].oow * 640 + 240);
+      if (!(p[k].z + eye > 0)) behind = true;
+      s[k] = ProjectToScreen(p[k], eye);
     }
     if (behind) continue;
     const float area = (s[0].x - s[1].x) * (s[2].y - s[1].y) - (s[0].y - s[1].y) * (s[2].x - s[1].x);
