@@ -69,6 +69,18 @@ void AudioShutdown() {
   Require(MIDASclose());
 }
 
+void StartSceneMusic(const SceneMusic& music) {
+  if (!MIDASopenChannels(music.channels)) LogPrintf("Couldn't open channels!\n");
+  if (music.clearEffectChannels && !MIDASfreeAutoEffectChannels()) LogPrintf("Couldn't clear sfx channels!\n");
+  MusicModule = MIDASloadModule(const_cast<char*>(music.file));  // the library takes a writable name
+  if (MusicModule == nullptr) {
+    LogPrintf("Couldn't load %s !\n", music.file);
+    if (music.stopAtFailedLoad) return;
+  }
+  MusicPlayHandle = MusicModule != nullptr ? MIDASplayModule(MusicModule, TRUE) : 0;
+  if (MusicPlayHandle == 0) LogPrintf("Couldn't play %s !\n", music.file);
+}
+
 void FatalAudioError() {
   LogPrintf("MIDAS error: %s\n", MIDASgetErrorMessage(MIDASgetLastError()));
   MIDASclose();

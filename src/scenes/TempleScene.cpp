@@ -230,23 +230,14 @@ void TempleInit() {
   SetScreenQuad(Glow, -64.0f, -64.0f, 63.0f, 63.0f, 1.0f, 240.0f);
   SetTexturedObjectState();
 
-  if (LoadSceneObject("temple.p3d", 0.3f, &Temple) != 0 || LoadSceneObject("light.p3d", 1.0f, &Light) != 0 ||
-      LoadSceneObject("liteball.p3d", 1.0f, &Ball) != 0) {
+  const SceneObjectFile objects[] = {
+      {"temple.p3d", 0.3f, &Temple}, {"light.p3d", 1.0f, &Light}, {"liteball.p3d", 1.0f, &Ball}};
+  if (LoadSceneObjects(objects) != 0) {
     TempleClock = kTempleFrames + 1;
     return;
   }
-  ObjectScale = 1.0f;
 
-  if (!MIDASopenChannels(16)) LogPrintf("Couldn't open channels!\n");
-  if (!MIDASfreeAutoEffectChannels()) LogPrintf("Couldn't clear sfx channels!\n");
-  static char moduleName[] = "creature.s3m";  // the library takes a writable name
-  MusicModule = MIDASloadModule(moduleName);
-  if (MusicModule == nullptr) {
-    LogPrintf("Couldn't load creature.s3m !\n");
-    return;
-  }
-  MusicPlayHandle = MIDASplayModule(MusicModule, 1);
-  if (MusicPlayHandle == 0) LogPrintf("Couldn't play creature.s3m !\n");
+  StartSceneMusic({"creature.s3m", 16, true, true});
 }
 
 int32_t TempleFrame() {

@@ -3,6 +3,7 @@
 #include "geom/Projection.h"
 #include "geom/ScreenArea.h"
 #include "gfx/Display.h"
+#include "scenes/SceneState.h"
 
 #include <glide.h>
 
@@ -78,18 +79,13 @@ void DrawTexturedObject(const Vertex4* points, const P3dObject& object, float al
 }
 
 void SetTexturedObjectState(GrCmpFnc_t depthFunction, bool iteratedAlphaFirst) {
-  grColorMask(FXTRUE, FXFALSE);
+  SetSceneTextureState();
   grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
   grDepthBufferFunction(depthFunction);
   grDepthMask(FXTRUE);
   if (iteratedAlphaFirst) guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
   guAlphaSource(GR_ALPHASOURCE_TEXTURE_ALPHA_TIMES_ITERATED_ALPHA);
-  guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
-  grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
-  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
   grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
-  guColorCombineFunction(GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
-  grChromakeyMode(GR_CHROMAKEY_DISABLE);
   grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_LOCAL_ALPHA, GR_COMBINE_LOCAL_ITERATED,
                  GR_COMBINE_OTHER_TEXTURE, FXFALSE);
   grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO, GR_BLEND_ZERO);
