@@ -1,7 +1,6 @@
 #include "audio/AudioService.h"
 
 #include "log/DebugLog.h"
-#include "gfx/Display.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +11,8 @@ MIDASmodulePlayHandle MusicPlayHandle;
 MIDASsamplePlayHandle EffectPlayHandle;
 
 namespace {
+
+void (*FatalCleanup)() = nullptr;
 
 void Require(BOOL ok) {
   if (!ok) FatalAudioError();
@@ -84,6 +85,8 @@ void StartSceneMusic(const SceneMusic& music) {
 void FatalAudioError() {
   LogPrintf("MIDAS error: %s\n", MIDASgetErrorMessage(MIDASgetLastError()));
   MIDASclose();
-  if (DisplayOpened) CloseDisplay();
+  if (FatalCleanup != nullptr) FatalCleanup();
   std::exit(1);
 }
+
+void SetFatalAudioCleanup(void (*cleanup)()) { FatalCleanup = cleanup; }

@@ -33,5 +33,8 @@ struct SceneMusic {
 // did not load is never handed to the player.
 void StartSceneMusic(const SceneMusic& music);
 
-// Logs the library's last error, closes it (and the display, if it was opened) and exits with 1.
+// Logs the library's last error, closes it, runs the cleanup the program registered (the
+// display, if it was opened) and exits with 1.
 [[noreturn]] void FatalAudioError();
+// What FatalAudioError shuts besides the sound library; null for nothing (the default).
+void SetFatalAudioCleanup(void (*cleanup)());

@@ -120,6 +120,7 @@ TEST_F(AudioServiceTest, ShutdownStopsTheEffectAndFreesEverySampleBeforeClosing)
 }
 
 TEST_F(AudioServiceTest, FatalErrorShutsTheDisplayOnlyWhenItWasOpened) {
+  SetFatalAudioCleanup(CloseDisplayIfOpened);  // as WinMain registers it
   fs::remove("glide-shutdowns");
   DisplayOpened = false;
   EXPECT_EXIT(FatalAudioError(), ::testing::ExitedWithCode(1), "");
@@ -128,6 +129,8 @@ TEST_F(AudioServiceTest, FatalErrorShutsTheDisplayOnlyWhenItWasOpened) {
   EXPECT_EXIT(FatalAudioError(), ::testing::ExitedWithCode(1), "");
   EXPECT_EQ(testsupport::ReadFile("glide-shutdowns"), "shutdown\n");
   DisplayOpened = false;
+  SetFatalAudioCleanup(nullptr);
+  EXPECT_EXIT(FatalAudioError(), ::testing::ExitedWithCode(1), "") << "nothing registered: the exit alone";
 }
 
 TEST_F(AudioServiceTest, CancelledSetupExitsWithZero) {
@@ -209,3 +212,4 @@ TEST_F(AudioServiceTest, SceneMusicLogsWhatFailsAsEachSceneDoes) {
 }
 
 }  // namespace
+

@@ -1,12 +1,11 @@
 // The reflection-mapped renderer drawn through the real Glide stand-in, on hand-made objects in
 // view space, with a reflection map fixture whose texels tell which map coordinates were used:
 // black, with a white 8 x 8 square at the centre (124..131) and white columns from 217 on.
-#include "SceneFixture.h"
+#include "DisplayFixture.h"
 
 #include "geom/ReflectionRenderer.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
-#include "scenes/ReflectionScenes.h"
 
 #include <glide.h>
 
@@ -14,16 +13,32 @@
 
 namespace {
 
-class ReflectionRendererTest : public SceneFixture {
+class ReflectionRendererTest : public DisplayFixture {
  protected:
   void SetUp() override {
-    SceneFixture::SetUp();
+    DisplayFixture::SetUp();
     WriteMapFixture();
     BeginScene();
     const TextureId map = LoadCelRgb565("probe.cel");
     ASSERT_EQ(map, 0);
     SelectTexture(map);
-    SetReflectionSceneState();
+    SetRendererState();
+  }
+
+  // The state the renderer expects of its caller (as the facemap and enviro scenes set it): W-buffer
+  // with depth writes, texture alpha times iterated alpha, texture plus iterated colour, blend
+  // (SRC_ALPHA, ZERO), bilinear filtering.
+  static void SetRendererState() {
+    grColorMask(FXTRUE, FXFALSE);
+    grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+    grDepthBufferFunction(GR_CMP_LESS);
+    grDepthMask(FXTRUE);
+    guAlphaSource(GR_ALPHASOURCE_TEXTURE_ALPHA_TIMES_ITERATED_ALPHA);
+    guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
+    grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+    grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+    guColorCombineFunction(GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
+    grChromakeyMode(GR_CHROMAKEY_DISABLE);
   }
 
   void WriteMapFixture() {
