@@ -1,6 +1,6 @@
 // The fractal zoom: each frame must be the centre half of the one before at twice the size, or the
 // scene's cross-fades show a jump; every frame must stay detailed.
-#include "Fractal.h"
+#include "images/Fractal.h"
 
 #include <gtest/gtest.h>
 
