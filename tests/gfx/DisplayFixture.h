@@ -38,7 +38,15 @@ class DisplayFixture : public ::testing::Test {
   static int Red(uint16_t p) { return (p >> 11) << 3 | (p >> 13); }
   static int Green(uint16_t p) { return ((p >> 5) & 63) << 2 | ((p >> 9) & 3); }
   static int Blue(uint16_t p) { return (p & 31) << 3 | ((p >> 2) & 7); }
-  static uint16_t At(const std::vector<uint16_t>& frame, int x, int y) { return frame[static_cast<size_t>(y) * 640 + x]; }
+  // Pixel (x, y) of a 640 x 480 frame; a frame that was never kept (the scene ended before it)
+  // or a pixel off the screen fails the test instead of reading past the frame.
+  static uint16_t At(const std::vector<uint16_t>& frame, int x, int y) {
+    if (frame.size() != 640u * 480u || x < 0 || x >= 640 || y < 0 || y >= 480) {
+      ADD_FAILURE() << "no pixel (" << x << ", " << y << ") in a frame of " << frame.size() << " pixels";
+      return 0;
+    }
+    return frame[static_cast<size_t>(y) * 640 + x];
+  }
 
   std::filesystem::path dir_, old_;
 
