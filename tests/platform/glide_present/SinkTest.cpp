@@ -2,6 +2,7 @@
 // prints nothing itself; the presentation reports a sink that fails to open with one line, a
 // sink that fails later once, and goes on with the others.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "PresentVideo.h"
 #include "Presentation.h"
 #include "PresentationFixture.h"
+#include "TestSupport.h"
 #include "platform/FrameClock.h"
 
 namespace {
@@ -147,7 +149,7 @@ TEST_F(Sinks, EachSinkThatFailsToOpenIsReportedOnceAndTheOthersTakeEveryFrame) {
 // An encoder that quits at once: the video sink reports it once and is closed, and the frame
 // hash log beside it still gets every frame.
 TEST_F(Sinks, ASinkThatFailsWhileRunningIsReportedOnceAndClosed) {
-  FakeEncoder("exit 1");
+  FakeEncoder("echo $$ > '" + (dir_ / "encoder.pid").string() + "'; exit 1");
   const fs::path hashes = dir_ / "hashes.txt";
   setenv("GLIDE_VIDEO", (dir_ / "out.mkv").c_str(), 1);
   setenv("GLIDE_FRAME_HASHES", hashes.c_str(), 1);
@@ -157,6 +159,10 @@ TEST_F(Sinks, ASinkThatFailsWhileRunningIsReportedOnceAndClosed) {
     ShowFrames(10);
     usleep(10000);  // time for the encoder to quit and for a write to find it gone
   }
+  // Closed while the presentation goes on: the encoder that quit has been waited for.
+  const pid_t encoder = std::atoi(testsupport::ReadFile(dir_ / "encoder.pid").c_str());
+  ASSERT_GT(encoder, 0);
+  EXPECT_EQ(kill(encoder, 0), -1) << "the encoder is still there to be waited for: its sink was not closed";
   glide::ClosePresentation();
   const std::string messages = testing::internal::GetCapturedStderr();
   EXPECT_EQ(Lines(messages), 1) << messages;
