@@ -267,21 +267,25 @@ void Context::BufferSwap(int interval) {
   PresentFrame(color_[front_], interval);
 }
 
+uint16_t* Context::LfbBuffer(GrBuffer_t buffer) {
+  switch (buffer) {
+    case GR_BUFFER_FRONTBUFFER: return color_[front_];
+    case GR_BUFFER_BACKBUFFER: return color_[1 - front_];
+    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: case GR_BUFFER_ALPHABUFFER: return aux_;
+    default: return nullptr;
+  }
+}
+
 bool Context::LfbReadRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, FxU32 width, FxU32 height,
                             FxU32 strideBytes, void* dst) {
   if (!open_) {
     Misuse("grLfbReadRegion before grSstWinOpen");
     return false;
   }
-  const uint16_t* src;
-  switch (buffer) {
-    case GR_BUFFER_FRONTBUFFER: src = color_[front_]; break;
-    case GR_BUFFER_BACKBUFFER: src = color_[1 - front_]; break;
-    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: case GR_BUFFER_ALPHABUFFER:
-      src = aux_; break;
-    default:
-      Misuse("grLfbReadRegion: buffer %d cannot be read", buffer);
-      return false;
+  const uint16_t* src = LfbBuffer(buffer);
+  if (src == nullptr) {
+    Misuse("grLfbReadRegion: buffer %d cannot be read", buffer);
+    return false;
   }
   if (x > kWidth || y > kHeight || width > kWidth - x || height > kHeight - y) {
     Misuse("grLfbReadRegion: %ux%u at (%u, %u) lies outside the 640x480 buffer", width, height,
@@ -307,15 +311,10 @@ bool Context::LfbWriteRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, GrLfbSrcFmt_t 
     Misuse("grLfbWriteRegion before grSstWinOpen");
     return false;
   }
-  uint16_t* dst;
-  switch (buffer) {
-    case GR_BUFFER_FRONTBUFFER: dst = color_[front_]; break;
-    case GR_BUFFER_BACKBUFFER: dst = color_[1 - front_]; break;
-    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: case GR_BUFFER_ALPHABUFFER:
-      dst = aux_; break;
-    default:
-      Misuse("grLfbWriteRegion: buffer %d cannot be written", buffer);
-      return false;
+  uint16_t* dst = LfbBuffer(buffer);
+  if (dst == nullptr) {
+    Misuse("grLfbWriteRegion: buffer %d cannot be written", buffer);
+    return false;
   }
   const bool rawFormat = (dst == aux_) ? format == GR_LFB_SRC_FMT_ZA16
                                               : format == GR_LFB_SRC_FMT_565;
@@ -342,14 +341,11 @@ bool Context::LfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbInfo_t& info) {
     Misuse("grLfbLock before grSstWinOpen");
     return false;
   }
-  uint16_t* base;
-  switch (buffer) {
-    case GR_BUFFER_FRONTBUFFER: base = color_[front_]; break;
-    case GR_BUFFER_BACKBUFFER: base = color_[1 - front_]; break;
-    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: base = aux_; break;
-    default:
-      Misuse("grLfbLock: buffer %d cannot be locked", buffer);
-      return false;
+  // The alpha planes can be read and written as regions, not locked.
+  uint16_t* base = buffer == GR_BUFFER_ALPHABUFFER ? nullptr : LfbBuffer(buffer);
+  if (base == nullptr) {
+    Misuse("grLfbLock: buffer %d cannot be locked", buffer);
+    return false;
   }
   (void)type;
   info.lfbPtr = base;

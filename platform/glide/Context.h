@@ -123,6 +123,8 @@ class Context {
   void ValidateTexture();
   TriangleJob MakeJob();
   uint16_t* DrawBufferMutable();
+  // The colour or auxiliary buffer a linear frame buffer call names; null for another name.
+  uint16_t* LfbBuffer(GrBuffer_t buffer);
 
   bool open_ = false;
   // The two colour buffers and the depth or alpha buffer, each padded, in one block aligned to
