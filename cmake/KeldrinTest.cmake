@@ -8,6 +8,13 @@ function(keldrin_test_support)
   # The tests' own code is not where the time goes: build it for compile speed (half the time of
   # -O2 -g, which matters most under the sanitizers), with line tables for the reports.
   target_compile_options(keldrin_test_support PUBLIC $<$<CONFIG:RelWithDebInfo,Release>:-O1 -g1>)
+  # Under the sanitizers the tests' own code, the assertion macros' many short-lived temporaries,
+  # skips AddressSanitizer's use-after-scope checks: they made the test objects the largest part
+  # of that build (CryptSceneTest 14.6 s against 11.7 s, ObjectMeshTest 10.8 s against 6.1 s of
+  # CPU). The program, the stand-ins and the generator the tests run keep every check.
+  if(KELDRIN_SANITIZE)
+    target_compile_options(keldrin_test_support PUBLIC -fno-sanitize-address-use-after-scope)
+  endif()
   # _REENTRANT comes with SDL's compile flags to the tests that use SDL; a precompiled header is
   # only used where the same macros are defined, so every test gets it (glibc ignores it).
   target_compile_definitions(keldrin_test_support PUBLIC KELDRIN_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

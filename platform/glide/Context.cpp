@@ -167,87 +167,6 @@ uint32_t Context::ToArgb(GrColor_t c) const {
   }
 }
 
-// ---- State helpers -------------------------------------------------------------------------
-
-void Context::SetClipWindow(FxU32 minX, FxU32 minY, FxU32 maxX, FxU32 maxY) {
-  // Glide's grClipWindow: max clamped to the screen, min to max; a pixel scissor.
-  const int x1 = static_cast<int>(std::min<FxU32>(maxX, kWidth));
-  const int y1 = static_cast<int>(std::min<FxU32>(maxY, kHeight));
-  clip_ = {static_cast<int>(std::min<FxU32>(minX, static_cast<FxU32>(x1))),
-           static_cast<int>(std::min<FxU32>(minY, static_cast<FxU32>(y1))), x1, y1};
-}
-
-void Context::SetColorCombine(int function, int factor, int local, int other, bool invert) {
-  state_.colorCombine =
-      MakeCombineUnit(static_cast<CombineFunction>(function), static_cast<CombineFactor>(factor), invert);
-  state_.colorLocal = local == GR_COMBINE_LOCAL_CONSTANT ? LocalSelect::kConstant
-                                                         : LocalSelect::kIterated;
-  state_.colorOther = static_cast<OtherSelect>(other);
-  dirty_ = true;
-}
-
-void Context::SetAlphaCombine(int function, int factor, int local, int other, bool invert) {
-  state_.alphaCombine =
-      MakeCombineUnit(static_cast<CombineFunction>(function), static_cast<CombineFactor>(factor), invert);
-  state_.alphaLocal = static_cast<LocalSelect>(local);
-  state_.alphaOther = static_cast<OtherSelect>(other);
-  dirty_ = true;
-}
-
-void Context::SetTexCombine(int rgbFunction, int rgbFactor, int alphaFunction, int alphaFactor,
-                            bool rgbInvert, bool alphaInvert) {
-  state_.texColor = MakeCombineUnit(static_cast<CombineFunction>(rgbFunction),
-                                    static_cast<CombineFactor>(rgbFactor), rgbInvert);
-  state_.texAlpha = MakeCombineUnit(static_cast<CombineFunction>(alphaFunction),
-                                    static_cast<CombineFactor>(alphaFactor), alphaInvert);
-  dirty_ = true;
-}
-
-void Context::SetAlphaBlend(int rgbSrc, int rgbDst, int alphaSrc, int alphaDst) {
-  state_.srcFactor = static_cast<BlendFactor>(rgbSrc);
-  state_.dstFactor = static_cast<BlendFactor>(rgbDst);
-  // The alpha channel takes only ONE and ZERO (Glide substitutes ONE / ZERO for the rest).
-  state_.srcAlphaFactor = alphaSrc == GR_BLEND_ZERO ? BlendFactor::kZero : BlendFactor::kOne;
-  state_.dstAlphaFactor = alphaDst == GR_BLEND_ONE ? BlendFactor::kOne : BlendFactor::kZero;
-  state_.blendEnabled = !(rgbSrc == GR_BLEND_ONE && rgbDst == GR_BLEND_ZERO &&
-                          alphaSrc == GR_BLEND_ONE && alphaDst == GR_BLEND_ZERO);
-  dirty_ = true;
-}
-
-void Context::SetDitherMode(GrDitherMode_t mode) {
-  state_.dither = static_cast<DitherMode>(mode);
-  state_.ditherSubtract = (mode == GR_DITHER_4x4 && !noDitherSubtract_) ? 1 : 0;
-  dirty_ = true;
-}
-
-namespace {
-struct SavedState {
-  RenderState state;
-  ClipRect clip;
-  int cullMode;
-  TextureBinding binding;
-  bool drawToFront;
-};
-static_assert(sizeof(SavedState) <= sizeof(GrState), "GrState too small for the render state");
-}  // namespace
-
-void Context::SaveState(GrState& out) const {
-  SavedState saved{state_, clip_, cullMode_, binding_, drawToFront_};
-  std::memset(&out, 0, sizeof out);
-  std::memcpy(&out, &saved, sizeof saved);
-}
-
-void Context::RestoreState(const GrState& in) {
-  SavedState saved;
-  std::memcpy(static_cast<void*>(&saved), &in, sizeof saved);
-  state_ = saved.state;
-  clip_ = saved.clip;
-  cullMode_ = saved.cullMode;
-  binding_ = saved.binding;
-  drawToFront_ = saved.drawToFront;
-  dirty_ = true;
-}
-
 // ---- Texture -------------------------------------------------------------------------------
 
 void Context::TexSource(FxU32 start, FxU32 evenOdd, const GrTexInfo& info) {
@@ -348,21 +267,25 @@ void Context::BufferSwap(int interval) {
   PresentFrame(color_[front_], interval);
 }
 
+uint16_t* Context::LfbBuffer(GrBuffer_t buffer) {
+  switch (buffer) {
+    case GR_BUFFER_FRONTBUFFER: return color_[front_];
+    case GR_BUFFER_BACKBUFFER: return color_[1 - front_];
+    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: case GR_BUFFER_ALPHABUFFER: return aux_;
+    default: return nullptr;
+  }
+}
+
 bool Context::LfbReadRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, FxU32 width, FxU32 height,
                             FxU32 strideBytes, void* dst) {
   if (!open_) {
     Misuse("grLfbReadRegion before grSstWinOpen");
     return false;
   }
-  const uint16_t* src;
-  switch (buffer) {
-    case GR_BUFFER_FRONTBUFFER: src = color_[front_]; break;
-    case GR_BUFFER_BACKBUFFER: src = color_[1 - front_]; break;
-    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: case GR_BUFFER_ALPHABUFFER:
-      src = aux_; break;
-    default:
-      Misuse("grLfbReadRegion: buffer %d cannot be read", buffer);
-      return false;
+  const uint16_t* src = LfbBuffer(buffer);
+  if (src == nullptr) {
+    Misuse("grLfbReadRegion: buffer %d cannot be read", buffer);
+    return false;
   }
   if (x > kWidth || y > kHeight || width > kWidth - x || height > kHeight - y) {
     Misuse("grLfbReadRegion: %ux%u at (%u, %u) lies outside the 640x480 buffer", width, height,
@@ -388,15 +311,10 @@ bool Context::LfbWriteRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, GrLfbSrcFmt_t 
     Misuse("grLfbWriteRegion before grSstWinOpen");
     return false;
   }
-  uint16_t* dst;
-  switch (buffer) {
-    case GR_BUFFER_FRONTBUFFER: dst = color_[front_]; break;
-    case GR_BUFFER_BACKBUFFER: dst = color_[1 - front_]; break;
-    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: case GR_BUFFER_ALPHABUFFER:
-      dst = aux_; break;
-    default:
-      Misuse("grLfbWriteRegion: buffer %d cannot be written", buffer);
-      return false;
+  uint16_t* dst = LfbBuffer(buffer);
+  if (dst == nullptr) {
+    Misuse("grLfbWriteRegion: buffer %d cannot be written", buffer);
+    return false;
   }
   const bool rawFormat = (dst == aux_) ? format == GR_LFB_SRC_FMT_ZA16
                                               : format == GR_LFB_SRC_FMT_565;
@@ -423,14 +341,11 @@ bool Context::LfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbInfo_t& info) {
     Misuse("grLfbLock before grSstWinOpen");
     return false;
   }
-  uint16_t* base;
-  switch (buffer) {
-    case GR_BUFFER_FRONTBUFFER: base = color_[front_]; break;
-    case GR_BUFFER_BACKBUFFER: base = color_[1 - front_]; break;
-    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: base = aux_; break;
-    default:
-      Misuse("grLfbLock: buffer %d cannot be locked", buffer);
-      return false;
+  // The alpha planes can be read and written as regions, not locked.
+  uint16_t* base = buffer == GR_BUFFER_ALPHABUFFER ? nullptr : LfbBuffer(buffer);
+  if (base == nullptr) {
+    Misuse("grLfbLock: buffer %d cannot be locked", buffer);
+    return false;
   }
   (void)type;
   info.lfbPtr = base;

@@ -1,6 +1,6 @@
 // The one Glide context behind the published functions: the frame and auxiliary buffers, the
-// render state, TMU 0 memory, and the drawing entry points. The C functions in GlideApi.cpp
-// check their arguments and forward here; nothing in here throws across them.
+// render state, TMU 0 memory, and the drawing entry points. The published C functions
+// (GlideApi.h) check their arguments and forward here; nothing in here throws across them.
 #pragma once
 
 #include <cstdarg>
@@ -59,10 +59,9 @@ class Context {
   void ResetTriStats();
 
   // ---- State ----
-  RenderState& State() {
-    dirty_ = true;
-    return state_;
-  }
+  // Every change to the render state goes through a setter below, which marks the span
+  // selection for rebuilding.
+  const RenderState& State() const { return state_; }
   uint32_t ToArgb(GrColor_t color) const;
   void SetClipWindow(FxU32 minX, FxU32 minY, FxU32 maxX, FxU32 maxY);
   void SetCullMode(GrCullMode_t mode) { cullMode_ = mode; }
@@ -73,6 +72,22 @@ class Context {
   void SetAlphaBlend(int rgbSrc, int rgbDst, int alphaSrc, int alphaDst);
   void SetDitherMode(GrDitherMode_t mode);
   void SetOrigin(GrOriginLocation_t origin) { originLowerLeft_ = origin == GR_ORIGIN_LOWER_LEFT; }
+  // Both constant colours (local and other), 0xAARRGGBB.
+  void SetConstantColor(uint32_t argb);
+  void SetAlphaTest(CompareFunc function);
+  void SetAlphaTestReference(uint8_t reference);
+  void SetChromakey(bool enabled);
+  // The key in the colour format grSstWinOpen chose.
+  void SetChromakeyValue(GrColor_t value);
+  void SetColorMask(bool rgb, bool alpha);
+  void SetDepthBufferMode(DepthMode mode);
+  void SetDepthFunction(CompareFunc function);
+  void SetDepthMask(bool enabled);
+  void SetDepthBias(int16_t level);
+  void SetTexClamp(bool clampS, bool clampT);
+  void SetTexFilter(bool bilinear);
+  // grDisableAllEffects: no blending, no alpha test, no chroma key, no depth buffering.
+  void DisableAllEffects();
   // Forces every draw through the generic span path (tests, and the benchmark's baseline).
   void SetGenericOnly(bool genericOnly) {
     genericOnly_ = genericOnly;
@@ -108,6 +123,8 @@ class Context {
   void ValidateTexture();
   TriangleJob MakeJob();
   uint16_t* DrawBufferMutable();
+  // The colour or auxiliary buffer a linear frame buffer call names; null for another name.
+  uint16_t* LfbBuffer(GrBuffer_t buffer);
 
   bool open_ = false;
   // The two colour buffers and the depth or alpha buffer, each padded, in one block aligned to

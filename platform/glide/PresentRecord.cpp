@@ -3,9 +3,19 @@
 #include <png.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <utility>
 #include <vector>
+
+#include "Misuse.h"
+#include "PresentGamma.h"
 
 namespace glide {
 
@@ -18,31 +28,115 @@ uint64_t FrameHash(const uint16_t* pixels, size_t count) {
   return hash;
 }
 
-std::unique_ptr<LineLog> LineLog::Open(const std::string& path, const char* what, bool flushEachLine,
-                                       std::string* error) {
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr) {
-    *error = std::string("cannot write the ") + what + " " + path + ": " + std::strerror(errno);
-    return nullptr;
+namespace {
+
+// A text file written a line at a time; `flushEachLine` sends each line to the file at once.
+class LineLog {
+ public:
+  LineLog(std::FILE* file, bool flushEachLine) : file_(file), flushEachLine_(flushEachLine) {}
+  ~LineLog() { std::fclose(file_); }
+  LineLog(const LineLog&) = delete;
+  LineLog& operator=(const LineLog&) = delete;
+
+  // printf rules, then the line's end.
+  void Line(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(file_, format, args);
+    va_end(args);
+    std::fputc('\n', file_);
+    if (flushEachLine_) std::fflush(file_);
   }
-  return std::unique_ptr<LineLog>(new LineLog(file, flushEachLine));
+
+ private:
+  std::FILE* file_;
+  bool flushEachLine_;
+};
+
+// `what` names the log in the reason it cannot be opened.
+std::FILE* OpenLogFile(const std::string& path, const char* what, std::string& error) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) error = std::string("cannot write the ") + what + " " + path + ": " + std::strerror(errno);
+  return file;
 }
 
-LineLog::~LineLog() { std::fclose(file_); }
+class HashLog final : public FrameSink {
+ public:
+  explicit HashLog(std::FILE* file) : log_(file, true) {}
+  bool Take(const ShownFrame& frame) override {
+    const size_t pixels = static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height);
+    log_.Line("%" PRIu64 " %016" PRIx64, frame.number, FrameHash(frame.pixels, pixels));
+    return true;
+  }
 
-void LineLog::EndLine() {
-  std::fputc('\n', file_);
-  if (flushEachLine_) std::fflush(file_);
+ private:
+  LineLog log_;
+};
+
+class SwapLog final : public FrameSink {
+ public:
+  explicit SwapLog(std::FILE* file) : log_(file, false) {}
+  bool Take(const ShownFrame& frame) override {
+    if (!frame.paced) return true;
+    const auto micros = [](SwapPacer::Clock::duration d) {
+      return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::microseconds>(d).count());
+    };
+    log_.Line("%" PRIu64 " %" PRId64 " %" PRId64, frame.number, micros(frame.due - frame.origin),
+              micros(SwapPacer::Clock::now() - frame.origin));
+    return true;
+  }
+
+ private:
+  LineLog log_;
+};
+
+class Capture final : public FrameSink {
+ public:
+  Capture(std::string directory, FrameList frames) : directory_(std::move(directory)), frames_(std::move(frames)) {}
+  bool Take(const ShownFrame& frame) override {
+    if (!frames_.Contains(frame.number)) return true;
+    const int pixels = frame.width * frame.height;
+    rgb_.resize(static_cast<size_t>(pixels) * 3);
+    frame.display.ToRgb24(frame.pixels, pixels, rgb_.data());
+    std::string error;
+    if (!WritePng(CapturePath(directory_, frame.number), rgb_.data(), frame.width, frame.height, &error)) {
+      Warn("%s", error.c_str());
+    }
+    return true;
+  }
+
+ private:
+  std::string directory_;
+  FrameList frames_;
+  std::vector<uint8_t> rgb_;  // the frame as packed RGB after gamma
+};
+
+}  // namespace
+
+OpenedSink OpenHashLog(const std::string& path) {
+  std::string error;
+  std::FILE* file = OpenLogFile(path, "frame hash log", error);
+  if (file == nullptr) return OpenedSink::Failure(error);
+  return OpenedSink::Of(std::make_unique<HashLog>(file));
 }
 
-void LineLog::WriteHash(uint64_t frame, uint64_t hash) {
-  std::fprintf(file_, "%" PRIu64 " %016" PRIx64, frame, hash);
-  EndLine();
+OpenedSink OpenSwapLog(const std::string& path) {
+  std::string error;
+  std::FILE* file = OpenLogFile(path, "swap log", error);
+  if (file == nullptr) return OpenedSink::Failure(error);
+  return OpenedSink::Of(std::make_unique<SwapLog>(file));
 }
 
-void LineLog::WriteSwap(uint64_t frame, int64_t dueMicroseconds, int64_t shownMicroseconds) {
-  std::fprintf(file_, "%" PRIu64 " %" PRId64 " %" PRId64, frame, dueMicroseconds, shownMicroseconds);
-  EndLine();
+OpenedSink OpenCapture(const std::string& directory, FrameList frames) {
+  if (frames.Empty()) {
+    return OpenedSink::Failure("GLIDE_CAPTURE is set but GLIDE_CAPTURE_FRAMES lists no frame; nothing is captured");
+  }
+  std::error_code code;
+  std::filesystem::create_directories(directory, code);
+  if (!std::filesystem::is_directory(directory, code)) {
+    return OpenedSink::Failure("cannot make the capture directory " + directory + "; nothing is captured");
+  }
+  return OpenedSink::Of(std::make_unique<Capture>(directory, std::move(frames)));
 }
 
 std::string CapturePath(const std::string& directory, uint64_t frame) {

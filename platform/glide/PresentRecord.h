@@ -1,10 +1,11 @@
-// Records of shown frames: the frame hash and its log, and PNG capture.
+// The sinks that record shown frames: the frame hash log, the swap log and PNG capture.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <string>
+
+#include "PresentSink.h"
+#include "Settings.h"
 
 namespace glide {
 
@@ -12,30 +13,21 @@ namespace glide {
 // holds it, before gamma, so any change to a rendered pixel changes it.
 uint64_t FrameHash(const uint16_t* pixels, size_t count);
 
-// A text file the presentation writes a line at a time: the frame hash log (GLIDE_FRAME_HASHES:
-// "FRAME HASH", the frame number in decimal and the hash in 16 lower-case hex digits, each line
-// reaching the file as it is written, so that a run cut short leaves every frame it showed) and
-// the swap log (GLIDE_SWAP_LOG: "FRAME DUE SHOWN", the frame number, when the swap was due had
-// the program kept up and when its frame went to the display, in microseconds since the display
-// opened; buffered, so that a line per frame costs no system call while the presentation plays).
-class LineLog {
- public:
-  // `what` names the log in the error message.
-  static std::unique_ptr<LineLog> Open(const std::string& path, const char* what, bool flushEachLine,
-                                       std::string* error);
-  ~LineLog();
-  LineLog(const LineLog&) = delete;
-  LineLog& operator=(const LineLog&) = delete;
+// GLIDE_FRAME_HASHES: a line "FRAME HASH" per shown frame, the frame number in decimal and the
+// hash in 16 lower-case hex digits, each line reaching the file as it is written, so that a run
+// cut short leaves every frame it showed.
+OpenedSink OpenHashLog(const std::string& path);
 
-  void WriteHash(uint64_t frame, uint64_t hash);
-  void WriteSwap(uint64_t frame, int64_t dueMicroseconds, int64_t shownMicroseconds);
+// GLIDE_SWAP_LOG: a line "FRAME DUE SHOWN" per paced swap, the frame number, when the swap was
+// due had the program kept up and when its frame had gone to the display, in microseconds since
+// the retrace grid started. Buffered, so that a line per frame costs no system call while the
+// presentation plays.
+OpenedSink OpenSwapLog(const std::string& path);
 
- private:
-  LineLog(std::FILE* file, bool flushEachLine) : file_(file), flushEachLine_(flushEachLine) {}
-  void EndLine();
-  std::FILE* file_;
-  bool flushEachLine_;
-};
+// GLIDE_CAPTURE: the listed frames as DIR/NNNNNN.png, display gamma applied. Makes the directory
+// if it is missing; fails when it cannot, or when the list names no frame. A frame that cannot
+// be written is reported and the next ones are still tried.
+OpenedSink OpenCapture(const std::string& directory, FrameList frames);
 
 // DIR/NNNNNN.png: the frame number with at least six digits.
 std::string CapturePath(const std::string& directory, uint64_t frame);

@@ -12,7 +12,6 @@
 namespace glide {
 namespace {
 
-
 // The largest whole multiple of the picture that fits comfortably on the desktop.
 int WindowScale(SDL_Window* window, int width, int height) {
   SDL_Rect usable{};
@@ -160,8 +159,8 @@ SDL_Renderer* SdlPresenter::CreateRenderer(SDL_Window* window, Uint32 vsyncFlag)
   return renderer != nullptr ? renderer : SDL_CreateRenderer(window, -1, vsyncFlag);
 }
 
-std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, int height, int rateHz,
-                                                 std::string* error) {
+platform::Opened<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, int height, int rateHz) {
+  using Result = platform::Opened<SdlPresenter>;
   std::unique_ptr<SdlPresenter> presenter(new SdlPresenter());
   presenter->width_ = width;
   presenter->height_ = height;
@@ -170,10 +169,7 @@ std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, 
   if (presenter->window_ == nullptr) {
     presenter->window_ = SDL_CreateWindow("glide", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                                           SDL_WINDOW_HIDDEN);
-    if (presenter->window_ == nullptr) {
-      *error = std::string("cannot create a window: ") + SDL_GetError();
-      return nullptr;
-    }
+    if (presenter->window_ == nullptr) return Result::Failure(std::string("cannot create a window: ") + SDL_GetError());
     presenter->ownsWindow_ = true;
   }
   SDL_Window* window = presenter->window_;
@@ -203,29 +199,23 @@ std::unique_ptr<SdlPresenter> SdlPresenter::Open(PresenterKind kind, int width, 
   const bool wantVsync = DisplayRefreshMatches(window, rateHz);
   const Uint32 vsyncFlag = wantVsync ? SDL_RENDERER_PRESENTVSYNC : 0;
   presenter->renderer_ = presenter->CreateRenderer(window, vsyncFlag);
-  if (presenter->renderer_ == nullptr && presenter->onSurface_) return presenter;
-  if (presenter->renderer_ == nullptr) {
-    *error = std::string("cannot create a renderer: ") + SDL_GetError();
-    return nullptr;
-  }
+  if (presenter->renderer_ == nullptr && presenter->onSurface_) return Result::Of(std::move(presenter));
+  if (presenter->renderer_ == nullptr) return Result::Failure(std::string("cannot create a renderer: ") + SDL_GetError());
   SDL_RendererInfo info{};
   SDL_GetRendererInfo(presenter->renderer_, &info);
   presenter->vsyncOn_ = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
   // SDL's software renderer claims vsync but only copies to the window surface: pace by sleeping
   // from the first frame instead of finding that out after sixteen presents.
   presenter->vsyncTrusted_ = presenter->vsyncOn_ && (info.name == nullptr || std::strcmp(info.name, "software") != 0);
-  if (!presenter->MakeTexture(error)) return nullptr;
-  return presenter;
+  if (std::string error = presenter->MakeTexture(); !error.empty()) return Result::Failure(error);
+  return Result::Of(std::move(presenter));
 }
 
-bool SdlPresenter::MakeTexture(std::string* error) {
+std::string SdlPresenter::MakeTexture() {
   SDL_RenderSetLogicalSize(renderer_, width_, height_);  // aspect kept, black bars
   texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width_, height_);
-  if (texture_ == nullptr) {
-    *error = std::string("cannot create a texture: ") + SDL_GetError();
-    return false;
-  }
-  return true;
+  if (texture_ == nullptr) return std::string("cannot create a texture: ") + SDL_GetError();
+  return "";
 }
 
 SdlPresenter::~SdlPresenter() {
@@ -295,6 +285,20 @@ bool SdlPresenter::ShowWithRenderer(const uint16_t* front, const DisplayTable& t
   }
   lastPresentTicks_ = now;
   return true;
+}
+
+OpenedSink OpenWindow(std::optional<PresenterKind> asked, int width, int height, int rateHz) {
+  if (asked == PresenterKind::kNone) return OpenedSink::Nothing();  // no need to look for a display
+  const bool display = platform::DisplayAvailable();
+  const PresenterKind kind = asked.value_or(display ? PresenterKind::kFullscreen : PresenterKind::kNone);
+  if (kind == PresenterKind::kNone) return OpenedSink::Nothing();
+  if (!display) {
+    return OpenedSink::Failure(std::string("GLIDE_PRESENT=") + PresenterName(kind) +
+                               " needs a display and there is none; showing nothing");
+  }
+  platform::Opened<SdlPresenter> presenter = SdlPresenter::Open(kind, width, height, rateHz);
+  if (!presenter.opened) return OpenedSink::Failure(presenter.error + "; showing nothing");
+  return OpenedSink::Of(std::move(presenter.opened));
 }
 
 void SdlPresenter::CheckVsync(double secondsSinceLastPresent) {

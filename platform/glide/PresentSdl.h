@@ -7,11 +7,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "PresentGamma.h"
+#include "PresentSink.h"
 #include "Settings.h"
+#include "platform/Opened.h"
 
 namespace glide {
 
@@ -48,33 +51,34 @@ PictureLayout FitPicture(int windowWidth, int windowHeight, int width, int heigh
 void DrawPicture(const uint16_t* front, int width, int height, const DisplayTable& table, const PictureLayout& layout,
                  uint32_t* pixels, int pitch, std::vector<uint32_t>& row);
 
-class SdlPresenter {
+class SdlPresenter final : public FrameSink {
  public:
   // `kind` is kFullscreen or kWindow; SDL video must be running (platform::DisplayAvailable).
   // Uses the program's window (platform::SharedWindow) or, when there is none, a window of its
-  // own. Null with the reason in `error` when no renderer can be made.
-  static std::unique_ptr<SdlPresenter> Open(PresenterKind kind, int width, int height, int rateHz,
-                                            std::string* error);
-  ~SdlPresenter();
+  // own. Fails when no renderer can be made.
+  static platform::Opened<SdlPresenter> Open(PresenterKind kind, int width, int height, int rateHz);
+  ~SdlPresenter() override;
   SdlPresenter(const SdlPresenter&) = delete;
   SdlPresenter& operator=(const SdlPresenter&) = delete;
 
   // Shows `front` (width x height RGB565). With `vsync` the call returns after the display's
   // retrace. False when the program's window has gone: the presenter is then useless.
   bool Show(const uint16_t* front, const DisplayTable& table, bool vsync);
+  bool Take(const ShownFrame& frame) override { return Show(frame.pixels, frame.display, frame.vsync); }
 
   // Whether presenting with vsync paces swaps at the requested rate: the display refreshes at
   // that rate and presents really wait for it (checked on the presents themselves, so a
   // minimised window or a driver ignoring vsync falls back to sleeping).
-  bool VsyncPaces() const { return vsyncTrusted_; }
+  bool VsyncPaces() const override { return vsyncTrusted_; }
 
  private:
   SdlPresenter() = default;
   // The accelerated renderer, unless there is no GPU or its OpenGL is a software one; then SDL's
   // software renderer.
   SDL_Renderer* CreateRenderer(SDL_Window* window, Uint32 vsyncFlag);
-  // The renderer's streaming texture for the frames, with the picture's aspect kept.
-  bool MakeTexture(std::string* error);
+  // The renderer's streaming texture for the frames, with the picture's aspect kept; the reason
+  // when it cannot be made.
+  std::string MakeTexture();
   // Without an accelerated renderer: straight into the window's surface (the display server's
   // shared memory), scaled here. Nothing is shown while the window has no surface.
   bool ShowOnSurface(const uint16_t* front, const DisplayTable& table);
@@ -97,6 +101,11 @@ class SdlPresenter {
   VsyncWatch vsyncWatch_;
   uint64_t lastPresentTicks_ = 0;
 };
+
+// GLIDE_PRESENT: the window the presentation shows frames in. `asked` is the setting (nothing:
+// full screen where a display exists, else none). Nothing is opened for none; asking for a
+// window or full screen where no display exists fails.
+OpenedSink OpenWindow(std::optional<PresenterKind> asked, int width, int height, int rateHz);
 
 // Whether an OpenGL renderer string names a rasterizer that runs on the CPU.
 bool IsSoftwareOpenGl(const std::string& glRenderer);

@@ -171,21 +171,15 @@ std::vector<std::string> VideoEncoderCommand(const std::string& path, int width,
           "-color_trc", "smpte170m", "-chroma_sample_location", "center", path};
 }
 
-std::unique_ptr<VideoPipe> VideoPipe::Start(const std::vector<std::string>& command, const std::string& path,
-                                            std::string* error) {
-  if (command.empty()) {
-    *error = "no encoder command";
-    return nullptr;
-  }
+platform::Opened<VideoPipe> VideoPipe::Start(const std::vector<std::string>& command, const std::string& path) {
+  using Result = platform::Opened<VideoPipe>;
+  if (command.empty()) return Result::Failure("no encoder command");
   // A writer to a pipe whose reader has gone gets EPIPE instead of being killed by SIGPIPE.
   struct sigaction current{};
   if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
 
   int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) {
-    *error = std::string("cannot make a pipe: ") + std::strerror(errno);
-    return nullptr;
-  }
+  if (pipe2(fds, O_CLOEXEC) != 0) return Result::Failure(std::string("cannot make a pipe: ") + std::strerror(errno));
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
@@ -198,8 +192,7 @@ std::unique_ptr<VideoPipe> VideoPipe::Start(const std::vector<std::string>& comm
   close(fds[0]);
   if (result != 0) {
     close(fds[1]);
-    *error = "cannot start " + command[0] + " (" + std::strerror(result) + ")";
-    return nullptr;
+    return Result::Failure("cannot start " + command[0] + " (" + std::strerror(result) + ")");
   }
   // A deeper pipe than the default 64 KiB lets the encoder read a whole frame at once (the
   // kernel may refuse; the default then serves).
@@ -211,7 +204,7 @@ std::unique_ptr<VideoPipe> VideoPipe::Start(const std::vector<std::string>& comm
   video->pid_ = pid;
   video->path_ = path;
   video->writer_ = std::thread([pipe = video.get()] { pipe->WriteQueued(); });
-  return video;
+  return Result::Of(std::move(video));
 }
 
 void VideoPipe::Write(const uint8_t* data, size_t bytes) {
@@ -292,5 +285,43 @@ bool VideoPipe::Finish() {
 }
 
 VideoPipe::~VideoPipe() { Finish(); }
+
+namespace {
+
+// Frames in the video advance the sound track by 1/60 s each (the WAV output's clock), so the
+// video's rate stays 60 whatever the display's refresh rate.
+constexpr int kVideoRateHz = 60;
+
+class VideoSink final : public FrameSink {
+ public:
+  explicit VideoSink(std::unique_ptr<VideoPipe> pipe) : pipe_(std::move(pipe)) {}
+
+  // False once the encoder has stopped taking frames (reported by the pipe, once).
+  bool Take(const ShownFrame& frame) override {
+    if (pipe_->Failed()) return false;
+    if (!converter_ || converterGamma_ != frame.display.Gamma()) {
+      converter_ = std::make_unique<Yuv420Converter>(frame.display);
+      converterGamma_ = frame.display.Gamma();
+    }
+    converted_.resize(Yuv420Converter::FrameBytes(frame.width, frame.height));
+    converter_->Convert(frame.pixels, frame.width, frame.height, converted_.data());
+    pipe_->Write(converted_.data(), converted_.size());
+    return true;
+  }
+
+ private:
+  std::unique_ptr<VideoPipe> pipe_;
+  std::unique_ptr<Yuv420Converter> converter_;  // for the display gamma `converterGamma_`
+  float converterGamma_ = 0;
+  std::vector<uint8_t> converted_;  // the shown frame as the encoder takes it
+};
+
+}  // namespace
+
+OpenedSink OpenVideo(const std::string& path, int width, int height) {
+  platform::Opened<VideoPipe> pipe = VideoPipe::Start(VideoEncoderCommand(path, width, height, kVideoRateHz), path);
+  if (!pipe.opened) return OpenedSink::Failure(pipe.error + "; GLIDE_VIDEO=" + path + " is not written");
+  return OpenedSink::Of(std::make_unique<VideoSink>(std::move(pipe.opened)));
+}
 
 }  // namespace glide

@@ -16,6 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "PresentSink.h"
+#include "platform/Opened.h"
+
 namespace glide {
 
 class DisplayTable;
@@ -55,10 +58,9 @@ class VideoPipe {
   // Frames handed over and not yet written before Write waits.
   static constexpr size_t kQueuedFrames = 32;
 
-  // Starts `command` (its first word looked up in PATH) with a pipe on its standard input.
-  // Null with the reason in `error` when it cannot be started.
-  static std::unique_ptr<VideoPipe> Start(const std::vector<std::string>& command, const std::string& path,
-                                          std::string* error);
+  // Starts `command` (its first word looked up in PATH) with a pipe on its standard input;
+  // `path` names the file it writes in reports.
+  static platform::Opened<VideoPipe> Start(const std::vector<std::string>& command, const std::string& path);
   // Closes the pipe and waits for the encoder; reports a failure it has not reported yet.
   ~VideoPipe();
   VideoPipe(const VideoPipe&) = delete;
@@ -90,5 +92,9 @@ class VideoPipe {
   bool closing_ = false;
   std::thread writer_;
 };
+
+// GLIDE_VIDEO: every shown frame, converted for the encoder, through a VideoPipe running
+// VideoEncoderCommand into `path`. Fails when the encoder cannot be started.
+OpenedSink OpenVideo(const std::string& path, int width, int height);
 
 }  // namespace glide

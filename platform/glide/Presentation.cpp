@@ -1,16 +1,12 @@
-// The presenting side of grBufferSwap: pacing to the retrace, then the shown frame goes to the
-// presenter and to every recorder that is on, then the shared frame clock counts it.
+// The presenting side of grBufferSwap: pacing to the retrace, then the shown frame goes to every
+// sink that is open, then the shared frame clock counts it.
 #include "Presentation.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "Misuse.h"
@@ -18,17 +14,13 @@
 #include "PresentGamma.h"
 #include "PresentRecord.h"
 #include "PresentSdl.h"
+#include "PresentSink.h"
 #include "PresentVideo.h"
 #include "Settings.h"
 #include "platform/FrameClock.h"
-#include "platform/SdlVideo.h"
 
 namespace glide {
 namespace {
-
-// Frames in the video advance the sound track by 1/60 s each (the WAV output's clock), so the
-// video's rate stays 60 whatever the display's refresh rate.
-constexpr int kVideoRateHz = 60;
 
 struct PresentationState {
   bool open = false;
@@ -40,16 +32,7 @@ struct PresentationState {
   float gamma = kDefaultGamma;          // grGammaCorrectionValue
   std::unique_ptr<SwapPacer> pacer;
   std::unique_ptr<DisplayTable> table;
-  std::unique_ptr<SdlPresenter> presenter;
-  std::unique_ptr<LineLog> hashes;
-  std::unique_ptr<LineLog> swaps;
-  std::string captureDirectory;
-  FrameList captureFrames;
-  std::unique_ptr<VideoPipe> video;
-  std::unique_ptr<Yuv420Converter> yuv;  // for the display table's gamma `yuvGamma`
-  float yuvGamma = 0;
-  std::vector<uint8_t> rgb;         // a captured frame as packed RGB after gamma
-  std::vector<uint8_t> videoFrame;  // the shown frame as the encoder takes it
+  std::vector<std::unique_ptr<FrameSink>> sinks;  // in the order they take each frame
 };
 
 PresentationState State;
@@ -68,78 +51,48 @@ const DisplayTable& Table() {
   return *State.table;
 }
 
-// Each opener returns false when its output was asked for and could not be opened.
-bool OpenPresenter() {
-  const std::optional<PresenterKind> asked = PresenterSetting();
-  if (asked == PresenterKind::kNone) return true;  // no need to look for a display
-  const bool display = platform::DisplayAvailable();
-  const PresenterKind kind = asked.value_or(display ? PresenterKind::kFullscreen : PresenterKind::kNone);
-  if (kind == PresenterKind::kNone) return true;
-  if (!display) {
-    Warn("GLIDE_PRESENT=%s needs a display and there is none; showing nothing", PresenterName(kind));
+// Keeps a sink that opened; reports one that failed. False when it failed.
+bool Keep(OpenedSink sink) {
+  if (sink.Failed()) {
+    Warn("%s", sink.error.c_str());
     return false;
   }
-  std::string error;
-  State.presenter = SdlPresenter::Open(kind, State.width, State.height, State.rateHz, &error);
-  if (!State.presenter) {
-    Warn("%s; showing nothing", error.c_str());
-    return false;
-  }
+  if (sink.opened) State.sinks.push_back(std::move(sink.opened));
   return true;
 }
 
-bool OpenLineLog(const char* path, const char* what, bool flushEachLine, std::unique_ptr<LineLog>& log) {
-  if (path == nullptr) return true;
-  std::string error;
-  log = LineLog::Open(path, what, flushEachLine, &error);
-  if (!log) Warn("%s", error.c_str());
-  return log != nullptr;
-}
-
-bool OpenCapture() {
-  const char* directory = CaptureDirectorySetting();
-  if (directory == nullptr) {
-    if (CaptureFramesSet()) Warn("GLIDE_CAPTURE_FRAMES is set but GLIDE_CAPTURE names no directory; nothing is captured");
-    return true;
+// Every sink the environment asks for, in the order they take a frame: the window first, so
+// that the frame is on the display before anything is written, and the swap log next, so that
+// it times the frame's arrival there.
+bool OpenSinks() {
+  bool ok = Keep(OpenWindow(PresenterSetting(), State.width, State.height, State.rateHz));
+  if (const char* path = SwapLogSetting()) ok = Keep(OpenSwapLog(path)) && ok;
+  if (const char* path = FrameHashesSetting()) ok = Keep(OpenHashLog(path)) && ok;
+  if (const char* directory = CaptureDirectorySetting()) {
+    ok = Keep(OpenCapture(directory, CaptureFramesSetting())) && ok;
+  } else if (CaptureFramesSet()) {
+    Warn("GLIDE_CAPTURE_FRAMES is set but GLIDE_CAPTURE names no directory; nothing is captured");
   }
-  State.captureFrames = CaptureFramesSetting();
-  if (State.captureFrames.Empty()) {
-    Warn("GLIDE_CAPTURE is set but GLIDE_CAPTURE_FRAMES lists no frame; nothing is captured");
-    return false;
-  }
-  std::error_code code;
-  std::filesystem::create_directories(directory, code);
-  if (!std::filesystem::is_directory(directory, code)) {
-    Warn("cannot make the capture directory %s; nothing is captured", directory);
-    return false;
-  }
-  State.captureDirectory = directory;
-  return true;
+  if (const char* path = VideoSetting()) ok = Keep(OpenVideo(path, State.width, State.height)) && ok;
+  return ok;
 }
 
-bool OpenVideo() {
-  const char* path = VideoSetting();
-  if (path == nullptr) return true;
-  std::string error;
-  State.video = VideoPipe::Start(VideoEncoderCommand(path, State.width, State.height, kVideoRateHz), path, &error);
-  if (!State.video) Warn("%s; GLIDE_VIDEO=%s is not written", error.c_str(), path);
-  return State.video != nullptr;
+// The sinks are closed at exit too, so that a run ended by exit() still leaves a whole video.
+void CloseSinksAtExit() { State.sinks.clear(); }
+
+bool VsyncPaces() {
+  return std::any_of(State.sinks.begin(), State.sinks.end(), [](const auto& sink) { return sink->VsyncPaces(); });
 }
 
-// Recorders are finished at exit too, so that a run ended by exit() still leaves a whole video.
-void FinishRecordersAtExit() {
-  State.video.reset();
-  State.hashes.reset();
-  State.swaps.reset();
-}
-
+// Waits for the swap's retrace (unless a window's vsync will), then hands the frame to every
+// sink, closing those that can take no more.
 void Show(const uint16_t* front, int interval) {
   const SwapPacer::Clock::time_point due = State.pacer->Due(SwapPacer::Clock::now(), std::max(interval, 1));
-  const bool vsync = interval == 1 && State.presenter && State.presenter->VsyncPaces();
+  const bool vsync = interval == 1 && VsyncPaces();
   if (interval > 0 && !vsync) State.pacer->WaitForSwap(interval);
-  if (State.presenter && !State.presenter->Show(front, Table(), vsync)) {
-    State.presenter.reset();  // the program's window has been destroyed
-  }
+  const ShownFrame frame{front, State.width, State.height, platform::FrameCount(), Table(),
+                         vsync, interval > 0, due, State.pacer->Origin()};
+  std::erase_if(State.sinks, [&frame](const auto& sink) { return !sink->Take(frame); });
   if (vsync) {
     // A present that did not wait for the retrace (vsync ignored, window minimised) must not
     // let the program run ahead: the next frame starts no earlier than the retrace grid allows.
@@ -149,37 +102,6 @@ void Show(const uint16_t* front, int interval) {
     } else {
       State.pacer->NoteSwap(now);
     }
-  }
-  if (State.swaps && interval > 0) {
-    const auto micros = [](SwapPacer::Clock::duration d) {
-      return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
-    };
-    const SwapPacer::Clock::time_point origin = State.pacer->Origin();
-    State.swaps->WriteSwap(platform::FrameCount(), micros(due - origin), micros(SwapPacer::Clock::now() - origin));
-  }
-}
-
-void Record(const uint16_t* front, uint64_t frame) {
-  const size_t pixels = static_cast<size_t>(State.width) * static_cast<size_t>(State.height);
-  if (State.hashes) State.hashes->WriteHash(frame, FrameHash(front, pixels));
-  const bool capture = !State.captureDirectory.empty() && State.captureFrames.Contains(frame);
-  const bool video = State.video && !State.video->Failed();
-  if (capture) {
-    State.rgb.resize(pixels * 3);
-    Table().ToRgb24(front, static_cast<int>(pixels), State.rgb.data());
-    std::string error;
-    if (!WritePng(CapturePath(State.captureDirectory, frame), State.rgb.data(), State.width, State.height, &error)) {
-      Warn("%s", error.c_str());
-    }
-  }
-  if (video) {
-    if (!State.yuv || State.yuvGamma != Table().Gamma()) {
-      State.yuv = std::make_unique<Yuv420Converter>(Table());
-      State.yuvGamma = Table().Gamma();
-    }
-    State.videoFrame.resize(Yuv420Converter::FrameBytes(State.width, State.height));
-    State.yuv->Convert(front, State.width, State.height, State.videoFrame.data());
-    State.video->Write(State.videoFrame.data(), State.videoFrame.size());
   }
 }
 
@@ -193,17 +115,13 @@ bool OpenPresentation(int width, int height) {
   }
   if (!ExitHandlerInstalled) {
     ExitHandlerInstalled = true;
-    std::atexit(FinishRecordersAtExit);
+    std::atexit(CloseSinksAtExit);
   }
   State.width = width;
   State.height = height;
   ReadPacingSettings();
   State.gammaOverride = GammaSetting();
-  bool ok = OpenPresenter();
-  ok = OpenLineLog(FrameHashesSetting(), "frame hash log", true, State.hashes) && ok;
-  ok = OpenLineLog(SwapLogSetting(), "swap log", false, State.swaps) && ok;
-  ok = OpenCapture() && ok;
-  ok = OpenVideo() && ok;
+  const bool ok = OpenSinks();
   State.open = true;
   return ok;
 }
@@ -214,7 +132,6 @@ void PresentFrame(const uint16_t* front, int interval) {
   if (interval < 0) interval = 0;
   if (State.open && front != nullptr) {
     Show(front, interval);
-    Record(front, platform::FrameCount());
   } else if (interval > 0) {
     State.pacer->WaitForSwap(interval);
   }
@@ -223,14 +140,8 @@ void PresentFrame(const uint16_t* front, int interval) {
 
 void ClosePresentation() {
   State.open = false;
-  State.presenter.reset();
-  State.hashes.reset();
-  State.swaps.reset();
-  State.video.reset();
-  State.captureDirectory.clear();
-  State.captureFrames = FrameList();
+  State.sinks.clear();
   State.pacer.reset();
-  State.rgb = std::vector<uint8_t>();
 }
 
 void SetPresentationGamma(float gamma) {

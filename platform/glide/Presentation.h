@@ -1,6 +1,7 @@
-// The seam between the Glide core (buffers, state, rasterizer) and the presenting side (SDL
-// window, PNG capture, frame hash log, video pipe, swap pacing, the frame clock). The core calls
-// these three functions; it knows nothing of SDL or of files.
+// The seam between the Glide core (buffers, state, rasterizer) and the presenting side (swap
+// pacing, the frame clock, and the frame sinks of PresentSink.h: SDL window, frame hash log, swap
+// log, PNG capture, video pipe). The core calls these functions; it knows nothing of SDL or of
+// files.
 #pragma once
 
 #include <cstdint>

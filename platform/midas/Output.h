@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/Opened.h"
+
 namespace midas {
 
 using RenderFunction = std::function<void(int16_t* stereo, std::size_t frames)>;
@@ -19,19 +21,23 @@ class Output {
   virtual const char* Name() const = 0;
 };
 
+// Every opener returns the output, or the reason it could not be opened (platform/Opened.h).
+using OpenedOutput = platform::Opened<Output>;
+
 // Keeps time without sound: renders (and drops) the frames due by the wall clock, every 10 ms.
-std::unique_ptr<Output> OpenSilentOutput(int rate, RenderFunction render);
+// Never fails.
+OpenedOutput OpenSilentOutput(int rate, RenderFunction render);
 
 // A 16-bit stereo WAV file advanced by the shared frame clock: after the clock has counted n
 // frames since the output opened, the file holds round(n * rate / 60) frames. The header is
 // kept valid after every frame, so the file is complete even if the process ends without
-// MIDASclose. Throws Error(kUnableToWriteFile) when the file cannot be created.
-std::unique_ptr<Output> OpenWavOutput(const std::string& path, int rate, RenderFunction render);
+// MIDASclose. Fails when the file cannot be created.
+OpenedOutput OpenWavOutput(const std::string& path, int rate, RenderFunction render);
 
 // True when SDL finds an audio output device to open (OutputSdl.cpp).
 bool DeviceAvailable();
 
-// The SDL audio device (OutputSdl.cpp). Returns null and sets `failure` if no device opens.
-std::unique_ptr<Output> OpenDeviceOutput(int rate, RenderFunction render, std::string& failure);
+// The SDL audio device (OutputSdl.cpp). Fails when no device opens.
+OpenedOutput OpenDeviceOutput(int rate, RenderFunction render);
 
 }  // namespace midas

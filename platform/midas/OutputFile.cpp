@@ -58,8 +58,8 @@ class SilentOutput final : public Output {
 
 class WavOutput final : public Output {
  public:
-  WavOutput(const std::string& path, int rate, RenderFunction render)
-      : writer_(path, rate), rate_(rate), render_(std::move(render)), baseFrame_(platform::FrameCount()) {
+  WavOutput(std::unique_ptr<WavWriter> writer, int rate, RenderFunction render)
+      : writer_(std::move(writer)), rate_(rate), render_(std::move(render)), baseFrame_(platform::FrameCount()) {
     token_ = platform::SubscribeFrames([this](uint64_t count) { OnFrame(count); });
   }
   ~WavOutput() override { platform::UnsubscribeFrames(token_); }
@@ -72,15 +72,15 @@ class WavOutput final : public Output {
     if (count <= baseFrame_) return;
     const uint64_t shown = count - baseFrame_;
     const uint64_t due = (shown * static_cast<uint64_t>(rate_) * 2 + 60) / 120;
-    while (writer_.frames() < due) {
-      const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(due - writer_.frames(), 4096));
+    while (writer_->frames() < due) {
+      const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(due - writer_->frames(), 4096));
       scratch_.resize(2 * n);
       render_(scratch_.data(), n);
-      if (!writer_.Append(scratch_.data(), n)) return;
+      if (!writer_->Append(scratch_.data(), n)) return;
     }
   }
 
-  WavWriter writer_;
+  std::unique_ptr<WavWriter> writer_;
   int rate_;
   RenderFunction render_;
   uint64_t baseFrame_;
@@ -90,12 +90,14 @@ class WavOutput final : public Output {
 
 }  // namespace
 
-std::unique_ptr<Output> OpenSilentOutput(int rate, RenderFunction render) {
-  return std::make_unique<SilentOutput>(rate, std::move(render));
+OpenedOutput OpenSilentOutput(int rate, RenderFunction render) {
+  return OpenedOutput::Of(std::make_unique<SilentOutput>(rate, std::move(render)));
 }
 
-std::unique_ptr<Output> OpenWavOutput(const std::string& path, int rate, RenderFunction render) {
-  return std::make_unique<WavOutput>(path, rate, std::move(render));
+OpenedOutput OpenWavOutput(const std::string& path, int rate, RenderFunction render) {
+  platform::Opened<WavWriter> writer = WavWriter::Open(path, rate);
+  if (!writer.opened) return OpenedOutput::Failure(writer.error);
+  return OpenedOutput::Of(std::make_unique<WavOutput>(std::move(writer.opened), rate, std::move(render)));
 }
 
 }  // namespace midas

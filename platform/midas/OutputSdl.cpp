@@ -16,11 +16,9 @@ class DeviceOutput final : public Output {
   const char* Name() const override { return "device"; }
 
   // Opens the device paused (so the callback cannot run before this returns), then starts it.
-  bool Open(int rate, std::string& failure) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-      failure = SDL_GetError();
-      return false;
-    }
+  // The reason when it cannot.
+  std::string Open(int rate) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return SDL_GetError();
     audioStarted_ = true;
     SDL_AudioSpec want{};
     want.freq = rate;
@@ -32,12 +30,9 @@ class DeviceOutput final : public Output {
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts for the device and the mixer keeps its own rate.
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device_ == 0) {
-      failure = SDL_GetError();
-      return false;
-    }
+    if (device_ == 0) return SDL_GetError();
     SDL_PauseAudioDevice(device_, 0);
-    return true;
+    return "";
   }
 
  private:
@@ -60,10 +55,10 @@ bool DeviceAvailable() {
   return found;
 }
 
-std::unique_ptr<Output> OpenDeviceOutput(int rate, RenderFunction render, std::string& failure) {
+OpenedOutput OpenDeviceOutput(int rate, RenderFunction render) {
   auto output = std::make_unique<DeviceOutput>(std::move(render));
-  if (!output->Open(rate, failure)) return nullptr;
-  return output;
+  if (std::string failure = output->Open(rate); !failure.empty()) return OpenedOutput::Failure(failure);
+  return OpenedOutput::Of(std::move(output));
 }
 
 }  // namespace midas

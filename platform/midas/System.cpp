@@ -96,18 +96,21 @@ void System::Init() {
 
   // The output starts pulling at once; it must be opened without the lock held.
   RenderFunction render = [this](int16_t* stereo, std::size_t frames) { Render(stereo, frames); };
-  std::unique_ptr<Output> output;
+  OpenedOutput output;
   try {
     if (setting.kind == OutputSetting::kDevice) {
-      std::string failure;
-      output = OpenDeviceOutput(rate, render, failure);
-      if (!output) {
-        Warn("no audio device (%s); playing silently", failure.c_str());
+      output = OpenDeviceOutput(rate, render);
+      if (output.Failed()) {
+        Warn("no audio device (%s); playing silently", output.error.c_str());
         setting.kind = OutputSetting::kSilent;
       }
     }
     if (setting.kind == OutputSetting::kWav) output = OpenWavOutput(setting.path, rate, render);
     if (setting.kind == OutputSetting::kSilent) output = OpenSilentOutput(rate, render);
+    if (!output.opened) {
+      Warn("%s", output.error.c_str());  // only a WAV file fails without a fallback
+      throw Error(kUnableToWriteFile);
+    }
   } catch (...) {
     Guard lock(mutex_);
     mixer_.reset();
@@ -115,7 +118,7 @@ void System::Init() {
   }
 
   Guard lock(mutex_);
-  output_ = std::move(output);
+  output_ = std::move(output.opened);
   initialised_ = true;
 }
 

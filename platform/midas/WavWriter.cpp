@@ -2,6 +2,8 @@
 
 #include "Errors.h"
 
+#include <memory>
+
 #include <signal.h>
 
 #include <cerrno>
@@ -23,28 +25,25 @@ void Put32(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
-WavWriter::WavWriter(const std::string& path, int rate) : rate_(rate) {
-  file_ = std::fopen(path.c_str(), "wb");
-  if (file_ == nullptr) {
-    Warn("cannot write %s: %s", path.c_str(), std::strerror(errno));
-    throw Error(kUnableToWriteFile);
-  }
+platform::Opened<WavWriter> WavWriter::Open(const std::string& path, int rate) {
+  using Result = platform::Opened<WavWriter>;
+  std::unique_ptr<WavWriter> writer(new WavWriter(rate));
+  writer->file_ = std::fopen(path.c_str(), "wb");
+  if (writer->file_ == nullptr) return Result::Failure("cannot write " + path + ": " + std::strerror(errno));
   // A pipe or FIFO cannot be rewound: its header is written once with the sizes every reader
   // takes as "until the stream ends", and a reader that goes away fails the writes instead of
   // ending the program.
-  streaming_ = std::fseek(file_, 0, SEEK_SET) != 0 && errno == ESPIPE;
-  if (streaming_) {
-    std::clearerr(file_);
+  writer->streaming_ = std::fseek(writer->file_, 0, SEEK_SET) != 0 && errno == ESPIPE;
+  if (writer->streaming_) {
+    std::clearerr(writer->file_);
 #ifdef SIGPIPE  // POSIX; elsewhere a broken pipe only fails the write
     struct sigaction current{};
     if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
 #endif
   }
-  WriteHeader();
-  if (failed_) {
-    std::fclose(file_);
-    throw Error(kUnableToWriteFile);
-  }
+  writer->WriteHeader();
+  if (writer->failed_) return Result::Failure("cannot write " + path + ": the header did not go out");
+  return Result::Of(std::move(writer));
 }
 
 WavWriter::~WavWriter() {

@@ -8,12 +8,14 @@
 #include <memory>
 #include <string>
 
+#include "platform/Opened.h"
+
 namespace midas {
 
 class WavWriter {
  public:
-  // Throws Error(kUnableToWriteFile) if the file cannot be created.
-  WavWriter(const std::string& path, int rate);
+  // Creates the file and writes its header; fails when either cannot be done.
+  static platform::Opened<WavWriter> Open(const std::string& path, int rate);
   ~WavWriter();
   WavWriter(const WavWriter&) = delete;
   WavWriter& operator=(const WavWriter&) = delete;
@@ -25,6 +27,7 @@ class WavWriter {
   uint64_t frames() const { return frames_; }
 
  private:
+  explicit WavWriter(int rate) : rate_(rate) {}
   void WriteHeader();
   std::FILE* file_ = nullptr;
   int rate_;

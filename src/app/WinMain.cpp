@@ -3,6 +3,7 @@
 #include "log/DebugLog.h"
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
+#include "gfx/Loaders.h"
 
 int32_t KeyState[256];
 HWND MainWindow;
@@ -77,6 +78,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   CreateMainWindow(instance, showCommand);
   SetFpuSinglePrecision();
   ResetDebugLog();
+  SetFatalAudioCleanup(CloseDisplayIfOpened);
   AudioStartup(MainWindow);
   FillSceneTable();
   OpenDisplay();

@@ -1,7 +1,6 @@
 #include "audio/AudioService.h"
 
 #include "log/DebugLog.h"
-#include "gfx/Display.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +11,8 @@ MIDASmodulePlayHandle MusicPlayHandle;
 MIDASsamplePlayHandle EffectPlayHandle;
 
 namespace {
+
+void (*FatalCleanup)() = nullptr;
 
 void Require(BOOL ok) {
   if (!ok) FatalAudioError();
@@ -69,9 +70,23 @@ void AudioShutdown() {
   Require(MIDASclose());
 }
 
+void StartSceneMusic(const SceneMusic& music) {
+  if (!MIDASopenChannels(music.channels)) LogPrintf("Couldn't open channels!\n");
+  if (music.clearEffectChannels && !MIDASfreeAutoEffectChannels()) LogPrintf("Couldn't clear sfx channels!\n");
+  MusicModule = MIDASloadModule(const_cast<char*>(music.file));  // the library takes a writable name
+  if (MusicModule == nullptr) {
+    LogPrintf("Couldn't load %s !\n", music.file);
+    if (music.stopAtFailedLoad) return;
+  }
+  MusicPlayHandle = MusicModule != nullptr ? MIDASplayModule(MusicModule, TRUE) : 0;
+  if (MusicPlayHandle == 0) LogPrintf("Couldn't play %s !\n", music.file);
+}
+
 void FatalAudioError() {
   LogPrintf("MIDAS error: %s\n", MIDASgetErrorMessage(MIDASgetLastError()));
   MIDASclose();
-  if (DisplayOpened) CloseDisplay();
+  if (FatalCleanup != nullptr) FatalCleanup();
   std::exit(1);
 }
+
+void SetFatalAudioCleanup(void (*cleanup)()) { FatalCleanup = cleanup; }

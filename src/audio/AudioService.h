@@ -18,5 +18,23 @@ void AudioStartup(HWND window);
 // Stops and frees what is still held and closes the library; a failure is fatal.
 void AudioShutdown();
 
-// Logs the library's last error, closes it (and the display, if it was opened) and exits with 1.
+// How a scene starts the music module it plays.
+struct SceneMusic {
+  const char* file;          // the module, e.g. "go.s3m"
+  int channels;              // opened for it ("Couldn't open channels!")
+  bool clearEffectChannels;  // the automatic effect channels are freed first ("Couldn't clear sfx channels!")
+  // A module that does not load ends the start ("Couldn't load FILE !" only); otherwise it is
+  // also reported as not played ("Couldn't play FILE !") and MusicPlayHandle is set to 0.
+  bool stopAtFailedLoad;
+};
+
+// Opens the channels, loads the module into MusicModule and plays it looping into
+// MusicPlayHandle. Every failure is logged and the picture goes on without sound; a module that
+// did not load is never handed to the player.
+void StartSceneMusic(const SceneMusic& music);
+
+// Logs the library's last error, closes it, runs the cleanup the program registered (the
+// display, if it was opened) and exits with 1.
 [[noreturn]] void FatalAudioError();
+// What FatalAudioError shuts besides the sound library; null for nothing (the default).
+void SetFatalAudioCleanup(void (*cleanup)());

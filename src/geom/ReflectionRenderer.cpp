@@ -1,5 +1,6 @@
 #include "geom/ReflectionRenderer.h"
 
+#include "geom/Projection.h"
 #include "geom/ScreenArea.h"
 
 #include <glide.h>
@@ -42,13 +43,13 @@ Vector3 FaceNormal(const Vertex4& p0, const Vertex4& p1, const Vertex4& p2) {
 // Common steps 1 to 4 for one corner: depth, colour, 1/w and the screen position truncated to
 // whole pixels. False when the corner is at or behind the eye.
 bool ProjectCorner(const Vertex4& p, float alpha, GrVertex& corner) {
-  const float depth = p.z + kEyeDistance;
-  if (!(depth > 0.0f)) return false;
+  if (!(p.z + kReflectionEyeDistance > 0.0f)) return false;
+  const ScreenPoint screen = ProjectToScreenScaledFirst(p, kReflectionEyeDistance);
   corner.r = corner.g = corner.b = 0.0f;
   corner.a = alpha;
-  corner.oow = 1.0f / depth;
-  corner.x = std::trunc(640.0f * p.x * corner.oow + 320.0f);
-  corner.y = std::trunc(640.0f * p.y * corner.oow + 240.0f);
+  corner.oow = screen.oow;
+  corner.x = screen.x;
+  corner.y = screen.y;
   return true;
 }
 

@@ -8,7 +8,7 @@
 #include "geom/P3d.h"
 
 // View space: the eye looks along +z from 200 units behind the origin, x right, y down.
-inline constexpr float kEyeDistance = 200.0f;
+inline constexpr float kReflectionEyeDistance = 200.0f;
 
 // Smooth: every vertex's normal is the average of the normals of the faces around it. `points`
 // holds the object's vertices transformed to view space; `alpha` 0..255 fades the object.

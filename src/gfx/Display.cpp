@@ -5,7 +5,6 @@ int32_t TextureCount = 0;
 FxU32 TextureArenaBase = 0;
 FxU32 TextureArenaNext = 0;
 bool DisplayOpened = false;
-int32_t FractalLoadStage = 0;
 
 namespace {
 
@@ -52,6 +51,10 @@ void OpenDisplay() {
 }
 
 void CloseDisplay() { grGlideShutdown(); }
+
+void CloseDisplayIfOpened() {
+  if (DisplayOpened) CloseDisplay();
+}
 
 void BeginScene() {
   TextureArenaNext = TextureArenaBase;

@@ -24,12 +24,13 @@ extern int32_t TextureCount;      // rows in use; the id the next successful loa
 extern FxU32 TextureArenaBase;    // grTexMinAddress(GR_TMU0), set by OpenDisplay
 extern FxU32 TextureArenaNext;    // next free texture address
 extern bool DisplayOpened;        // set by WinMain once OpenDisplay has returned
-extern int32_t FractalLoadStage;  // process exit code; written only by the fractal-frame loader
 
 // Opens the 640 x 480 double-buffered display with a W-buffer and sets the default state.
 void OpenDisplay();
 // Shuts Glide down; harmless when repeated.
 void CloseDisplay();
+// CloseDisplay if DisplayOpened: what a fatal error does on its way out.
+void CloseDisplayIfOpened();
 // Empties the texture arena and table, and leaves both colour buffers black.
 void BeginScene();
 // Makes texture `id` the TMU 0 source. An id outside the current table leaves the source as it is.

@@ -9,6 +9,8 @@ constexpr size_t kFrameBytes = 128 * 128;
 
 }  // namespace
 
+int32_t FractalLoadStage = 0;
+
 int32_t LoadFractalFrames(TextureId ids[kFractalFrameCount]) {
   FractalLoadStage = 0;
   long long size = 0;

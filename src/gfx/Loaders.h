@@ -46,6 +46,8 @@ TextureId LoadScreenGlow(const char* name);
 TextureId LoadCelSoftSprite(const char* name);
 
 inline constexpr int kFractalFrameCount = 20;
+// The process's exit code: written only by LoadFractalFrames, returned by WinMain.
+extern int32_t FractalLoadStage;
 // Loads the 20 frames of "fractal.dat" as GR_TEXFMT_P_8 GR_LOD_128 textures with consecutive ids,
 // stored in ids[0 ... 19]; returns 20, or -1 with every frame of this call unregistered again.
 // FractalLoadStage records the progress: 0 on entry, 1 once the file is open, 8 before each

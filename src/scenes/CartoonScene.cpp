@@ -60,24 +60,18 @@ GrVertex HifiTop[4];
 GrVertex HifiBottom[4];
 GrVertex Hand[4];
 
-// A whole 256 x 200 image on the rectangle (x0, y0) - (x1, y1) about the centre, at depth z.
-void SetCelQuad(GrVertex* quad, float x0, float y0, float x1, float y1, float z) {
-  FillScreenQuad(quad, x0, y0, x1, y1, 1.0f, 255.0f, {0.0f, 0.0f, 255.0f, 199.0f});
-  for (int i = 0; i < 4; ++i) quad[i].z = z;
+// A 256 x 200 image (or the texel window of it) on the rectangle (x0, y0) - (x1, y1) about the
+// centre, flat, at depth z.
+void SetCelQuad(GrVertex* quad, float x0, float y0, float x1, float y1, float z,
+                const TexelWindow& window = {0.0f, 0.0f, 255.0f, 199.0f}) {
+  FillScreenQuad(quad, x0, y0, x1, y1, 1.0f, 255.0f, window);
+  SetQuadZ(quad, z);
 }
 
 // One 128 x 40 word cell starting at texel (s0, t0).
 void SetSpriteQuad(GrVertex* quad, float x0, float y0, float x1, float y1, float s0, float t0) {
   FillScreenQuad(quad, x0, y0, x1, y1, 1.0f, 255.0f, {s0, t0, s0 + 127.0f, t0 + 39.0f});
-  for (int i = 0; i < 4; ++i) quad[i].z = 0.0f;
-}
-
-// Shows texel rows t0 ... t1 (the quad is flat, so t needs no division).
-void SetTexelRows(GrVertex* quad, float t0, float t1) {
-  quad[0].tmuvtx[0].tow = t0;
-  quad[1].tmuvtx[0].tow = t0;
-  quad[2].tmuvtx[0].tow = t1;
-  quad[3].tmuvtx[0].tow = t1;
+  SetQuadZ(quad, 0.0f);
 }
 
 // Word cell c of "text.cel": two columns of 128 texels, five rows of 40.
@@ -155,10 +149,8 @@ void DrawSuitLayout() {
 void DrawHifi() {
   const float v = WipePosition;
   const float edge = 2.0f * v + 64.0f;
-  HifiTop[0].x = HifiTop[3].x = edge;
-  HifiTop[0].tmuvtx[0].sow = HifiTop[3].tmuvtx[0].sow = v;
-  HifiBottom[1].x = HifiBottom[2].x = edge;
-  HifiBottom[1].tmuvtx[0].sow = HifiBottom[2].tmuvtx[0].sow = v;
+  SetQuadLeftSide(HifiTop, edge, v);
+  SetQuadRightSide(HifiBottom, edge, v);
   SelectTexture(CartoonTextures[kHifi]);
   DrawScreenQuad(HifiTop);
   DrawScreenQuad(HifiBottom);
@@ -189,10 +181,8 @@ void SwitchAct(int32_t frame) {
 }
 
 void MakeLayers() {
-  SetCelQuad(HifiTop, -256.0f, -100.0f, 255.0f, 99.0f, kCelDepth);
-  SetTexelRows(HifiTop, 0.0f, 99.0f);
-  SetCelQuad(HifiBottom, -256.0f, -100.0f, -255.0f, 99.0f, kCelDepth);
-  SetTexelRows(HifiBottom, 100.0f, 199.0f);
+  SetCelQuad(HifiTop, -256.0f, -100.0f, 255.0f, 99.0f, kCelDepth, {0.0f, 0.0f, 255.0f, 99.0f});
+  SetCelQuad(HifiBottom, -256.0f, -100.0f, -255.0f, 99.0f, kCelDepth, {0.0f, 100.0f, 255.0f, 199.0f});
   SetCelQuad(Hand, -64.0f, -64.0f, 63.0f, 63.0f, kCelDepth);
   MoveScreenQuad(Hand, 68.0f, 24.0f);
   SetCelQuad(LeftArm, -128.0f, -128.0f, 127.0f, 127.0f, kCelDepth);

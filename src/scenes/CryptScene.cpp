@@ -176,18 +176,14 @@ void CryptInit() {
   SetTexturedObjectState(GR_CMP_LESS, false);  // the strict depth test, unlike space and temple
 
   // A figure that fails to load ends the scene at its first frame, but the music still starts
-  // (and done stops it at once).
-  if (LoadSceneObject("vexol.p3d", 1.1f, &Figure) != 0) CryptClock = kSceneFrames;
-  ObjectScale = 1.0f;
-
-  if (!MIDASopenChannels(4)) LogPrintf("Couldn't open channels!\n");
-  MusicModule = MIDASloadModule(const_cast<char*>("ohyea.mod"));
-  if (MusicModule == 0) {
-    LogPrintf("Couldn't load ohyea.mod !\n");
-    return;
+  // (and done stops it at once); the scale goes back to 1 either way.
+  const SceneObjectFile figure[] = {{"vexol.p3d", 1.1f, &Figure}};
+  if (LoadSceneObjects(figure) != 0) {
+    CryptClock = kSceneFrames;
+    ObjectScale = 1.0f;
   }
-  MusicPlayHandle = MIDASplayModule(MusicModule, 1);
-  if (MusicPlayHandle == 0) LogPrintf("Couldn't play ohyea.mod !\n");
+
+  StartSceneMusic({"ohyea.mod", 4, false, true});
 }
 
 int32_t CryptFrame() {

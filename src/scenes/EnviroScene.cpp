@@ -27,13 +27,7 @@ P3dObject Figure, Teapot, Torus, Knot;
 P3dObject Shapes[6];
 Vertex4 PointScratch[kPointScratchSize];
 
-struct ObjectFile {
-  const char* name;
-  float scale;
-  P3dObject* object;
-};
-
-const ObjectFile kObjects[] = {
+const SceneObjectFile kObjects[] = {
     {"vexol.p3d", 0.7f, &Figure},     {"teapot.p3d", 0.4f, &Teapot},   {"torus.p3d", 1.0f, &Torus},
     {"knot.p3d", 0.45f, &Knot},       {"shape1.p3d", 0.3f, &Shapes[0]}, {"shape2.p3d", 0.3f, &Shapes[1]},
     {"shape3.p3d", 0.3f, &Shapes[2]}, {"shape4.p3d", 0.3f, &Shapes[3]}, {"shape5.p3d", 0.3f, &Shapes[4]},
@@ -106,14 +100,11 @@ void EnviroInit() {
   }
   SelectTexture(EnviroMaps[0]);
   SetReflectionSceneState();
-  for (const ObjectFile& file : kObjects) {
-    if (LoadSceneObject(file.name, file.scale, file.object) != 0) {
-      EnviroClock = kLastFrame + 1;
-      return;
-    }
+  if (LoadSceneObjects(kObjects) != 0) {
+    EnviroClock = kLastFrame + 1;
+    return;
   }
   EnviroClock = 0;
-  ObjectScale = 1.0f;
 }
 
 int32_t EnviroFrame() {

@@ -58,11 +58,11 @@ void FacemapInit() {
   }
   SelectTexture(FacemapMap);
   SetReflectionSceneState();
-  if (LoadSceneObject("vexol.p3d", 0.7f, &FacemapFigure) != 0) {
+  const SceneObjectFile figure[] = {{"vexol.p3d", 0.7f, &FacemapFigure}};
+  if (LoadSceneObjects(figure) != 0) {
     FacemapClock = kLastFrame + 1;
     return;
   }
-  ObjectScale = 1.0f;
 
   if (!MIDASopenChannels(1)) LogPrintf("Couldn't open channels!\n");
   if (!MIDASallocAutoEffectChannels(1)) LogPrintf("Couldn't open sfx channels!\n");

@@ -9,6 +9,7 @@
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
 #include "scenes/FrameEnd.h"
+#include "scenes/SceneState.h"
 #include "scenes/Scenes.h"
 #include "scenes/ScreenQuad.h"
 
@@ -34,39 +35,6 @@ GrVertex BaseQuad[4];     // the current frame, its texture window narrowing wit
 GrVertex NextQuad[4];     // the next frame, whole, growing from the centre
 GrVertex OverlayQuad[4];  // rows 0 ... 59 of "yellow.cel" over 480 x 480
 
-// Both zoom quads: flat, opaque, colourless; corners from SetZoomCorners.
-void FillZoomQuad(GrVertex* quad) {
-  for (int k = 0; k < 4; ++k) {
-    quad[k] = GrVertex{};
-    quad[k].ooz = 1.0f;
-    quad[k].oow = 1.0f;
-    quad[k].a = 255.0f;
-    quad[k].tmuvtx[0].oow = 1.0f;
-  }
-}
-
-void SetZoomCorners(GrVertex* quad, float x0, float y0, float x1, float y1) {
-  quad[0].x = x0;
-  quad[0].y = y0;
-  quad[1].x = x1;
-  quad[1].y = y0;
-  quad[2].x = x1;
-  quad[2].y = y1;
-  quad[3].x = x0;
-  quad[3].y = y1;
-}
-
-void SetZoomTexels(GrVertex* quad, float s0, float t0, float s1, float t1) {
-  quad[0].tmuvtx[0].sow = s0;
-  quad[0].tmuvtx[0].tow = t0;
-  quad[1].tmuvtx[0].sow = s1;
-  quad[1].tmuvtx[0].tow = t0;
-  quad[2].tmuvtx[0].sow = s1;
-  quad[2].tmuvtx[0].tow = t1;
-  quad[3].tmuvtx[0].sow = s0;
-  quad[3].tmuvtx[0].tow = t1;
-}
-
 void SetOverBlend() {
   grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ZERO);
 }
@@ -78,16 +46,10 @@ void DrawOverlay(int32_t alpha) {
 }
 
 void SetFractalState() {
-  grColorMask(FXTRUE, FXFALSE);
+  SetSceneTextureState();
   grDepthMask(FXFALSE);
   grDepthBufferFunction(GR_CMP_ALWAYS);
   guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
-  guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
-  grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
-  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
-  SetOverBlend();
-  guColorCombineFunction(GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
-  grChromakeyMode(GR_CHROMAKEY_DISABLE);
   grTexDownloadTable(GR_TMU0, GR_TEXTABLE_PALETTE, CurrentPalette);
   grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_LOCAL_ALPHA, GR_COMBINE_LOCAL_ITERATED,
                  GR_COMBINE_OTHER_TEXTURE, FXFALSE);
@@ -99,16 +61,16 @@ void DrawZoom() {
   // The current frame through a centred window 255 / (1 + l/60) texels wide: the whole frame at
   // l = 0, its centre half at l = 60. Opaque, so whatever blend is in force writes it unchanged.
   SelectTexture(FractalFrames[ZoomFrameIndex]);
-  SetZoomCorners(BaseQuad, 81.0f, 1.0f, 560.0f, 480.0f);
+  SetQuadCorners(BaseQuad, 81.0f, 1.0f, 560.0f, 480.0f);
   const float w = 255.0f - 255.0f * static_cast<float>(4 * ZoomStep + 480) / static_cast<float>(8 * ZoomStep + 480);
-  SetZoomTexels(BaseQuad, w, w, 255.0f - w, 255.0f - w);
+  SetQuadTexels(BaseQuad, {w, w, 255.0f - w, 255.0f - w});
   DrawScreenQuad(BaseQuad);
 
   // The next frame, whole, as a square of side 239 + 4l about (320.5, 240.5): where l = 60
   // would put it, it covers the current frame's centre half exactly.
   SelectTexture(FractalFrames[ZoomFrameIndex + 1]);
   const float grow = static_cast<float>(2 * ZoomStep);
-  SetZoomCorners(NextQuad, 201.0f - grow, 121.0f - grow, 440.0f + grow, 360.0f + grow);
+  SetQuadCorners(NextQuad, 201.0f - grow, 121.0f - grow, 440.0f + grow, 360.0f + grow);
   SetQuadAlpha(NextQuad, ZoomStep < kStepsPerFrame ? static_cast<float>(ZoomStep) * kFadeInStep : 255.0f);
   SetOverBlend();
   guColorCombineFunction(GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
@@ -144,10 +106,11 @@ void FractalInit() {
 
   SetCenteredQuad(OverlayQuad, -240.0f, -240.0f, 240.0f, 239.0f, 255.0f, 0.0f);
   SelectTexture(FractalFrames[0]);
-  FillZoomQuad(BaseQuad);
-  SetZoomCorners(BaseQuad, 81.0f, 1.0f, 560.0f, 480.0f);
-  FillZoomQuad(NextQuad);
-  SetZoomTexels(NextQuad, 0.5f, 1.0f, 254.5f, 255.0f);
+  // Both zoom quads are flat and opaque.
+  FillFlatQuad(BaseQuad, 255.0f);
+  SetQuadCorners(BaseQuad, 81.0f, 1.0f, 560.0f, 480.0f);
+  FillFlatQuad(NextQuad, 255.0f);
+  SetQuadTexels(NextQuad, {0.5f, 1.0f, 254.5f, 255.0f});
   SetFractalState();
 }
 

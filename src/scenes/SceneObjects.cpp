@@ -10,3 +10,11 @@ int LoadSceneObject(const char* fileName, float scale, P3dObject* object) {
   }
   return 0;
 }
+
+int LoadSceneObjects(std::span<const SceneObjectFile> files) {
+  for (const SceneObjectFile& file : files) {
+    if (LoadSceneObject(file.name, file.scale, file.object) != 0) return 1;
+  }
+  ObjectScale = 1.0f;
+  return 0;
+}

@@ -99,3 +99,45 @@ void RotateScreenQuad(GrVertex* quad, float x0, float y0, float x1, float y1, fl
 void SetQuadAlpha(GrVertex* quad, float alpha) {
   for (int i = 0; i < 4; ++i) quad[i].a = alpha;
 }
+
+void SetQuadZ(GrVertex* quad, float z) {
+  for (int i = 0; i < 4; ++i) quad[i].z = z;
+}
+
+void FillFlatQuad(GrVertex* quad, float alpha) {
+  for (int i = 0; i < 4; ++i) {
+    quad[i] = GrVertex{};
+    quad[i].ooz = 1.0f;
+    quad[i].oow = 1.0f;
+    quad[i].a = alpha;
+    quad[i].tmuvtx[0].oow = 1.0f;
+  }
+}
+
+void SetQuadCorners(GrVertex* quad, float x0, float y0, float x1, float y1) {
+  const float xs[4] = {x0, x1, x1, x0};
+  const float ys[4] = {y0, y0, y1, y1};
+  for (int i = 0; i < 4; ++i) {
+    quad[i].x = xs[i];
+    quad[i].y = ys[i];
+  }
+}
+
+void SetQuadTexels(GrVertex* quad, const TexelWindow& window) {
+  const float ss[4] = {window.s0, window.s1, window.s1, window.s0};
+  const float ts[4] = {window.t0, window.t0, window.t1, window.t1};
+  for (int i = 0; i < 4; ++i) {
+    quad[i].tmuvtx[0].sow = ss[i];
+    quad[i].tmuvtx[0].tow = ts[i];
+  }
+}
+
+void SetQuadLeftSide(GrVertex* quad, float x, float s) {
+  quad[0].x = quad[3].x = x;
+  quad[0].tmuvtx[0].sow = quad[3].tmuvtx[0].sow = s;
+}
+
+void SetQuadRightSide(GrVertex* quad, float x, float s) {
+  quad[1].x = quad[2].x = x;
+  quad[1].tmuvtx[0].sow = quad[2].tmuvtx[0].sow = s;
+}

@@ -4,10 +4,9 @@
 // quads; these are the operations that fill, move, scale and turn them.
 #pragma once
 
-#include <glide.h>
+#include "geom/Projection.h"
 
-inline constexpr float kScreenCentreX = 320.0f;
-inline constexpr float kScreenCentreY = 240.0f;
+#include <glide.h>
 
 // A rectangle of texels: s0..s1 across, t0..t1 down.
 struct TexelWindow {
@@ -53,6 +52,25 @@ void RotateScreenQuad(GrVertex* quad, float x0, float y0, float x1, float y1, fl
 
 // Sets the alpha of all four corners.
 void SetQuadAlpha(GrVertex* quad, float alpha);
+
+// Sets z on all four corners (what the quad's layer stands for; the W-buffer goes by oow).
+void SetQuadZ(GrVertex* quad, float z);
+
+// Flat quads in whole screen pixels, not about the centre: at w = 1, with ooz and the texture's
+// w 1 too, colourless, at `alpha`, every other field zeroed. SetQuadCorners and SetQuadTexels
+// place them.
+void FillFlatQuad(GrVertex* quad, float alpha);
+
+// Corners (x0, y0), (x1, y0), (x1, y1), (x0, y1) in screen pixels.
+void SetQuadCorners(GrVertex* quad, float x0, float y0, float x1, float y1);
+
+// Texture corners (s0, t0), (s1, t0), (s1, t1), (s0, t1) as given: for quads at w = 1.
+void SetQuadTexels(GrVertex* quad, const TexelWindow& window);
+
+// Moves one side of a quad at w = 1 to screen column x, showing texel column s there: the left
+// side is corners 0 and 3, the right side corners 1 and 2. A wipe moves one side frame by frame.
+void SetQuadLeftSide(GrVertex* quad, float x, float s);
+void SetQuadRightSide(GrVertex* quad, float x, float s);
 
 // Draws the quad as one planar polygon.
 inline void DrawScreenQuad(const GrVertex* quad) { grDrawPlanarPolygonVertexList(4, quad); }

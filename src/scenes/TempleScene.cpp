@@ -27,9 +27,8 @@ constexpr int32_t kFadeStart = 2600;          // the brightness falls after this
 constexpr int32_t kTrailLength = 50;          // particles per trail, and the ring's size
 constexpr int32_t kTrails = 3;                // red, green, blue
 constexpr int32_t kParticles = kTrails * kTrailLength;
-constexpr float kEyeDistance = 350.0f;        // added to every z before projecting
-constexpr float kFocalLength = 640.0f;
-constexpr int32_t kSpriteSide = 32;           // particles are fixed 32 x 32 sprites
+constexpr float kTempleEyeDistance = 350.0f;  // added to every z before projecting
+constexpr int32_t kParticleSide = 32;         // particles are fixed 32 x 32 sprites
 constexpr float kParticleRise = 0.25f;        // per frame, upwards (towards -y)
 constexpr float kParticleSpread = 1.001f;     // x and z per frame: away from the vertical axis
 constexpr float kParticleAgeing = 4.0f;       // per frame; a particle shows while B exceeds its age
@@ -57,7 +56,7 @@ GrVertex Glow[4];
 // Draws the faces of `object`, whose points `points` holds transformed, at the brightness; faces
 // that reach off the screen (or below row 439) go through the clipping draw.
 void DrawTempleObject(const Vertex4* points, const P3dObject& object) {
-  DrawTexturedObject(points, object, Brightness, {kEyeDistance, 0.0f, FaceTextures, true});
+  DrawTexturedObject(points, object, Brightness, {kTempleEyeDistance, 0.0f, FaceTextures, true});
 }
 
 // The view: tilted by 35 degrees, flattening to 25, and pushed from +100 to -100 in z.
@@ -93,15 +92,16 @@ void DrawTempleParticles(const Vertex4* points) {
     if (i == kTrailLength) SelectTexture(TempleTextures[kGreen]);
     if (i == 2 * kTrailLength) SelectTexture(TempleTextures[kBlue]);
     const Vertex4& p = points[i];
-    if (p.z <= -kEyeDistance) continue;
+    if (p.z <= -kTempleEyeDistance) continue;
     float alpha = Brightness - TrailAges[i];
     if (alpha < 0.0f) continue;
     alpha = std::min(alpha, 255.0f);
-    const float oow = 1.0f / (p.z + kEyeDistance);
-    const int32_t px = static_cast<int32_t>(std::trunc(p.x * oow * kFocalLength + kScreenCentreX)) - kSpriteSide / 2;
-    const int32_t py = static_cast<int32_t>(std::trunc(p.y * oow * kFocalLength + kScreenCentreY)) - kSpriteSide / 2;
-    const int32_t xs[4] = {px, px + kSpriteSide, px + kSpriteSide, px};
-    const int32_t ys[4] = {py, py, py + kSpriteSide, py + kSpriteSide};
+    const ScreenPoint centre = ProjectToScreen(p, kTempleEyeDistance);
+    const float oow = centre.oow;
+    const int32_t px = static_cast<int32_t>(centre.x) - kParticleSide / 2;
+    const int32_t py = static_cast<int32_t>(centre.y) - kParticleSide / 2;
+    const int32_t xs[4] = {px, px + kParticleSide, px + kParticleSide, px};
+    const int32_t ys[4] = {py, py, py + kParticleSide, py + kParticleSide};
     const float ss[4] = {0.0f, 255.0f, 255.0f, 0.0f};
     const float ts[4] = {0.0f, 0.0f, 255.0f, 255.0f};
     for (int c = 0; c < 4; ++c) {
@@ -230,23 +230,14 @@ void TempleInit() {
   SetScreenQuad(Glow, -64.0f, -64.0f, 63.0f, 63.0f, 1.0f, 240.0f);
   SetTexturedObjectState();
 
-  if (LoadSceneObject("temple.p3d", 0.3f, &Temple) != 0 || LoadSceneObject("light.p3d", 1.0f, &Light) != 0 ||
-      LoadSceneObject("liteball.p3d", 1.0f, &Ball) != 0) {
+  const SceneObjectFile objects[] = {
+      {"temple.p3d", 0.3f, &Temple}, {"light.p3d", 1.0f, &Light}, {"liteball.p3d", 1.0f, &Ball}};
+  if (LoadSceneObjects(objects) != 0) {
     TempleClock = kTempleFrames + 1;
     return;
   }
-  ObjectScale = 1.0f;
 
-  if (!MIDASopenChannels(16)) LogPrintf("Couldn't open channels!\n");
-  if (!MIDASfreeAutoEffectChannels()) LogPrintf("Couldn't clear sfx channels!\n");
-  static char moduleName[] = "creature.s3m";  // the library takes a writable name
-  MusicModule = MIDASloadModule(moduleName);
-  if (MusicModule == nullptr) {
-    LogPrintf("Couldn't load creature.s3m !\n");
-    return;
-  }
-  MusicPlayHandle = MIDASplayModule(MusicModule, 1);
-  if (MusicPlayHandle == 0) LogPrintf("Couldn't play creature.s3m !\n");
+  StartSceneMusic({"creature.s3m", 16, true, true});
 }
 
 int32_t TempleFrame() {

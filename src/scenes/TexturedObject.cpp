@@ -1,7 +1,9 @@
 #include "scenes/TexturedObject.h"
 
+#include "geom/Projection.h"
 #include "geom/ScreenArea.h"
-#include "scenes/ScreenQuad.h"
+#include "gfx/Display.h"
+#include "scenes/SceneState.h"
 
 #include <glide.h>
 
@@ -10,7 +12,6 @@
 
 namespace {
 
-constexpr float kFocalLength = 640.0f;
 constexpr float kClipRight = 639.0f;
 constexpr float kClipBottom = 439.0f;  // not 479: the scenes that clip keep faces above this line
 
@@ -27,14 +28,9 @@ struct ProjectedPoint {
 std::vector<ProjectedPoint> Projected;
 
 ProjectedPoint Project(const Vertex4& p, const TexturedObjectStyle& style) {
-  const float depth = p.z + style.depthOffset;  // the shifted z
-  ProjectedPoint out{0.0f, 0.0f, 0.0f, depth > style.nearLimit};
-  if (out.near) {
-    out.oow = 1.0f / depth;
-    out.x = std::trunc(p.x * out.oow * kFocalLength + kScreenCentreX);
-    out.y = std::trunc(p.y * out.oow * kFocalLength + kScreenCentreY);
-  }
-  return out;
+  if (!(p.z + style.depthOffset > style.nearLimit)) return {0.0f, 0.0f, 0.0f, false};  // the shifted z
+  const ScreenPoint screen = ProjectToScreen(p, style.depthOffset);
+  return {screen.x, screen.y, screen.oow, true};
 }
 
 // A face's corner: the vertex's projection and the texture coordinates divided by w.
@@ -83,18 +79,13 @@ void DrawTexturedObject(const Vertex4* points, const P3dObject& object, float al
 }
 
 void SetTexturedObjectState(GrCmpFnc_t depthFunction, bool iteratedAlphaFirst) {
-  grColorMask(FXTRUE, FXFALSE);
+  SetSceneTextureState();
   grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
   grDepthBufferFunction(depthFunction);
   grDepthMask(FXTRUE);
   if (iteratedAlphaFirst) guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
   guAlphaSource(GR_ALPHASOURCE_TEXTURE_ALPHA_TIMES_ITERATED_ALPHA);
-  guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
-  grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
-  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
   grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
-  guColorCombineFunction(GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
-  grChromakeyMode(GR_CHROMAKEY_DISABLE);
   grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_LOCAL_ALPHA, GR_COMBINE_LOCAL_ITERATED,
                  GR_COMBINE_OTHER_TEXTURE, FXFALSE);
   grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ZERO, GR_BLEND_ZERO);

@@ -6,6 +6,7 @@
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
 #include "scenes/FrameEnd.h"
+#include "scenes/SceneState.h"
 #include "scenes/Scenes.h"
 #include "scenes/ScreenQuad.h"
 
@@ -102,13 +103,11 @@ void RenderSweep() {
   const float pos = SweepPos;
   const float mirrored = 511.0f - pos;
 
-  TextStripL[1].x = TextStripL[2].x = 64.0f + pos;
-  TextStripL[1].tmuvtx[0].sow = TextStripL[2].tmuvtx[0].sow = pos * 0.5f;
+  SetQuadRightSide(TextStripL, 64.0f + pos, pos * 0.5f);
   PlaceBeam(BeamL, pos);
   grDrawPlanarPolygonVertexList(4, TextStripL);
 
-  TextStripR[0].x = TextStripR[3].x = 64.0f + mirrored;
-  TextStripR[0].tmuvtx[0].sow = TextStripR[3].tmuvtx[0].sow = mirrored * 0.5f;
+  SetQuadLeftSide(TextStripR, 64.0f + mirrored, mirrored * 0.5f);
   grDrawPlanarPolygonVertexList(4, TextStripR);
   PlaceBeam(BeamR, mirrored);
   grDrawPolygonVertexList(4, BeamR);
@@ -143,18 +142,12 @@ void TitleInit() {
   SetCenteredQuad(BackdropQuad, -320.0f, -240.0f, 319.0f, 239.0f, 255.0f, 0.0f);
   SelectTexture(TitleTextures[0]);
 
-  grColorMask(FXTRUE, FXFALSE);
+  SetSceneTextureState();
   grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
   grDepthBufferFunction(GR_CMP_LEQUAL);
   grDepthMask(FXFALSE);
   guAlphaSource(GR_ALPHASOURCE_ITERATED_ALPHA);
   guAlphaSource(GR_ALPHASOURCE_TEXTURE_ALPHA_TIMES_ITERATED_ALPHA);
-  guTexCombineFunction(GR_TMU0, GR_TEXTURECOMBINE_DECAL);
-  grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
-  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
-  SetTitleBlend(GR_BLEND_ONE);  // additive
-  guColorCombineFunction(GR_COLORCOMBINE_TEXTURE_ADD_ITRGB);
-  grChromakeyMode(GR_CHROMAKEY_DISABLE);
   // The texture scaled by the vertex alpha, plus the (black) vertex colour.
   grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL, GR_COMBINE_FACTOR_LOCAL_ALPHA, GR_COMBINE_LOCAL_ITERATED,
                  GR_COMBINE_OTHER_TEXTURE, FXFALSE);

@@ -53,22 +53,11 @@ constexpr FeedbackScene kTunnel{
 
 FeedbackState Tunnel;
 
-// Opens the module's channels and starts "go.s3m" looping; every failure is logged and the
-// picture goes on without sound. A module that did not load is not handed to the player.
-void StartMusic() {
-  if (!MIDASopenChannels(4)) LogPrintf("Couldn't open channels!\n");
-  if (!MIDASfreeAutoEffectChannels()) LogPrintf("Couldn't clear sfx channels!\n");
-  MusicModule = MIDASloadModule(const_cast<char*>("go.s3m"));
-  if (MusicModule == nullptr) LogPrintf("Couldn't load go.s3m !\n");
-  MusicPlayHandle = MusicModule != nullptr ? MIDASplayModule(MusicModule, TRUE) : 0;
-  if (MusicPlayHandle == 0) LogPrintf("Couldn't play go.s3m !\n");
-}
-
 }  // namespace
 
 void TunnelInit() {
   FeedbackInit(Tunnel, kTunnel);
-  StartMusic();
+  StartSceneMusic({"go.s3m", 4, true, false});
 }
 
 int32_t TunnelFrame() { return FeedbackFrame(Tunnel, kTunnel); }

@@ -10,6 +10,7 @@
 #include <array>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -100,26 +101,34 @@ TEST_F(KeysTest, EnterInTheMiddleOfEverySceneSkipsItThere) {
   EXPECT_EQ(run.framesShown, frame) << "a press fell outside its scene";
 }
 
-TEST_F(KeysTest, EnterInTheLastFramesOfEverySceneEndsThatSceneOnly) {
-  SKIP_LONG_REPLAY_UNDER_SANITIZERS();  // half and all of a whole run
-  // Pressed three frames before the scene would end by itself: the skip ends this scene, as its
-  // own end would, and the next scene plays on to its own last frames. (Exactly at the end, the
-  // press would skip the next scene too: see the test below.) The total allows for a frame's
-  // difference per scene between its length here and in the whole run; a press that skipped two
-  // scenes would lose hundreds.
-  std::string script;
-  int frame = 0;
-  for (int scene = 0; scene < 10; ++scene) {
+// Pressed three frames before the scene would end by itself: the skip ends this scene, as its
+// own end would, and the next scene plays on to its own last frames. (Exactly at the end, the
+// press would skip the next scene too: see the test below.) The total allows for a frame's
+// difference per scene between its length here and in the whole run; a press that skipped two
+// scenes would lose hundreds. In two runs that play five scenes each: the first five, then the
+// last five after skipping the first at their second frames.
+class KeysInTheLastFramesTest : public KeysTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(KeysInTheLastFramesTest, EnterInTheLastFramesOfEachSceneEndsThatSceneOnly) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();  // half of a whole run
+  const int first = GetParam(), last = first + 4;
+  std::string script = SkipScenes(first);
+  int frame = first == 0 ? 0 : 2 * first + 1;  // where scene `first` begins
+  for (int scene = first; scene <= last; ++scene) {
     frame += kSceneLength[scene] - 4;
-    script += (script.empty() ? "" : ",") + runsupport::EnterEvery(frame, 1, 1);
+    script += (scene == first ? "" : ",") + runsupport::EnterEvery(frame, 1, 1);
     frame += 1;
   }
+  if (last < 9) script += "," + std::to_string(frame + 1) + ":down:27";  // Escape in the next scene
   const RunResult run = Run(script, 300);
   EXPECT_EQ(run.exitCode, 10);
-  EXPECT_EQ(run.log, runsupport::kWholeRunLog);
+  EXPECT_EQ(run.log, last < 9 ? LogUpToStartOf(last + 1) : runsupport::kWholeRunLog);
   EXPECT_EQ(open_, kAllReleased);
-  EXPECT_NEAR(run.framesShown, frame, 10) << "a scene ended before its press, or a press skipped two scenes";
+  EXPECT_NEAR(run.framesShown, last < 9 ? frame + 2 : frame, 10)
+      << "a scene ended before its press, or a press skipped two scenes";
 }
+
+INSTANTIATE_TEST_SUITE_P(FirstAndLastFive, KeysInTheLastFramesTest, ::testing::Values(0, 5));
 
 TEST_F(KeysTest, EnterAtTheCartoonsLastFramesEndsItOrSkipsTheTitleToo) {
   // Seen in the iteration of the cartoon's last frame (1729 shown before it): only the cartoon
@@ -176,10 +185,15 @@ std::string RandomScript(std::mt19937& random) {
   return script + "50:down:27";
 }
 
-TEST_F(KeysTest, RandomKeyScriptsNeverCrashHangOrLeaveASound) {
+// A hundred scripts from one generator, in four shards of 25 that run side by side.
+class RandomKeysTest : public KeysTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RandomKeysTest, RandomKeyScriptsNeverCrashHangOrLeaveASound) {
   std::mt19937 random(20);
-  for (int i = 0; i < 100; ++i) {
-    const std::string script = RandomScript(random);
+  std::vector<std::string> scripts;
+  for (int i = 0; i < 100; ++i) scripts.push_back(RandomScript(random));
+  for (int i = 25 * GetParam(); i < 25 * (GetParam() + 1); ++i) {
+    const std::string& script = scripts[static_cast<size_t>(i)];
     SCOPED_TRACE("WIN32_INPUT=" + script);
     const RunResult run = Run(script, 20);
     EXPECT_FALSE(run.timedOut);
@@ -191,5 +205,7 @@ TEST_F(KeysTest, RandomKeyScriptsNeverCrashHangOrLeaveASound) {
     if (HasFailure()) break;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Shards, RandomKeysTest, ::testing::Range(0, 4));
 
 }  // namespace

@@ -120,6 +120,7 @@ TEST_F(AudioServiceTest, ShutdownStopsTheEffectAndFreesEverySampleBeforeClosing)
 }
 
 TEST_F(AudioServiceTest, FatalErrorShutsTheDisplayOnlyWhenItWasOpened) {
+  SetFatalAudioCleanup(CloseDisplayIfOpened);  // as WinMain registers it
   fs::remove("glide-shutdowns");
   DisplayOpened = false;
   EXPECT_EXIT(FatalAudioError(), ::testing::ExitedWithCode(1), "");
@@ -128,6 +129,8 @@ TEST_F(AudioServiceTest, FatalErrorShutsTheDisplayOnlyWhenItWasOpened) {
   EXPECT_EXIT(FatalAudioError(), ::testing::ExitedWithCode(1), "");
   EXPECT_EQ(testsupport::ReadFile("glide-shutdowns"), "shutdown\n");
   DisplayOpened = false;
+  SetFatalAudioCleanup(nullptr);
+  EXPECT_EXIT(FatalAudioError(), ::testing::ExitedWithCode(1), "") << "nothing registered: the exit alone";
 }
 
 TEST_F(AudioServiceTest, CancelledSetupExitsWithZero) {
@@ -153,4 +156,60 @@ TEST_F(AudioServiceTest, AFailingShutdownCallIsFatal) {
   AudioShutdown();
 }
 
+// The music start of the tunnel, crypt and temple scenes, with every log line and refusal they
+// have: without the sound library, with the module missing, and playing.
+TEST_F(AudioServiceTest, SceneMusicLogsWhatFailsAsEachSceneDoes) {
+  const struct {
+    SceneMusic music;
+    const char* refused;  // the log without the sound library
+    const char* missing;  // the log with the library running and no module file
+  } scenes[] = {
+      {{"go.s3m", 4, true, false},
+       "Couldn't open channels!\nCouldn't clear sfx channels!\nCouldn't load go.s3m !\nCouldn't play go.s3m !\n",
+       "Couldn't load go.s3m !\nCouldn't play go.s3m !\n"},
+      {{"ohyea.mod", 4, false, true}, "Couldn't open channels!\nCouldn't load ohyea.mod !\n",
+       "Couldn't load ohyea.mod !\n"},
+      {{"creature.s3m", 16, true, true},
+       "Couldn't open channels!\nCouldn't clear sfx channels!\nCouldn't load creature.s3m !\n",
+       "Couldn't load creature.s3m !\n"},
+  };
+  const MIDASmodulePlayHandle kEarlier = 77;  // what a scene before left in the handle
+  const std::string started = "MIDAS: Loading samples\nMIDAS: starting\n";
+  for (const auto& scene : scenes) {
+    SCOPED_TRACE(scene.music.file);
+    const bool stops = scene.music.stopAtFailedLoad;
+
+    ResetDebugLog();
+    MusicPlayHandle = kEarlier;
+    StartSceneMusic(scene.music);
+    EXPECT_EQ(Log(), scene.refused);
+    EXPECT_EQ(MusicModule, nullptr);
+    EXPECT_EQ(MusicPlayHandle, stops ? kEarlier : 0u) << "a failed load is never handed to the player";
+
+    ResetDebugLog();
+    AudioStartup(FakeWindow());
+    MusicPlayHandle = kEarlier;
+    StartSceneMusic(scene.music);
+    EXPECT_EQ(Log(), started + scene.missing);
+    EXPECT_EQ(MusicModule, nullptr);
+    EXPECT_EQ(MusicPlayHandle, stops ? kEarlier : 0u);
+
+    MusicPlayHandle = 0;
+    ResetDebugLog();
+    fs::copy_file(fs::path(std::getenv("KELDRIN_DATA")) / scene.music.file, scene.music.file);
+    StartSceneMusic(scene.music);
+    EXPECT_EQ(Log(), "") << "nothing fails";
+    ASSERT_NE(MusicModule, nullptr);
+    ASSERT_NE(MusicPlayHandle, 0u);
+    MIDASplayStatus status{};
+    EXPECT_TRUE(MIDASgetPlayStatus(MusicPlayHandle, &status)) << "the module plays";
+    AudioShutdown();  // stops and frees the module
+    fs::remove(scene.music.file);
+    MusicModule = nullptr;
+    MusicPlayHandle = 0;
+    for (MIDASsample& sample : AudioSamples) sample = 0;
+  }
+}
+
 }  // namespace
+

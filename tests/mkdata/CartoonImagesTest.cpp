@@ -2,7 +2,7 @@
 // point through a layer's quad back to its texel, so a layer drawn in the wrong place (a head
 // floating over the collar, an arm that misses the shoulder, a finger beside the button, hi-fi
 // halves that do not meet) fails here before anyone looks at a frame.
-#include "Cel.h"
+#include "formats/Cel.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

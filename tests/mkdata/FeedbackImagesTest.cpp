@@ -1,7 +1,7 @@
 // The feedback scenes' textures: black is the key colour, so it must be exactly where things are
 // keyed out; the flame band the fire samples must be its brightest and most broken part.
-#include "Cel.h"
-#include "FeedbackImages.h"
+#include "formats/Cel.h"
+#include "images/FeedbackImages.h"
 
 #include <gtest/gtest.h>
 

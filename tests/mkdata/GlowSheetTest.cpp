@@ -2,8 +2,8 @@
 // "rebuilt.cel"): every strip or cell holds its text, and its glow falls to black inside it, so
 // no light is cut off square where the scene's window ends. And the crypt picture: the same
 // pixels for any number of threads, with deep shadows and bright lights.
-#include "Cel.h"
-#include "CryptImages.h"
+#include "formats/Cel.h"
+#include "images/CryptImages.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The data generator's image pipeline: CEL and PAL bytes as the loaders read them, palette
 // quantisation with its reserved entries, and the drawing helpers.
-#include "Cel.h"
-#include "Image.h"
-#include "Quantize.h"
+#include "formats/Cel.h"
+#include "kit/Image.h"
+#include "kit/Quantize.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

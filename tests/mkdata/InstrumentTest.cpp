@@ -7,9 +7,9 @@
 #include <complex>
 #include <functional>
 
-#include "Dsp.h"
-#include "Instruments.h"
-#include "ModuleWriters.h"
+#include "music/Dsp.h"
+#include "music/Instruments.h"
+#include "formats/ModuleWriters.h"
 
 namespace mkdata::music {
 namespace {

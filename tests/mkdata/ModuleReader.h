@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "Song.h"
+#include "formats/Song.h"
 
 namespace mkdata::test {
 

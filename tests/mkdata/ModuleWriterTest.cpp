@@ -8,9 +8,9 @@
 #include <libopenmpt/libopenmpt.hpp>
 #include <sstream>
 
-#include "Composer.h"
+#include "music/Composer.h"
 #include "ModuleReader.h"
-#include "ModuleWriters.h"
+#include "formats/ModuleWriters.h"
 #include "TestSupport.h"
 
 namespace mkdata::music {

@@ -7,8 +7,8 @@
 #include <libopenmpt/libopenmpt.hpp>
 #include <sstream>
 
-#include "Composer.h"
-#include "Songs.h"
+#include "music/Composer.h"
+#include "music/Songs.h"
 #include "TestSupport.h"
 
 namespace mkdata {

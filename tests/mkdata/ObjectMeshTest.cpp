@@ -1,10 +1,10 @@
 // The 3D objects: the mesh builders and checks, the P3D text, and every generated object as the
 // scenes will see it: vertex limit, closed and outward where closed, textures that exist, and
 // faces that the scenes' screen-area test keeps exactly when they face the eye.
-#include "Cel.h"
-#include "Mesh.h"
-#include "Meshes.h"
-#include "ObjectTextures.h"
+#include "formats/Cel.h"
+#include "objects/Mesh.h"
+#include "objects/Meshes.h"
+#include "objects/ObjectTextures.h"
 #include "geom/Matrix.h"
 #include "geom/P3d.h"
 

@@ -2,7 +2,7 @@
 // at their border (the quads they are drawn on must not show) and brightest at their centre; a
 // flare ring that passes the temple's alpha test; a starfield on true black; and a white that is
 // white through its palette and as indices alike.
-#include "Cel.h"
+#include "formats/Cel.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

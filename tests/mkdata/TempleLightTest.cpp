@@ -1,6 +1,6 @@
 // The temple's light blobs as the glow loader will see them: 4-bit components with alpha the
 // brightest, a white core, the hue around it, black at the rim, falling off smoothly outwards.
-#include "TempleLights.h"
+#include "images/TempleLights.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include "audio/AudioService.h"
 #include "runtime/Random.h"
 #include "scenes/CartoonScene.h"
+#include "scenes/PhasePair.h"
 #include "scenes/Scenes.h"
 
 #include "platform/FrameClock.h"
@@ -182,6 +183,86 @@ TEST_F(CartoonSceneTest, ActsSwitchAfterTheirLastFramesAndTheSceneEndsBlack) {
   EXPECT_GE(draws, 16 + 4 * kFlyingWordCount);
   EXPECT_EQ(draws % 4, 0);
   EXPECT_EQ(Log(), "start:cartoon\nCoulnd't play 1'st sample!\n") << "the groove is tried once";
+}
+
+// Quad-local (x, y) of a face layer (the rectangle (-128, -240) - (127, 15) about the centre)
+// turned by `angle` radians about the centre (x' = x cos - y sin, y' = x sin + y cos), on the screen.
+std::pair<int, int> TurnedFacePoint(double x, double y, double angle) {
+  return {static_cast<int>(std::floor(320.0 + x * std::cos(angle) - y * std::sin(angle))),
+          static_cast<int>(std::floor(240.0 + x * std::sin(angle) + y * std::cos(angle)))};
+}
+
+// The waking face (act 3) turns about the neck by 0.1 times the first tilt phase, which starts
+// at 0 with the program and advances once a frame: a quadrant face shows each quadrant's centre
+// where that turn puts it, and not where the turn the other way would.
+TEST_F(CartoonSceneTest, WakingFaceTurnsAboutTheNeckWithTheTiltPhase) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
+  WriteQuadrantCel("face.cel", 256, 200);
+  WriteClear("text.cel");
+  PhasePair tilt;
+  std::map<int, double> angles;  // act 3 calls with a clear turn
+  for (int call = 0; call < 1089; ++call) {
+    const double angle = 0.1 * tilt.first;
+    if (call > 833 && std::abs(std::sin(angle)) > 0.15 && std::abs(std::sin(angle)) < 0.8 && angles.size() < 5 &&
+        (angles.empty() || call - angles.rbegin()->first > 30)) {
+      angles[call] = angle;
+    }
+    tilt.Advance(kCommonPhaseRates);
+  }
+  ASSERT_GE(angles.size(), 3u);
+  std::map<int, std::vector<uint16_t>> kept;
+  for (const auto& [call, angle] : angles) kept[call] = {};
+  Play(1089, kept);
+  // The quadrants' centres: the texture's column 128 lies at x 0, its row 100 at y -111.9.
+  const struct {
+    double x, y;
+    int r, g, b;
+  } quadrants[4] = {{-64, -176, 255, 0, 0}, {64, -176, 0, 255, 0}, {-64, -48, 0, 0, 255}, {64, -48, 255, 255, 255}};
+  for (const auto& [call, angle] : angles) {
+    for (const auto& q : quadrants) {
+      const auto [x, y] = TurnedFacePoint(q.x, q.y, angle);
+      if (x < 0 || x >= 640 || y < 0 || y >= 480) continue;
+      const uint16_t p = At(kept[call], x, y);
+      EXPECT_EQ(Red(p) > 200, q.r > 0) << "call " << call << ", turn " << angle << " at " << x << ", " << y;
+      EXPECT_EQ(Green(p) > 200, q.g > 0) << "call " << call << ", turn " << angle << " at " << x << ", " << y;
+      EXPECT_EQ(Blue(p) > 200, q.b > 0) << "call " << call << ", turn " << angle << " at " << x << ", " << y;
+    }
+  }
+}
+
+// The closing fade of act 4 dims every layer of the suit layout alike: the suit, both arms and
+// the face, each its colour times the fade's alpha twice (the combine and the blend).
+TEST_F(CartoonSceneTest, ClosingFadeDimsTheSuitTheArmsAndTheFaceAlike) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
+  WriteClear("text.cel");
+  PhasePair sway;
+  std::map<int, double> faceTurns;
+  for (int call = 0; call <= 1700; ++call) {
+    if (call == 1664 || call == 1700) faceTurns[call] = 0.2 * sway.first;
+    sway.Advance({1.0f, 0.2580212351476527f, 3.0f});
+  }
+  std::map<int, std::vector<uint16_t>> kept;
+  for (const auto& [call, turn] : faceTurns) kept[call] = {};
+  Play(1701, kept);
+  for (const auto& [call, turn] : faceTurns) {
+    const int alpha = 2 * (1728 - call);
+    const auto& frame = kept[call];
+    // The suit below the face; each arm beside the suit, where only it lies; the face's middle.
+    const auto face = TurnedFacePoint(0.0, -112.0, turn);
+    const struct {
+      const char* layer;
+      int x, y, r, g, b;
+    } layers[] = {{"suit", 320, 440, 255, 136, 0},
+                  {"left arm", 160, 220, 136, 0, 255},
+                  {"right arm", 480, 220, 136, 0, 255},
+                  {"face", face.first, face.second, 255, 255, 0}};
+    for (const auto& l : layers) {
+      const uint16_t p = At(frame, l.x, l.y);
+      EXPECT_NEAR(Red(p), Faded(l.r, alpha), 8) << l.layer << ", call " << call;
+      EXPECT_NEAR(Green(p), Faded(l.g, alpha), 8) << l.layer << ", call " << call;
+      EXPECT_NEAR(Blue(p), Faded(l.b, alpha), 8) << l.layer << ", call " << call;
+    }
+  }
 }
 
 TEST_F(CartoonSceneTest, ActAlphaFadesAfterFrame1600WithoutReachingZero) {

@@ -2,7 +2,8 @@
 // swapped corner or a wrong texture window shows), a caption sheet whose title strip, six cells
 // and closing strip each have a colour of their own, and hand-made figures whose placement is
 // known. The scene's figure draw count and caption state live for the whole run, as in the
-// program; every test here runs in a process of its own (ctest) and starts from them at zero.
+// program; every test runs in a process of its own (tests/TestMain.cpp) and starts from them at
+// zero.
 #include "TestSupport.h"
 #include "SceneFixture.h"
 
@@ -15,8 +16,10 @@
 #include "platform/FrameClock.h"
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <map>
 #include <set>
@@ -143,6 +146,37 @@ class CryptSceneTest : public SceneFixture {
         text << 0;
         for (int v : tri) text << ' ' << v << " 0.5 0.5";
         text << '\n';
+      }
+    }
+    Remove("vexol.p3d");
+    std::ofstream(dir_ / "vexol.p3d") << text.str();
+  }
+
+  // Small cubes of half-size h about figure-space points (the loader's space, before the scene
+  // turns the figure), each face in both windings so that it shows from any side, each cube in
+  // its own texture.
+  void WriteMarkers(const std::vector<std::string>& textures, const std::vector<Vertex4>& centres, float h) {
+    std::ostringstream text;
+    text << std::setprecision(9) << textures.size() << '\n';
+    for (const std::string& name : textures) text << name << '\n';
+    text << 8 * centres.size() << '\n';
+    // Figure (x, y, z) = 2.2 (a, -c, b).
+    for (const Vertex4& c : centres) {
+      for (int i = 0; i < 8; ++i) {
+        const float x = c.x + (i & 1 ? h : -h), y = c.y + (i & 2 ? h : -h), z = c.z + (i & 4 ? h : -h);
+        text << x / 2.2f << ' ' << z / 2.2f << ' ' << -y / 2.2f << '\n';
+      }
+    }
+    const int quads[6][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 3, 7, 5}};
+    text << 24 * centres.size() << '\n';
+    for (size_t m = 0; m < centres.size(); ++m) {
+      for (const auto& q : quads) {
+        for (const auto& tri : {std::array<int, 3>{q[0], q[1], q[2]}, std::array<int, 3>{q[0], q[2], q[3]},
+                                std::array<int, 3>{q[2], q[1], q[0]}, std::array<int, 3>{q[3], q[2], q[0]}}) {
+          text << m;
+          for (int v : tri) text << ' ' << 8 * m + v << " 0.5 0.5";
+          text << '\n';
+        }
       }
     }
     Remove("vexol.p3d");
@@ -365,6 +399,93 @@ TEST_F(CryptSceneTest, FacesNearTheEyeAreSkippedWholeAndTheFirstOfTwoCoincidentF
   EXPECT_NEAR(Red(At(shown, 420, 290)), 127, 6) << "drawn";
   // The one 0.5 units in front of the eye would cover (256, 368), (256, 432), (448, 752).
   EXPECT_EQ(At(shown, 260, 380), 0) << "skipped whole";
+}
+
+// The figure turns by 2.5 F degrees about the vertical axis (+z towards +x), then tilts by 45
+// degrees (+y towards +z): at F = 1332 the turn is a quarter beyond whole circles. A red cube in
+// front of the figure's centre (+z) has turned to its right; a green one above the centre (+y)
+// has tilted towards the back. Turning the other way, tilting first or tilting the other way
+// would put them elsewhere.
+TEST_F(CryptSceneTest, FigureTurnsAboutTheVerticalAxisThenTiltsForward) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
+  WriteMarkers({"tred.cel", "tgrn.cel"}, {{0, 0, 40, 1}, {0, 40, 0, 1}}, 4.0f);
+  auto kept = Keep({1332});
+  CryptInit();
+  int next = 0;
+  RunTo(next, 1332, kept);
+  const auto& shown = kept[1332];
+  // The red cube at (40, 0, 0), 200 units from the eye: (320 + 640 x 40 / 200, 240).
+  EXPECT_GE(Red(At(shown, 448, 240)), 240);
+  EXPECT_EQ(Green(At(shown, 448, 240)), 0);
+  // The green cube at (0, 40 cos 45, 40 sin 45): (320, 240 + 640 x 28.28 / 228.28).
+  EXPECT_GE(Green(At(shown, 320, 319)), 240);
+  EXPECT_EQ(Red(At(shown, 320, 319)), 0);
+  EXPECT_EQ(Red(At(shown, 192, 240)), 0) << "where turning the other way would put the red cube";
+  EXPECT_EQ(Red(At(shown, 410, 150)), 0) << "where tilting first would put it";
+  EXPECT_EQ(Green(At(shown, 320, 345)), 0) << "where tilting backwards would put the green cube";
+}
+
+// The board's bilinear filter along one axis at texture coordinate c (texels centred at i + 0.5):
+// half a texel subtracted, the fraction cut to sixteenths.
+double Filtered(double c, const std::function<double(int)>& texel) {
+  const double p = c - 0.5;
+  const int i = static_cast<int>(std::floor(p));
+  const double u = std::floor((p - i) * 16.0) / 16.0;
+  return texel(i) * (1.0 - u) + texel(i + 1) * u;
+}
+
+// Each caption shows texel columns s0 ... s0 + 127 and rows t0 + 1 ... t0 + 40 of its cell: in a
+// sheet whose cells mark their first and last columns (green full and none) and their first and
+// last rows (blue none and full), the caption's edge pixels show those marks, filtered with the
+// texels just inside, and not the neighbours' one texel further out or in.
+TEST_F(CryptSceneTest, EachCaptionShowsItsCellsTexelsAndNoneOfItsNeighbours) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
+  // A cell's first column or row none, its last full, between them 68 (a level of the glow
+  // texture's four bits). Red full everywhere, so that the glow texture's alpha (its brightest
+  // component) stays full.
+  auto mark = [](int position) { return position == 0 ? 0 : position == 39 || position == 127 ? 2 : 1; };
+  const double kLevels[3] = {0.0, 68.0, 255.0};
+  auto green = [&](int x) { return kLevels[mark(x & 127)]; };
+  auto blue = [&](int y) { return kLevels[mark(((y - 1) % 40 + 40) % 40)]; };  // cells of 40 rows from row 1
+  std::vector<std::array<uint8_t, 3>> palette;
+  for (int g = 0; g < 3; ++g)
+    for (int b = 0; b < 3; ++b) palette.push_back({255, static_cast<uint8_t>(kLevels[g]), static_cast<uint8_t>(kLevels[b])});
+  WriteCel("rebuilt.cel", 256, 200, palette,
+           [&](int x, int y) { return static_cast<uint8_t>(3 * mark(x & 127) + mark(((y - 1) % 40 + 40) % 40)); });
+  std::map<int, std::vector<uint16_t>> kept;
+  for (int k = 0; k < 6; ++k) kept[1280 + 256 * k + 127] = {};
+  CryptInit();
+  int next = 0;
+  RunTo(next, 1280 + 256 * 5 + 127, kept);
+  const double a = 254.0 / 255.0;  // alpha 254, through the combine and the blend
+  for (int k = 0; k < 6; ++k) {
+    const Expected& e = kExpected[k];
+    const auto& shown = kept[1280 + 256 * k + 127];
+    const int x0 = e.x0 + 128 * e.vx, x1 = e.x1 + 128 * e.vx, y0 = e.y0 + 128 * e.vy, y1 = e.y1 + 128 * e.vy;
+    const int s0 = (k == 0 || k == 3 || k == 5) ? 128 : 0, t0 = k < 2 ? 40 : k < 4 ? 80 : 120;
+    const int xm = (x0 + x1) / 2, ym = (y0 + y1) / 2;
+    // The texture coordinate at a pixel centre of the quad spanning [from, to] with [c0, c1].
+    auto at = [](int pixel, int from, int to, double c0, double c1) {
+      return c0 + (pixel + 0.5 - from) * (c1 - c0) / (to - from);
+    };
+    for (const int shift : {0, -1, 1}) {
+      const double sLeft = at(x0, x0, x1, s0 + shift, s0 + 127 + shift), sRight = at(x1 - 1, x0, x1, s0 + shift, s0 + 127 + shift);
+      const double tTop = at(y0, y0, y1, t0 + 1 + shift, t0 + 40 + shift), tBottom = at(y1 - 1, y0, y1, t0 + 1 + shift, t0 + 40 + shift);
+      const double want[4] = {a * a * Filtered(sLeft, green), a * a * Filtered(sRight, green),
+                              a * a * Filtered(tTop, blue), a * a * Filtered(tBottom, blue)};
+      const int got[4] = {Green(At(shown, x0, ym)), Green(At(shown, x1 - 1, ym)), Blue(At(shown, xm, y0)),
+                          Blue(At(shown, xm, y1 - 1))};
+      const char* edge[4] = {"left column", "right column", "top row", "bottom row"};
+      for (int i = 0; i < 4; ++i) {
+        if (shift == 0) {
+          EXPECT_NEAR(got[i], want[i], 12.0) << "caption " << k << ", " << edge[i];
+        } else {
+          EXPECT_GT(std::abs(got[i] - want[i]), 20.0) << "caption " << k << ", " << edge[i] << " one texel "
+                                                     << (shift < 0 ? "out" : "in") << " would look the same";
+        }
+      }
+    }
+  }
 }
 
 TEST_F(CryptSceneTest, SkippingByEnterKeepsTheDrawCountAndTheCaptionState) {

@@ -117,6 +117,88 @@ TEST_F(FireSceneTest, StripSamplesTheBandAtTheHundredfoldAnglesOpaque) {
   EXPECT_GT(jumps, 50) << "the band jumps from frame to frame";
 }
 
+// The strip samples the band's rows at 136 + 8 sin(100 B) on its left corners' diagonal and
+// 136 + 8 cos(100 A) on the other, planar over the quad (the gradients of its first triangle,
+// corners 0, 1, 2): read back from a band whose rows are told apart by their green.
+TEST_F(FireSceneTest, StripSamplesTheBandRowsAtTheHundredfoldAngles) {
+  // Rows 108 ... 158 hold entries 1, 6 ... 251: green rises five entries a row.
+  WriteIndexedCel("fire.cel", 256, [](int, int y) { return static_cast<uint8_t>(y >= 108 && y <= 158 ? 1 + 5 * (y - 108) : 0); });
+  FireInit();
+  int checked = 0;
+  for (int n = 0; n < 200; ++n) {
+    const PhasePair phases = FireFeedbackState().phases;
+    ASSERT_EQ(FireFrame(), 0);
+    const std::vector<uint16_t> capture = Captured(FireFeedbackState());
+    const double a = 100.0 * phases.first, b = 100.0 * phases.second;
+    const double t0 = 136.0 + 8.0 * std::sin(b), t1 = 136.0 + 8.0 * std::cos(a), t2 = 136.0 + 8.0 * std::sin(b);
+    for (int y : {246, 249, 252}) {
+      for (int x : {8, 64, 128, 192, 247}) {
+        const double u = (x + 0.5) / 255.0, v = (y + 0.5 - 245.0) / 10.0;
+        const double expected = t0 + (t1 - t0) * u + (t2 - t1) * v;
+        if (expected < 110.0 || expected > 157.0) continue;  // beyond the band
+        // The entry from the 6-bit green (entry i has green i * 63 / 255), the row from the entry
+        // (texel row r is centred at r + 0.5). The filter's and the write's truncations lose up
+        // to about a row, never gain one.
+        const double entry = ((Green(CapturedAt(capture, x, y)) >> 2) + 0.5) * 255.0 / 63.0;
+        const double row = 108.5 + (entry - 1.0) / 5.0;
+        EXPECT_NEAR(row + 0.5, expected, 1.5) << "frame " << n << " at " << x << ", " << y;
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GT(checked, 2500);
+}
+
+// The feedback quad's corners sway by a texel at most, each by its own term: -2 - sin A and
+// 257 - cos B along the top, -cos A and 255 + sin B along the bottom (A and B the phases the
+// frame starts with). The top corners move a picture that its long rise has blurred, too little
+// to see, so the quad the frame drew is looked at; the bottom ones show on a band of stripes two
+// texels wide: the rows just above the strip, where its fresh copy has risen, follow the quad as
+// the scene sways it and not the quad with one bottom term turned the other way or the phases
+// swapped.
+TEST_F(FireSceneTest, FeedbackQuadSwaysEachCornerByItsOwnTerm) {
+  WriteIndexedCel("fire.cel", 256, [](int x, int y) {
+    return static_cast<uint8_t>(y >= 120 && y <= 152 && (x / 2) % 2 == 0 ? std::min(1 + x, 255) : 0);
+  });
+  FireInit();
+  struct Sway {
+    const char* what;
+    double bottom0, bottom1;  // signs: -cos A, 255 + sin B
+    bool swapPhases;
+  };
+  const Sway sways[] = {{"as the scene sways", -1, 1, false},
+                        {"bottom left turned", 1, 1, false},
+                        {"bottom right turned", -1, -1, false},
+                        {"phases swapped", -1, 1, true}};
+  std::vector<double> errors(std::size(sways), 0.0);
+  std::vector<std::vector<uint16_t>> shown, captured;
+  auto fresh = [](int, int y) { return y >= 238 && y <= 244; };
+  for (int n = 0; n < 120; ++n) {
+    const PhasePair phases = FireFeedbackState().phases;
+    ASSERT_EQ(FireFrame(), 0);
+    const GrVertex* quad = FireFeedbackState().feedbackQuad;
+    EXPECT_FLOAT_EQ(quad[0].tmuvtx[0].sow, -2.0f - std::sin(phases.first)) << "frame " << n;
+    EXPECT_FLOAT_EQ(quad[1].tmuvtx[0].sow, 257.0f - std::cos(phases.second)) << "frame " << n;
+    EXPECT_FLOAT_EQ(quad[2].tmuvtx[0].sow, -std::cos(phases.first)) << "frame " << n;
+    EXPECT_FLOAT_EQ(quad[3].tmuvtx[0].sow, 255.0f + std::sin(phases.second)) << "frame " << n;
+    shown.push_back(ShownFrame());
+    captured.push_back(Captured(FireFeedbackState()));
+    if (n < 2) continue;
+    for (size_t k = 0; k < std::size(sways); ++k) {
+      const Sway& w = sways[k];
+      const double a = w.swapPhases ? phases.second : phases.first, b = w.swapPhases ? phases.first : phases.second;
+      const QuadCorner corners[4] = {{0, 0, -2 - std::sin(a), 1, 240},
+                                     {255, 0, 257 - std::cos(b), 1, 240},
+                                     {0, 250, w.bottom0 * std::cos(a), 255, 255},
+                                     {255, 250, 255 + w.bottom1 * std::sin(b), 255, 255}};
+      errors[k] += FeedbackError(captured[n - 1], shown[n - 2], captured[n], corners, fresh);
+    }
+  }
+  for (size_t k = 1; k < std::size(sways); ++k) {
+    EXPECT_LT(errors[0] * 1.5, errors[k]) << sways[k].what << ": " << errors[k] << " against " << errors[0];
+  }
+}
+
 // On the first frame only the strip (rows 245 ... 254) is drawn; on the next its copy has risen
 // by five rows.
 TEST_F(FireSceneTest, StripRisesFiveRowsAtTheBottom) {

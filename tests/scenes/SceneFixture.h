@@ -2,45 +2,19 @@
 // directory where a test may replace files with fixtures of its own.
 #pragma once
 
-#include <gtest/gtest.h>
+#include "DisplayFixture.h"
 
-#include <cstdint>
-#include <array>
-#include <filesystem>
-#include <functional>
 #include <fstream>
 #include <string>
-#include <vector>
 
-class SceneFixture : public ::testing::Test {
+class SceneFixture : public DisplayFixture {
  protected:
+  SceneFixture() : DisplayFixture("scene") {}
   void SetUp() override;
-  void TearDown() override;
 
-  // Replaces `name` with a CEL of the given size whose every pixel is one colour (8-bit
-  // components, stored as 6-bit).
-  void WriteUniformCel(const std::string& name, int width, int height, uint8_t r, uint8_t g, uint8_t b);
-  // Replaces `name` with a CEL split into four quadrants: red top-left, green top-right, blue
-  // bottom-left, white bottom-right (full 6-bit components), so that a swapped corner, a mirrored
-  // axis or a wrong texture window shows.
-  void WriteQuadrantCel(const std::string& name, int width, int height);
-  // Replaces `name` with a CEL whose pixel (x, y) is palette entry index(x, y); `palette` holds
-  // 8-bit colours (stored as 6-bit), the rest of the palette is black.
-  void WriteCel(const std::string& name, int width, int height, const std::vector<std::array<uint8_t, 3>>& palette,
-                const std::function<uint8_t(int x, int y)>& index);
   void Remove(const std::string& name);
   // Replaces `name` with a new, empty file open for binary writing. The scratch directory links
   // the generated data, so writing through the old name would change the data itself.
   std::ofstream Create(const std::string& name);
   std::string Log() const;
-
-  // The frame now shown (the front buffer), 640 x 480 RGB565.
-  static std::vector<uint16_t> ShownFrame();
-  static uint64_t Hash(const std::vector<uint16_t>& frame);
-  static int Red(uint16_t p) { return (p >> 11) << 3 | (p >> 13); }
-  static int Green(uint16_t p) { return ((p >> 5) & 63) << 2 | ((p >> 9) & 3); }
-  static int Blue(uint16_t p) { return (p & 31) << 3 | ((p >> 2) & 7); }
-  static uint16_t At(const std::vector<uint16_t>& frame, int x, int y) { return frame[static_cast<size_t>(y) * 640 + x]; }
-
-  std::filesystem::path dir_, old_;
 };

@@ -114,6 +114,43 @@ TEST(ScreenQuadTest, RotationTurnsEachCornerAboutTheCentreOnTheSixteenthGrid) {
   EXPECT_NEAR(quad[2].y, 63.0f * s + 16.0f * c + 240.0f, 1.0f / 32.0f);
 }
 
+// Flat quads in screen pixels: every corner in its place (top-left, top-right, bottom-right,
+// bottom-left) with its own texel, and a side moved without touching the other.
+TEST(ScreenQuadTest, FlatQuadsTakeCornersAndTexelsInCornerOrderAndMoveOneSideAtATime) {
+  GrVertex quad[4];
+  for (GrVertex& corner : quad) corner.r = 9.0f;  // left from before: cleared
+  FillFlatQuad(quad, 200.0f);
+  SetQuadCorners(quad, 81.0f, 1.0f, 560.0f, 480.0f);
+  SetQuadTexels(quad, {0.5f, 1.0f, 254.5f, 255.0f});
+  SetQuadZ(quad, 100.0f);
+  const float xs[4] = {81.0f, 560.0f, 560.0f, 81.0f};
+  const float ys[4] = {1.0f, 1.0f, 480.0f, 480.0f};
+  const float ss[4] = {0.5f, 254.5f, 254.5f, 0.5f};
+  const float ts[4] = {1.0f, 1.0f, 255.0f, 255.0f};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(quad[i].x, xs[i]) << i;
+    EXPECT_EQ(quad[i].y, ys[i]) << i;
+    EXPECT_EQ(quad[i].tmuvtx[0].sow, ss[i]) << i;
+    EXPECT_EQ(quad[i].tmuvtx[0].tow, ts[i]) << i;
+    EXPECT_EQ(quad[i].oow, 1.0f);
+    EXPECT_EQ(quad[i].ooz, 1.0f);
+    EXPECT_EQ(quad[i].tmuvtx[0].oow, 1.0f);
+    EXPECT_EQ(quad[i].z, 100.0f);
+    EXPECT_EQ(quad[i].a, 200.0f);
+    EXPECT_EQ(quad[i].r, 0.0f);
+  }
+  SetQuadLeftSide(quad, 100.0f, 10.0f);
+  SetQuadRightSide(quad, 300.0f, 90.0f);
+  const float movedXs[4] = {100.0f, 300.0f, 300.0f, 100.0f};
+  const float movedSs[4] = {10.0f, 90.0f, 90.0f, 10.0f};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(quad[i].x, movedXs[i]) << i;
+    EXPECT_EQ(quad[i].tmuvtx[0].sow, movedSs[i]) << i;
+    EXPECT_EQ(quad[i].y, ys[i]) << i;
+    EXPECT_EQ(quad[i].tmuvtx[0].tow, ts[i]) << i;
+  }
+}
+
 TEST(PhasePairTest, SecondAngleFollowsTheNewFirst) {
   PhasePair pair;
   pair.Advance(kCommonPhaseRates);

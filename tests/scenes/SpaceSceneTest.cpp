@@ -7,6 +7,7 @@
 #include "audio/AudioService.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
+#include "scenes/PhasePair.h"
 #include "scenes/Scenes.h"
 
 #include "platform/FrameClock.h"
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -175,6 +177,135 @@ TEST_F(SpaceSceneTest, CloudsAreAddedAtThePlanetsBrightness) {
   kept[199] = {};
   Run(kept);
   EXPECT_NEAR(Green(At(kept[199], 320, 240)), 100 * 100 / 255, 6);
+}
+
+// A quadrant texture's colour (red top-left, green top-right, blue bottom-left, white
+// bottom-right) at quad-local (x, y) of a square of half-size `half`, or nothing outside it
+// (and near its inner edges, where the filter mixes quadrants).
+struct Channels {
+  int r = 0, g = 0, b = 0;
+  bool known = true;
+};
+Channels QuadrantAt(double x, double y, double half) {
+  Channels c;
+  if (std::abs(x) > half - 4.0 || std::abs(y) > half - 4.0) {
+    c.known = std::abs(x) > half + 4.0 || std::abs(y) > half + 4.0;  // well outside: nothing
+    return c;
+  }
+  if (std::abs(x) < 4.0 || std::abs(y) < 4.0) {
+    c.known = false;
+    return c;
+  }
+  const bool right = x > 0, bottom = y > 0;
+  c.r = (!right && !bottom) || (right && bottom);
+  c.g = (right && !bottom) || (right && bottom);
+  c.b = bottom;
+  return c;
+}
+
+// The two flares, the same quadrant texture at alpha 100 added to the picture: the first as a
+// square of 140 turned by 0.025 F, the second of 120 turned by -0.025 F. At pixels inside the
+// quadrants of either, and just outside their sides, the picture holds the sum of both flares'
+// colours there (each 255 x (100 / 255)^2, about 39) and nothing else: flares turning the same
+// way, of the wrong size or rejected by the depth test at the starfield's w = 1000 all show
+// elsewhere.
+TEST_F(SpaceSceneTest, FlaresTurnOppositeWaysAtTheirOwnSizes) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
+  WriteQuadrantCel("flare.cel", 64, 64);
+  std::map<int, std::vector<uint16_t>> kept;
+  for (int call : {282, 399, 554, 699}) kept[call] = {};
+  Run(kept);
+  int checked = 0;
+  for (const auto& [call, frame] : kept) {
+    const double angle = 0.025 * (call + 1);
+    const struct {
+      double half, turn;
+    } flares[2] = {{70.0, angle}, {60.0, -angle}};
+    for (const auto& flare : flares) {
+      // Each quadrant's centre, and points just inside and just outside each side.
+      std::vector<std::pair<double, double>> points;
+      for (const double qx : {-0.5, 0.5}) {
+        for (const double qy : {-0.5, 0.5}) {
+          points.push_back({qx * flare.half, qy * flare.half});
+          const double x = qx * 2.0, y = qy * 2.0;  // the side's direction, -1 or 1
+          points.push_back({x * (flare.half - 8.0), y * 0.5 * flare.half});
+          points.push_back({x * (flare.half + 8.0), y * 0.5 * flare.half});
+          points.push_back({x * 0.5 * flare.half, y * (flare.half + 8.0)});
+        }
+      }
+      for (const auto& [lx, ly] : points) {
+        {
+          // The point on the screen.
+          const double sx = lx * std::cos(flare.turn) - ly * std::sin(flare.turn);
+          const double sy = lx * std::sin(flare.turn) + ly * std::cos(flare.turn);
+          Channels sum;
+          for (const auto& other : flares) {
+            // Back to the other flare's own square.
+            const double ox = sx * std::cos(other.turn) + sy * std::sin(other.turn);
+            const double oy = -sx * std::sin(other.turn) + sy * std::cos(other.turn);
+            const Channels c = QuadrantAt(ox, oy, other.half);
+            sum.r += c.r;
+            sum.g += c.g;
+            sum.b += c.b;
+            sum.known = sum.known && c.known;
+          }
+          if (!sum.known) continue;
+          const uint16_t p = At(frame, static_cast<int>(320.0 + sx), static_cast<int>(240.0 + sy));
+          const std::string where = "F = " + std::to_string(call + 1) + " at " + std::to_string(320.0 + sx) + ", " +
+                                    std::to_string(240.0 + sy);
+          EXPECT_NEAR(Red(p), 39 * sum.r, 10) << where;
+          EXPECT_NEAR(Green(p), 39 * sum.g, 10) << where;
+          EXPECT_NEAR(Blue(p), 39 * sum.b, 10) << where;
+          ++checked;
+        }
+      }
+    }
+  }
+  EXPECT_GE(checked, 60);
+}
+
+// The sun, upright, widens and narrows with the swing P on the horizontal axis only: a square of
+// 480 about the centre with its width scaled by 1 + 0.05 P (P advanced once a flight frame).
+TEST_F(SpaceSceneTest, SunWidensAndNarrowsWithTheSwingOnItsHorizontalAxis) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
+  WriteQuadrantCel("sun.cel", 64, 64);
+  PhasePair swing;
+  std::map<int, float> scale;
+  for (int call = 0; call < 700; ++call) {
+    if (call >= 130 && std::abs(swing.first) > 0.8f && scale.size() < 6 &&
+        (scale.empty() || call - scale.rbegin()->first > 40)) {
+      scale[call] = 1.0f + 0.05f * swing.first;
+    }
+    swing.Advance({0.1f, 0.0592569746f});
+  }
+  ASSERT_GE(scale.size(), 3u) << "frames where the sun is clearly wider or narrower";
+  std::map<int, std::vector<uint16_t>> kept;
+  for (const auto& [call, k] : scale) kept[call] = {};
+  Run(kept);
+  bool wider = false, narrower = false;
+  for (const auto& [call, k] : scale) {
+    const auto& frame = kept[call];
+    // The lit span of a row in the top half: red on the left, green on the right.
+    int first = -1, last = -1;
+    for (int x = 0; x < 640; ++x) {
+      const uint16_t p = At(frame, x, 100);
+      if (p == 0) continue;
+      if (first < 0) first = x;
+      last = x;
+    }
+    // Within two pixels: the corners are snapped to sixteenths, the columns to their centres.
+    EXPECT_NEAR(first, 320.0 - 240.0 * k, 2.0) << "call " << call << ", scale " << k;
+    EXPECT_NEAR(last, 320.0 + 239.0 * k, 2.0) << "call " << call << ", scale " << k;
+    EXPECT_GT(Red(At(frame, 200, 100)), 150) << "call " << call;
+    EXPECT_EQ(Green(At(frame, 200, 100)), 0) << "call " << call;
+    EXPECT_GT(Green(At(frame, 440, 100)), 150) << "call " << call;
+    EXPECT_GT(Blue(At(frame, 200, 380)), 150) << "call " << call;
+    EXPECT_NE(At(frame, 320, 2), 0) << "the full height: not scaled vertically";
+    EXPECT_NE(At(frame, 320, 477), 0) << "the full height: not scaled vertically";
+    wider = wider || k > 1.0f;
+    narrower = narrower || k < 1.0f;
+  }
+  EXPECT_TRUE(wider && narrower);
 }
 
 TEST_F(SpaceSceneTest, MissingGlowEndsTheSceneBeforeAnythingElse) {

@@ -355,6 +355,145 @@ TEST_F(TempleSceneTest, EachTrailsNewestParticleSitsUnderItsBallWithTheFramesTwo
   EXPECT_EQ(checked, 150) << "50 frames: every ring slot of every trail";
 }
 
+// A point of the scene's space once the frame's view has taken it (tilted by 35 - 0.05 T degrees,
+// +y towards +z, and pushed by 100 - T), on the screen 350 units from the eye.
+std::pair<double, double> TempleScreen(int frame, double x, double y, double z) {
+  const double descent = std::clamp((frame - 128) * 0.5, 0.0, 200.0);
+  const double tilt = (35.0 - 0.05 * descent) * M_PI / 180.0;
+  const double vy = y * std::cos(tilt) - z * std::sin(tilt);
+  const double vz = y * std::sin(tilt) + z * std::cos(tilt) + 100.0 - descent;
+  return {320.0 + 640.0 * x / (vz + 350.0), 240.0 + 640.0 * vy / (vz + 350.0)};
+}
+
+// The three lights circle 39 units above the floor, 27 from the axis: red at (27 sin a, 27 cos a)
+// with a = F / 11, green at (27 cos b, 27 sin b) with b = F / 10, blue at (-27 sin c, 27 cos c)
+// with c = b + 1.2 (x and z). Each light here is a square lit all over in its colour, so it shows
+// as a solid block among the particles' two-pixel dots; the block's middle lies where the light
+// is.
+TEST_F(TempleSceneTest, TheLightsCircleTheirOrbitsEachAtItsOwnRateAndPhase) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
+  WriteDotCel("red.cel", 255, 0, 0);
+  WriteDotCel("grn.cel", 0, 255, 0);
+  WriteDotCel("blue.cel", 0, 0, 255);
+  // A 12 x 12 square across the object's origin, every corner sampling the dot in the middle of
+  // the texture.
+  Create("light.p3d") << "1\nwhite.cel\n4\n-3 0 3\n-3 0 -3\n3 0 -3\n3 0 3\n2\n"
+                      << "0 0 0.5 0.5 1 0.5 0.5 2 0.5 0.5\n0 0 0.5 0.5 2 0.5 0.5 3 0.5 0.5\n";
+  const std::vector<int> calls = {600, 733, 1000, 1456, 2000, 2345};
+  std::map<int, std::vector<uint16_t>> kept;
+  Run(calls.back(), [&](int call) {
+    if (std::find(calls.begin(), calls.end(), call) != calls.end()) kept[call] = ShownFrame();
+  });
+  int checked = 0;
+  for (const int call : calls) {
+    const double f = call, a = f / 11.0, b = 0.1 * f, c = b + 1.2;
+    const std::pair<double, double> lights[3] = {TempleScreen(call, 27.0 * std::sin(a), -39.0, 27.0 * std::cos(a)),
+                                                 TempleScreen(call, 27.0 * std::cos(b), -39.0, 27.0 * std::sin(b)),
+                                                 TempleScreen(call, -27.0 * std::sin(c), -39.0, 27.0 * std::cos(c))};
+    const auto& frame = kept[call];
+    for (int light = 0; light < 3; ++light) {
+      // Where a block of this light's colour five pixels across lies, its middle.
+      auto own = [&](int x, int y) {
+        const uint16_t p = At(frame, x, y);
+        return (light == 0 ? Red(p) : light == 1 ? Green(p) : Blue(p)) > 200;
+      };
+      double sx = 0.0, sy = 0.0;
+      int solid = 0;
+      for (int y = 2; y < 478; ++y) {
+        for (int x = 2; x < 638; ++x) {
+          bool all = true;
+          for (int dy = -2; dy <= 2 && all; ++dy)
+            for (int dx = -2; dx <= 2 && all; ++dx) all = own(x + dx, y + dy);
+          if (!all) continue;
+          sx += x;
+          sy += y;
+          ++solid;
+        }
+      }
+      ASSERT_GT(solid, 20) << "call " << call << ", light " << light;
+      EXPECT_NEAR(sx / solid, lights[light].first, 3.0) << "call " << call << ", light " << light;
+      EXPECT_NEAR(sy / solid, lights[light].second, 3.0) << "call " << call << ", light " << light;
+      ++checked;
+    }
+  }
+  EXPECT_EQ(checked, 18);
+}
+
+// Once born, a particle rises a quarter unit a frame and moves away from the vertical axis by a
+// thousandth a frame (x and z). Every particle of frames 650 ... 700 born in the 38 frames before
+// (bright enough to see: alpha B - 4 x age at least 100) shows its dot where that drift has
+// taken it from where it was born. The same frames checked against particles that do not
+// spread, or that only sink, find far fewer of them: this fixture tells those drifts apart.
+TEST_F(TempleSceneTest, ParticlesRiseAndSpreadFromTheAxisOnceBorn) {
+  SKIP_LONG_REPLAY_UNDER_SANITIZERS();
+  WriteDotCel("red.cel", 255, 0, 0);
+  WriteDotCel("grn.cel", 0, 255, 0);
+  WriteDotCel("blue.cel", 0, 0, 255);
+  constexpr int kOldest = 38;
+  std::map<int, std::array<Vertex4, 3>> born;  // by call: each trail's spawn point
+  std::map<int, std::vector<uint16_t>> kept;
+  TempleInit();
+  for (int call = 0; call <= 700; ++call) {
+    const uint32_t before = RandSeed();
+    ASSERT_EQ(TempleFrame(), 0);
+    if (call < 650 - kOldest) continue;
+    // The frame's two draws, from the generator's state before it, and the spawn points.
+    uint32_t seed = before;
+    float j[2];
+    for (float& draw : j) {
+      seed = seed * 214013u + 2531011u;
+      draw = static_cast<float>(static_cast<int>((seed >> 16) & 0x7FFF) % 5 - 2);
+    }
+    const float f = static_cast<float>(call);
+    const float a1 = f * (1.0f / 11.0f), a2 = 0.1f * f, a3 = a2 + 1.2f;
+    born[call] = {Vertex4{28.0f * std::sin(a1) + j[0], 8.0f * std::cos(a3) - 16.0f, 27.0f * std::cos(a1) + j[0], 1.0f},
+                  Vertex4{27.0f * std::cos(a2) - j[1], 8.0f * std::sin(a2) - 16.0f, 27.0f * std::sin(a2) + j[0], 1.0f},
+                  Vertex4{-27.0f * std::sin(a3) + j[0], -8.0f * std::cos(f * (1.0f / 15.0f) + 1.2f) - 16.0f,
+                          27.0f * std::cos(a3) - j[1], 1.0f}};
+    if (call >= 650) kept[call] = ShownFrame();
+  }
+  // The share of the particles whose dot is lit where `drift` takes them after `age` frames.
+  auto found = [&](const std::function<Vertex4(Vertex4, int)>& drift) {
+    int lit = 0, particles = 0;
+    for (const auto& [call, frame] : kept) {
+      for (int age = 0; age <= kOldest; ++age) {
+        for (int trail = 0; trail < 3; ++trail) {
+          const Vertex4 p = drift(born[call - age][trail], age);
+          // The sprite's lit middle covers the pixel its centre lands on and the one before.
+          const auto [sx, sy] = TempleScreen(call, p.x, p.y, p.z);
+          const uint16_t px = At(frame, static_cast<int>(sx) - 1, static_cast<int>(sy) - 1);
+          lit += (trail == 0 ? Red(px) : trail == 1 ? Green(px) : Blue(px)) > 24;
+          ++particles;
+        }
+      }
+    }
+    return static_cast<double>(lit) / particles;
+  };
+  const double drifted = found([](Vertex4 p, int age) {
+    for (int k = 0; k < age; ++k) {
+      p.y -= 0.25f;
+      p.x *= 1.001f;
+      p.z *= 1.001f;
+    }
+    return p;
+  });
+  const double risen = found([](Vertex4 p, int age) {
+    for (int k = 0; k < age; ++k) p.y -= 0.25f;
+    return p;
+  });
+  const double sunk = found([](Vertex4 p, int age) {
+    for (int k = 0; k < age; ++k) {
+      p.y += 0.25f;
+      p.x *= 1.001f;
+      p.z *= 1.001f;
+    }
+    return p;
+  });
+  EXPECT_GE(drifted, 0.97) << "particles where the drift takes them";
+  EXPECT_LT(risen, drifted - 0.15) << "rising without spreading";
+  EXPECT_LT(sunk, drifted - 0.5) << "sinking";
+}
+
 TEST_F(TempleSceneTest, FacesReachingOffTheScreenOrBelowRow439AreDrawnThroughTheClipper) {
   // With an empty clip window the clipper draws nothing, so the triangle statistics count only
   // what went to grDrawTriangle: 150 particles and the flare at F = 0, and the temple faces

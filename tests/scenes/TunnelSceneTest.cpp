@@ -144,6 +144,30 @@ TEST_F(TunnelSceneTest, TileTurnsWithTheFirstPhaseAboutTheCentreOfTheWorkingArea
   EXPECT_GT(highest - lowest, 1.0) << "the tile turned through a range of angles";
 }
 
+// The tile's corners are snapped to the 1/16-pixel grid, each to the grid point nearest the
+// turned corner (A the first phase): (p, -1.2 q), (q, 1.2 p), (-p, 1.2 q), (-q, -1.2 p) about
+// (128, 128), with p = 8 (sin A - cos A) and q = 8 (sin A + cos A).
+TEST_F(TunnelSceneTest, TileCornersLieOnTheSixteenthPixelGrid) {
+  TunnelInit();
+  int offGrid = 0;
+  for (int n = 0; n < 200; ++n) {
+    const float a = TunnelFeedbackState().phases.first;
+    ASSERT_EQ(TunnelFrame(), 0);
+    const double u = std::sin(static_cast<double>(a)), w = std::cos(static_cast<double>(a));
+    const double p = 8.0 * (u - w), q = 8.0 * (u + w);
+    const double xs[4] = {p, q, -p, -q}, ys[4] = {-1.2 * q, 1.2 * p, 1.2 * q, -1.2 * p};
+    const GrVertex* quad = TunnelFeedbackState().sourceQuad;
+    for (int i = 0; i < 4; ++i) {
+      for (const auto& [got, want] : {std::pair{quad[i].x, 128.0 + xs[i]}, std::pair{quad[i].y, 128.0 + ys[i]}}) {
+        EXPECT_EQ(got * 16.0f, std::round(got * 16.0f)) << "frame " << n << ", corner " << i << ": " << got;
+        EXPECT_LE(std::abs(got - want), 1.0 / 32.0 + 1e-4) << "frame " << n << ", corner " << i;
+        offGrid += std::abs(want * 16.0 - std::round(want * 16.0)) > 0.01;
+      }
+    }
+  }
+  EXPECT_GT(offGrid, 1000) << "the turned corners themselves fall between grid points";
+}
+
 TEST_F(TunnelSceneTest, FirstFrameCapturesTheTileAtQuarterOpacityOnBlack) {
   WriteQuadrantTile();
   TunnelInit();

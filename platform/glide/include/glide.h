@@ -12,29 +12,11 @@
 #ifndef GLIDE_H_INCLUDED
 #define GLIDE_H_INCLUDED
 
+#include "3dfx.h"
+#include "sst1vid.h"
+
 #ifdef __cplusplus
 extern "C" {
-#endif
-
-/* ---- Basic types (3dfx.h) ---------------------------------------------------------------- */
-typedef unsigned char  FxU8;
-typedef signed char    FxI8;
-typedef unsigned short FxU16;
-typedef signed short   FxI16;
-typedef unsigned int   FxU32;
-typedef signed int     FxI32;
-typedef int            FxBool;
-typedef float          FxFloat;
-typedef double         FxDouble;
-
-#define FXTRUE  1
-#define FXFALSE 0
-
-#ifndef FX_ENTRY
-#define FX_ENTRY
-#endif
-#ifndef FX_CALL
-#define FX_CALL
 #endif
 
 /* ---- Scalar types -------------------------------------------------------------------------- */
@@ -362,37 +344,6 @@ typedef FxU32 GrControl_t;
 #define GR_CONTROL_RESIZE     0x3
 #define GR_CONTROL_MOVE       0x4
 
-typedef FxI32 GrScreenRefresh_t;
-#define GR_REFRESH_60Hz  0x0
-#define GR_REFRESH_70Hz  0x1
-#define GR_REFRESH_72Hz  0x2
-#define GR_REFRESH_75Hz  0x3
-#define GR_REFRESH_80Hz  0x4
-#define GR_REFRESH_90Hz  0x5
-#define GR_REFRESH_100Hz 0x6
-#define GR_REFRESH_85Hz  0x7
-#define GR_REFRESH_120Hz 0x8
-#define GR_REFRESH_NONE  0xff
-
-typedef FxI32 GrScreenResolution_t;
-#define GR_RESOLUTION_320x200   0x0
-#define GR_RESOLUTION_320x240   0x1
-#define GR_RESOLUTION_400x256   0x2
-#define GR_RESOLUTION_512x384   0x3
-#define GR_RESOLUTION_640x200   0x4
-#define GR_RESOLUTION_640x350   0x5
-#define GR_RESOLUTION_640x400   0x6
-#define GR_RESOLUTION_640x480   0x7
-#define GR_RESOLUTION_800x600   0x8
-#define GR_RESOLUTION_960x720   0x9
-#define GR_RESOLUTION_856x480   0xa
-#define GR_RESOLUTION_512x256   0xb
-#define GR_RESOLUTION_1024x768  0xC
-#define GR_RESOLUTION_1280x1024 0xD
-#define GR_RESOLUTION_1600x1200 0xE
-#define GR_RESOLUTION_400x300   0xF
-#define GR_RESOLUTION_NONE      0xff
-
 typedef FxI32 GrLfbSrcFmt_t;
 #define GR_LFB_SRC_FMT_565       0x00
 #define GR_LFB_SRC_FMT_555       0x01
@@ -631,16 +582,10 @@ FX_ENTRY void FX_CALL grGlideGetVersion(char version[80]);
 FX_ENTRY void FX_CALL grGlideGetState(GrState* state);
 FX_ENTRY void FX_CALL grGlideSetState(const GrState* state);
 
-/* ---- Glide utility routines ---------------------------------------------------------------- */
-FX_ENTRY void FX_CALL guAlphaSource(GrAlphaSource_t mode);
-FX_ENTRY void FX_CALL guColorCombineFunction(GrColorCombineFnc_t fnc);
-FX_ENTRY void FX_CALL guTexCombineFunction(GrChipID_t tmu, GrTextureCombineFnc_t fnc);
-FX_ENTRY void FX_CALL guDrawTriangleWithClip(const GrVertex* a, const GrVertex* b,
-                                             const GrVertex* c);
-FX_ENTRY void FX_CALL guDrawPolygonVertexListWithClip(int nverts, const GrVertex vlist[]);
-
 #ifdef __cplusplus
 }
 #endif
+
+#include "glideutl.h"
 
 #endif /* GLIDE_H_INCLUDED */

@@ -47,9 +47,9 @@ class SdlPresenterTest : public testing::Test {
 };
 
 TEST_F(SdlPresenterTest, PictureIsScaledWithItsAspectKeptBetweenBlackBars) {
-  std::string error;
-  presenter_ = glide::SdlPresenter::Open(glide::PresenterKind::kWindow, 64, 48, 60, &error);
-  ASSERT_NE(presenter_, nullptr) << error;
+  platform::Opened<glide::SdlPresenter> opened = glide::SdlPresenter::Open(glide::PresenterKind::kWindow, 64, 48, 60);
+  ASSERT_NE(opened.opened, nullptr) << opened.error;
+  presenter_ = std::move(opened.opened);
   SDL_SetWindowSize(window_, 200, 48);  // wider than 4:3: bars left and right
   const glide::DisplayTable table(1.7f);
   const std::vector<uint16_t> frame(64 * 48, static_cast<uint16_t>(16 << 11));  // red level 16
@@ -70,9 +70,10 @@ TEST_F(SdlPresenterTest, PictureIsScaledWithItsAspectKeptBetweenBlackBars) {
 }
 
 TEST_F(SdlPresenterTest, LetsGoWhenTheProgramsWindowIsDestroyed) {
-  std::string error;
-  presenter_ = glide::SdlPresenter::Open(glide::PresenterKind::kFullscreen, 64, 48, 60, &error);
-  ASSERT_NE(presenter_, nullptr) << error;
+  platform::Opened<glide::SdlPresenter> opened =
+      glide::SdlPresenter::Open(glide::PresenterKind::kFullscreen, 64, 48, 60);
+  ASSERT_NE(opened.opened, nullptr) << opened.error;
+  presenter_ = std::move(opened.opened);
   const glide::DisplayTable table(1.7f);
   const std::vector<uint16_t> frame(64 * 48, 0xFFFF);
   EXPECT_TRUE(presenter_->Show(frame.data(), table, false));

@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -415,6 +417,36 @@ TEST_F(MidasApi, OutputIsChosenByMidasOutput) {
     } else {
       EXPECT_EQ(LastMessage(), c.message);
     }
+  }
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  MIDASclose();
+  setenv("MIDAS_OUTPUT", "silent", 1);
+  ASSERT_TRUE(MIDASstartup());
+  ASSERT_TRUE(MIDASinit());
+}
+
+// The outputs' openers return the reason they failed and print nothing; MIDASinit says it in one
+// line, then falls back to silence (no device) or fails (a WAV file it cannot write).
+TEST_F(MidasApi, AnOutputThatCannotOpenIsReportedInOneLine) {
+  testing::internal::CaptureStderr();
+  const midas::OpenedOutput wav =
+      midas::OpenWavOutput(midas_test::TempDir() + "/no/such/dir/out.wav", 44100, [](int16_t*, std::size_t) {});
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(wav.opened, nullptr);
+  EXPECT_NE(wav.error.find("/no/such/dir/out.wav"), std::string::npos) << wav.error;
+
+  const std::string unwritable = "wav:" + midas_test::TempDir() + "/no/such/dir/out.wav";
+  for (const auto& [output, driver] : {std::pair<std::string, const char*>{"device", "no-such-driver"},
+                                       {unwritable, "dummy"}}) {
+    SCOPED_TRACE(output);
+    MIDASclose();
+    setenv("MIDAS_OUTPUT", output.c_str(), 1);
+    setenv("SDL_AUDIODRIVER", driver, 1);
+    ASSERT_TRUE(MIDASstartup());
+    testing::internal::CaptureStderr();
+    MIDASinit();
+    const std::string messages = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), 1) << messages;
   }
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   MIDASclose();
