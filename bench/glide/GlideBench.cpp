@@ -1,4 +1,6 @@
-// Rasterizer benchmarks on one core (the rasterizer runs on the calling thread).
+// Rasterizer benchmarks, on the threads GLIDE_THREADS names (default: one). Each iteration ends
+// when its drawing is done (grSstIdle), and times are wall-clock times, so that the figures of
+// one and of several threads compare; run one thread on one core: `taskset -c 1 bench_glide`.
 //   bench_glide [google benchmark flags]
 //   bench_glide --once CASE [N]   draws CASE N times (quads: default 2; meshes: default 1, each
 //                                  after a clear), for callgrind instruction counts, e.g.
@@ -57,6 +59,7 @@ void Open() {
   opened = true;
   setenv("GLIDE_PRESENT", "none", 1);
   setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
+  setenv("GLIDE_THREADS", "1", 0);
   grGlideInit();
   GrHwConfiguration hw;
   grSstQueryHardware(&hw);
@@ -166,7 +169,10 @@ void DrawMesh(MeshSize size) {
 
 void BM_Quad(benchmark::State& state, bool p8, bool blend, bool generic, bool scaled = false) {
   SceneState(p8, blend, generic, scaled);
-  for (auto _ : state) FullScreenQuad();
+  for (auto _ : state) {
+    FullScreenQuad();
+    grSstIdle();
+  }
   state.SetItemsProcessed(state.iterations() * 640 * 480);
   state.counters["Mpixel/s"] = benchmark::Counter(640.0 * 480.0 * state.iterations() / 1e6,
                                                   benchmark::Counter::kIsRate);
@@ -176,7 +182,10 @@ void BM_Quad(benchmark::State& state, bool p8, bool blend, bool generic, bool sc
 void BM_QuadOneColour(benchmark::State& state, bool generic) {
   SceneState(false, true, generic, true);
   grTexSource(GR_TMU0, kWhiteAddress, GR_MIPMAPLEVELMASK_BOTH, &kWhite);
-  for (auto _ : state) FullScreenQuad();
+  for (auto _ : state) {
+    FullScreenQuad();
+    grSstIdle();
+  }
   state.counters["Mpixel/s"] = benchmark::Counter(640.0 * 480.0 * state.iterations() / 1e6,
                                                   benchmark::Counter::kIsRate);
 }
@@ -186,8 +195,10 @@ void BM_Mesh(benchmark::State& state, bool generic, bool objects, MeshSize size,
   for (auto _ : state) {
     state.PauseTiming();
     grBufferClear(0, 0, GR_WDEPTHVALUE_FARTHEST);
+    grSstIdle();
     state.ResumeTiming();
     DrawMesh(size);
+    grSstIdle();
   }
   const double triangles = static_cast<double>(TheMesh(size).tris.size() / 3);
   state.counters["ns/triangle"] = benchmark::Counter(triangles * state.iterations() / 1e9,
@@ -200,29 +211,32 @@ void BM_Clear(benchmark::State& state) {
   grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
   grDepthMask(FXTRUE);
   grClipWindow(0, 0, 640, 480);
-  for (auto _ : state) grBufferClear(0, 0, 0xFFFF);
+  for (auto _ : state) {
+    grBufferClear(0, 0, 0xFFFF);
+    grSstIdle();
+  }
 }
 
-BENCHMARK_CAPTURE(BM_Quad, blended_rgb565, false, true, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Quad, blended_rgb565_generic, false, true, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Quad, blended_rgb565_display_combine, false, true, false, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_QuadOneColour, blended_white, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_QuadOneColour, blended_white_generic, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Quad, blended_p8, true, true, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Quad, blended_p8_generic, true, true, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Quad, opaque_rgb565, false, false, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Quad, opaque_rgb565_generic, false, false, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000, false, false, MeshSize::kFull)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_generic, true, false, MeshSize::kFull)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_objects, false, true, MeshSize::kFull)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size, false, false, MeshSize::kScene)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Quad, blended_rgb565, false, true, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Quad, blended_rgb565_generic, false, true, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Quad, blended_rgb565_display_combine, false, true, false, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_QuadOneColour, blended_white, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_QuadOneColour, blended_white_generic, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Quad, blended_p8, true, true, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Quad, blended_p8_generic, true, true, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Quad, opaque_rgb565, false, false, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Quad, opaque_rgb565_generic, false, false, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000, false, false, MeshSize::kFull)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_generic, true, false, MeshSize::kFull)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_objects, false, true, MeshSize::kFull)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size, false, false, MeshSize::kScene)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size_objects, false, true, MeshSize::kScene)
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_scene_size_objects_display_combine, false, true, MeshSize::kScene, true)
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Mesh, wbuffer_6000_distant_objects, false, true, MeshSize::kDistant)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Clear)->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Clear)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
@@ -246,11 +260,13 @@ int main(int argc, char** argv) {
         grBufferClear(0, 0, GR_WDEPTHVALUE_FARTHEST);
         DrawMesh(size);
       }
+      grSstIdle();
       return 0;
     } else {
       return 2;
     }
     for (int i = 0; i < times; ++i) FullScreenQuad();
+    grSstIdle();
     return 0;
   }
   benchmark::Initialize(&argc, argv);

@@ -33,10 +33,10 @@ int main(int argc, char** argv) {
   std::vector<uint16_t> frame(640 * 480);
   for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint16_t>(i * 2654435761u >> 16);
 
-  glide::PresentFrame(frame.data(), 1);  // settle on the retrace grid
+  glide::PresentFrame(frame.data(), 640, 1);  // settle on the retrace grid
   const double cpuStart = CpuSeconds();
   const auto wallStart = std::chrono::steady_clock::now();
-  for (int i = 0; i < swaps; ++i) glide::PresentFrame(frame.data(), 1);
+  for (int i = 0; i < swaps; ++i) glide::PresentFrame(frame.data(), 640, 1);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
   const double cpu = CpuSeconds() - cpuStart;
   glide::ClosePresentation();

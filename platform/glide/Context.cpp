@@ -5,28 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include "Pipeline.h"
 #include "Presentation.h"
 #include "Settings.h"
 
 namespace glide {
-
-namespace {
-constexpr size_t kBufferBlockAlign = size_t{2} << 20;
-constexpr size_t kBufferBlockBytes = kBufferBlockAlign;
-static_assert(3 * (Context::kWidth * Context::kHeight + Context::kPadPixels) * sizeof(uint16_t) <= kBufferBlockBytes,
-              "the three buffers fit one block");
-}  // namespace
-
-void Context::BlockDelete::operator()(uint16_t* block) const {
-  ::operator delete(block, std::align_val_t{kBufferBlockAlign});
-}
 
 // ---- Context -----------------------------------------------------------------------------------
 
@@ -41,6 +24,7 @@ Context::Context() : simd_(SimdSetting()) {
 }
 
 void Context::NewTextureMemory() {
+  Flush();
   textures_ = std::make_unique<TextureMemory>(TextureMemorySetting());
   ++paletteVersion_;
   textures_->SetWriteObserver([this](uint32_t start, uint32_t bytes) { expanded_.Forget(start, bytes); });
@@ -58,6 +42,7 @@ void Context::Init() {
 void Context::Shutdown() {
   if (open_) WinClose();
   if (stats_ != nullptr) {
+    if (queue_) queue_->TakeStats(*stats_);
     std::fprintf(stderr, "glide: span paths over the run (GLIDE_STATS), at SIMD level %s:\n%s", SimdName(simd_),
                  stats_->Table().c_str());
     stats_.reset();
@@ -127,18 +112,7 @@ bool Context::WinOpen(GrScreenResolution_t resolution, GrColorFormat_t colorForm
     return false;
   }
   if (open_) WinClose();
-  // Padding after the last row: the SIMD stages read and write back up to kSpanOverrun pixels
-  // past a span's end.
-  if (!buffers_) {
-    buffers_.reset(static_cast<uint16_t*>(::operator new(kBufferBlockBytes, std::align_val_t{kBufferBlockAlign})));
-#ifdef MADV_HUGEPAGE
-    madvise(buffers_.get(), kBufferBlockBytes, MADV_HUGEPAGE);  // advice only: no huge page is fine
-#endif
-    color_[0] = buffers_.get();
-    color_[1] = color_[0] + kBufferPixels;
-    aux_ = color_[1] + kBufferPixels;
-  }
-  std::memset(buffers_.get(), 0, 3 * kBufferPixels * sizeof(uint16_t));
+  AllocateBuffers();
   front_ = 0;
   colorFormat_ = colorFormat;
   originLowerLeft_ = origin == GR_ORIGIN_LOWER_LEFT;
@@ -146,16 +120,38 @@ bool Context::WinOpen(GrScreenResolution_t resolution, GrColorFormat_t colorForm
   expanded_.Clear();
   ResetState();
   open_ = true;
-  OpenPresentation(kWidth, kHeight);
+  OpenPresentation(width_, height_);
   SetPresentationGamma(1.7f);
+  // The workers, where there are to be any (one thread: the calling thread draws, no queue).
+  const int threads = ThreadsSetting();
+  if (threads > 1) {
+    queue_ = std::make_unique<RasterQueue>(threads, height_);
+    queue_->SetStats(stats_ != nullptr);
+  }
   return true;
 }
 
 void Context::WinClose() {
   if (!open_) return;
+  if (queue_) {
+    if (stats_ != nullptr) queue_->TakeStats(*stats_);
+    queue_.reset();  // draws what is queued, then ends the threads
+  }
+  snapshots_.clear();
+  current_ = nullptr;
   ClosePresentation();
   open_ = false;
 }
+
+void Context::Flush() {
+  if (!queue_) return;
+  queue_->Finish();
+  // Nothing queued refers to the targets any more.
+  snapshots_.clear();
+  current_ = nullptr;
+}
+
+ClipRect Context::BufferClip() const { return clip_; }
 
 uint32_t Context::ToArgb(GrColor_t c) const {
   const uint32_t b0 = c & 0xFF, b1 = (c >> 8) & 0xFF, b2 = (c >> 16) & 0xFF, b3 = c >> 24;
@@ -190,6 +186,7 @@ void Context::TexSource(FxU32 start, FxU32 evenOdd, const GrTexInfo& info) {
 }
 
 void Context::TexDownloadMipMap(FxU32 start, FxU32 evenOdd, const GrTexInfo& info) {
+  Flush();  // queued triangles may read what is written
   const std::string reason = textures_->DownloadMipMap(
       start, evenOdd, info.smallLod, info.largeLod, info.aspectRatio, info.format, info.data);
   if (!reason.empty()) Misuse("grTexDownloadMipMap refused: %s", reason.c_str());
@@ -199,6 +196,7 @@ void Context::TexDownloadMipMap(FxU32 start, FxU32 evenOdd, const GrTexInfo& inf
 void Context::TexDownloadLevel(FxU32 start, GrLOD_t lod, GrLOD_t largeLod, GrAspectRatio_t aspect,
                                GrTextureFormat_t format, FxU32 evenOdd, const void* data,
                                int firstRow, int lastRow) {
+  Flush();
   const std::string reason = textures_->DownloadLevel(start, lod, largeLod, aspect, format,
                                                       evenOdd, data, firstRow, lastRow);
   if (!reason.empty()) Misuse("grTexDownloadMipMapLevel refused: %s", reason.c_str());
@@ -206,153 +204,11 @@ void Context::TexDownloadLevel(FxU32 start, GrLOD_t lod, GrLOD_t largeLod, GrAsp
 }
 
 void Context::TexDownloadPalette(const void* data, int first, int last) {
+  Flush();  // queued triangles may read the 8-bit copies made through the old palette
   textures_->DownloadPalette(static_cast<const uint32_t*>(data), first, last);
   expanded_.ForgetFormat(kP8);
   ++paletteVersion_;
   dirty_ = true;
-}
-
-// ---- Buffers -------------------------------------------------------------------------------
-
-uint16_t* Context::DrawBufferMutable() {
-  return color_[drawToFront_ ? front_ : 1 - front_];
-}
-
-void Context::RenderBuffer(GrBuffer_t buffer) {
-  if (buffer != GR_BUFFER_FRONTBUFFER && buffer != GR_BUFFER_BACKBUFFER) {
-    Misuse("grRenderBuffer: buffer %d cannot be drawn into", buffer);
-    return;
-  }
-  drawToFront_ = buffer == GR_BUFFER_FRONTBUFFER;
-  dirty_ = true;
-}
-
-void Context::BufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth) {
-  if (!open_) {
-    Misuse("grBufferClear before grSstWinOpen");
-    return;
-  }
-  const Tables& tab = GetTables();
-  const Argb c = Unpack(ToArgb(color));
-  // The fast fill writes the clear colour through the dither unit: four rows of its pattern,
-  // copied into every fourth row.
-  uint16_t pattern[4][kWidth];
-  for (int y = 0; y < 4; ++y) {
-    for (int x = 0; x < 4; ++x) pattern[y][x] = DitherPixel(tab, state_.dither, x, y, c);
-    for (int x = 4; x < kWidth; ++x) pattern[y][x] = pattern[y][x & 3];
-  }
-  const bool clearColor = state_.rgbMask != 0;
-  const bool clearDepth = state_.DepthEnabled() && state_.depthMask;
-  const bool clearAlpha = state_.AlphaPlanes();
-  // The auxiliary buffer takes the depth, or with alpha planes the alpha (the later write wins).
-  uint16_t auxValue[kWidth];
-  std::fill_n(auxValue, kWidth, clearAlpha ? static_cast<uint16_t>(alpha) : depth);
-  uint16_t* buffer = DrawBufferMutable();
-  const size_t bytes = static_cast<size_t>(std::max(clip_.maxX - clip_.minX, 0)) * sizeof(uint16_t);
-  for (int y = clip_.minY; y < clip_.maxY; ++y) {
-    uint16_t* row = buffer + static_cast<ptrdiff_t>(y) * kWidth;
-    uint16_t* auxRow = aux_ + static_cast<ptrdiff_t>(y) * kWidth;
-    if (clearColor) std::memcpy(row + clip_.minX, pattern[y & 3] + clip_.minX, bytes);
-    if (clearDepth || clearAlpha) std::memcpy(auxRow + clip_.minX, auxValue, bytes);
-  }
-}
-
-void Context::BufferSwap(int interval) {
-  if (!open_) {
-    Misuse("grBufferSwap before grSstWinOpen");
-    return;
-  }
-  front_ = 1 - front_;
-  dirty_ = true;
-  PresentFrame(color_[front_], interval);
-}
-
-uint16_t* Context::LfbBuffer(GrBuffer_t buffer) {
-  switch (buffer) {
-    case GR_BUFFER_FRONTBUFFER: return color_[front_];
-    case GR_BUFFER_BACKBUFFER: return color_[1 - front_];
-    case GR_BUFFER_AUXBUFFER: case GR_BUFFER_DEPTHBUFFER: case GR_BUFFER_ALPHABUFFER: return aux_;
-    default: return nullptr;
-  }
-}
-
-bool Context::LfbReadRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, FxU32 width, FxU32 height,
-                            FxU32 strideBytes, void* dst) {
-  if (!open_) {
-    Misuse("grLfbReadRegion before grSstWinOpen");
-    return false;
-  }
-  const uint16_t* src = LfbBuffer(buffer);
-  if (src == nullptr) {
-    Misuse("grLfbReadRegion: buffer %d cannot be read", buffer);
-    return false;
-  }
-  if (x > kWidth || y > kHeight || width > kWidth - x || height > kHeight - y) {
-    Misuse("grLfbReadRegion: %ux%u at (%u, %u) lies outside the 640x480 buffer", width, height,
-           x, y);
-    return false;
-  }
-  if (dst == nullptr || strideBytes < width * 2) {
-    Misuse("grLfbReadRegion: no destination, or a stride of %u bytes below the row's %u",
-           strideBytes, width * 2);
-    return false;
-  }
-  auto* out = static_cast<uint8_t*>(dst);
-  for (FxU32 row = 0; row < height; ++row) {
-    std::memcpy(out + static_cast<size_t>(row) * strideBytes,
-                src + static_cast<size_t>(y + row) * kWidth + x, width * 2);
-  }
-  return true;
-}
-
-bool Context::LfbWriteRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, GrLfbSrcFmt_t format,
-                             FxU32 width, FxU32 height, FxI32 strideBytes, const void* src) {
-  if (!open_) {
-    Misuse("grLfbWriteRegion before grSstWinOpen");
-    return false;
-  }
-  uint16_t* dst = LfbBuffer(buffer);
-  if (dst == nullptr) {
-    Misuse("grLfbWriteRegion: buffer %d cannot be written", buffer);
-    return false;
-  }
-  const bool rawFormat = (dst == aux_) ? format == GR_LFB_SRC_FMT_ZA16
-                                              : format == GR_LFB_SRC_FMT_565;
-  if (!rawFormat) {
-    Misuse("grLfbWriteRegion: source format %d is not supported for buffer %d", format, buffer);
-    return false;
-  }
-  if (x > kWidth || y > kHeight || width > kWidth - x || height > kHeight - y ||
-      src == nullptr || strideBytes < static_cast<FxI32>(width * 2)) {
-    Misuse("grLfbWriteRegion: %ux%u at (%u, %u) with stride %d does not fit", width, height, x,
-           y, strideBytes);
-    return false;
-  }
-  const auto* in = static_cast<const uint8_t*>(src);
-  for (FxU32 row = 0; row < height; ++row) {
-    std::memcpy(dst + static_cast<size_t>(y + row) * kWidth + x,
-                in + static_cast<size_t>(row) * static_cast<size_t>(strideBytes), width * 2);
-  }
-  return true;
-}
-
-bool Context::LfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbInfo_t& info) {
-  if (!open_) {
-    Misuse("grLfbLock before grSstWinOpen");
-    return false;
-  }
-  // The alpha planes can be read and written as regions, not locked.
-  uint16_t* base = buffer == GR_BUFFER_ALPHABUFFER ? nullptr : LfbBuffer(buffer);
-  if (base == nullptr) {
-    Misuse("grLfbLock: buffer %d cannot be locked", buffer);
-    return false;
-  }
-  (void)type;
-  info.lfbPtr = base;
-  info.strideInBytes = kWidth * 2;
-  info.writeMode = GR_LFBWRITEMODE_565;
-  info.origin = GR_ORIGIN_UPPER_LEFT;
-  return true;
 }
 
 // ---- Drawing -------------------------------------------------------------------------------
@@ -368,7 +224,7 @@ void Context::Validate() {
   target_.tables = &GetTables();
   target_.color = DrawBufferMutable();
   target_.aux = aux_;
-  target_.stride = kWidth;
+  target_.stride = stride_;
   // The selection is cached by the normalized state (the choice is the same for equal states).
   if (genericOnly_) {
     target_.stages = SelectSpans(normalized, false, simd_);
@@ -385,6 +241,18 @@ void Context::Validate() {
   }
   dirty_ = false;
   ValidateTexture();
+}
+
+const SpanTarget* Context::CurrentTarget() {
+  const bool changed = dirty_ || textureDirty_;
+  Validate();
+  if (!queue_) return &target_;
+  // Queued triangles keep the target they were drawn with; a change makes a new one.
+  if (changed || current_ == nullptr) {
+    snapshots_.push_back(target_);
+    current_ = &snapshots_.back();
+  }
+  return current_;
 }
 
 void Context::ValidateTexture() {
@@ -410,6 +278,11 @@ void Context::ValidateTexture() {
   // is the one their span functions are chosen by), and whether the level is of one colour.
   if (simd_ == SimdLevel::kNone || genericOnly_) return;
   if (BytesPerTexel(st.texFormat) == 1) {
+    // A copy made now may take the place of one that queued triangles still read.
+    if (queue_ && queue_->Pending() &&
+        !expanded_.Holds(binding_.levelAddress, binding_.widthMask + 1, binding_.heightMask + 1, binding_.format)) {
+      Flush();
+    }
     target_.texels32 = expanded_.Get(textures_->Data(), binding_.levelAddress, binding_.widthMask + 1,
                                      binding_.heightMask + 1, binding_.format, target_.lut8);
   }
@@ -417,16 +290,24 @@ void Context::ValidateTexture() {
 }
 
 TriangleJob Context::MakeJob() {
-  Validate();
   TriangleJob job;
-  job.target = &target_;
-  job.span = target_.stages.span;
-  job.clip = clip_;
+  job.target = CurrentTarget();
+  job.span = job.target->stages.span;
+  job.clip = BufferClip();
   job.cullMode = cullMode_;
-  job.screenHeight = kHeight;
+  job.screenHeight = height_;
   job.originLowerLeft = originLowerLeft_;
   job.stats = stats_.get();
   return job;
+}
+
+SetupResult Context::Draw(const TriangleJob& job, const GrVertex& a, const GrVertex& b, const GrVertex& c,
+                          const Slopes* planar, Slopes* slopesOut) {
+  if (!queue_) return glide::DrawTriangle(job, a, b, c, planar, slopesOut);
+  TriangleSetup setup;
+  const SetupResult result = SetUpTriangle(job, a, b, c, planar, slopesOut, setup);
+  if (result == SetupResult::kDrawn && setup.yBegin < setup.yEnd) queue_->PushTriangle(setup, job.target, job.span);
+  return result;
 }
 
 void Context::DrawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
@@ -435,7 +316,7 @@ void Context::DrawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex&
     return;
   }
   ++trisProcessed_;
-  const SetupResult result = glide::DrawTriangle(MakeJob(), a, b, c, nullptr, nullptr);
+  const SetupResult result = Draw(MakeJob(), a, b, c, nullptr, nullptr);
   if (result == SetupResult::kInvalid) {
     Misuse("grDrawTriangle: a vertex coordinate is NaN or infinite; triangle dropped");
   } else if (result == SetupResult::kDrawn) {
@@ -456,15 +337,15 @@ void Context::DrawPolygon(int count, const GrVertex* v, const int* indices, bool
     ++trisProcessed_;
     SetupResult result;
     if (!planar) {
-      result = glide::DrawTriangle(job, at(0), at(i), at(i + 1), nullptr, nullptr);
+      result = Draw(job, at(0), at(i), at(i + 1), nullptr, nullptr);
     } else if (!haveSlopes) {
       // The first triangle with area sets the gradients of the whole polygon and decides its
       // culling; the rest reuse them.
-      result = glide::DrawTriangle(job, at(0), at(i), at(i + 1), nullptr, &slopes);
+      result = Draw(job, at(0), at(i), at(i + 1), nullptr, &slopes);
       if (result == SetupResult::kCulled) return;
       haveSlopes = result == SetupResult::kDrawn;
     } else {
-      result = glide::DrawTriangle(job, at(0), at(i), at(i + 1), &slopes, nullptr);
+      result = Draw(job, at(0), at(i), at(i + 1), &slopes, nullptr);
     }
     if (result == SetupResult::kInvalid) {
       Misuse("grDrawPolygon: a vertex coordinate is NaN or infinite; triangle dropped");

@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -13,6 +14,7 @@
 #include "ExpandedTextures.h"
 #include "Misuse.h"
 #include "Raster.h"
+#include "RasterQueue.h"
 #include "RenderState.h"
 #include "TextureMemory.h"
 #include "Triangle.h"
@@ -22,11 +24,15 @@ namespace glide {
 
 class Context {
  public:
+  // What the program sees of the buffers.
   static constexpr int kWidth = 640;
   static constexpr int kHeight = 480;
-  // Pixels after the last row of each buffer, for the SIMD stages' overrun.
+  // Pixels after each row of the buffers: the lane stages read and write back (unchanged) up to
+  // kSpanOverrun pixels past a span's end, which so stay in the row (a row belongs to one worker
+  // thread). And as many after the last row.
+  static constexpr int kRowPad = kMaxBlock;
   static constexpr int kPadPixels = kMaxBlock;
-  static_assert(kPadPixels >= kSpanOverrun, "the buffers' padding must hold the span overrun");
+  static_assert(kRowPad >= kSpanOverrun, "the rows' padding must hold the span overrun");
 
   Context();
 
@@ -112,6 +118,9 @@ class Context {
                         int lastRow);
   void TexDownloadPalette(const void* data, int first, int last);
 
+  // Waits until the rasterizer's threads have drawn everything queued (with none, nothing to do).
+  void Flush();
+
  private:
   void ResetState();
   // A fresh texture memory, its writes dropping the expanded copies under them.
@@ -121,7 +130,15 @@ class Context {
   // after another texture of the same format was selected.
   void Validate();
   void ValidateTexture();
+  // The target triangles drawn now use: with worker threads, a copy queued triangles keep.
+  const SpanTarget* CurrentTarget();
   TriangleJob MakeJob();
+  // Set-up, then the rows: drawn at once, or queued for the workers.
+  SetupResult Draw(const TriangleJob& job, const GrVertex& a, const GrVertex& b, const GrVertex& c,
+                   const Slopes* planar, Slopes* slopesOut);
+  // The clip window in buffer pixels.
+  ClipRect BufferClip() const;
+  void AllocateBuffers();
   uint16_t* DrawBufferMutable();
   // The colour or auxiliary buffer a linear frame buffer call names; null for another name.
   uint16_t* LfbBuffer(GrBuffer_t buffer);
@@ -133,8 +150,10 @@ class Context {
   struct BlockDelete {
     void operator()(uint16_t* block) const;
   };
-  static constexpr size_t kBufferPixels = static_cast<size_t>(kWidth) * kHeight + kPadPixels;
   std::unique_ptr<uint16_t[], BlockDelete> buffers_;
+  size_t bufferBytes_ = 0;
+  int width_ = kWidth, height_ = kHeight;  // the buffers' pixels
+  int stride_ = kWidth + kRowPad;          // pixels a row
   uint16_t* color_[2] = {nullptr, nullptr};
   uint16_t* aux_ = nullptr;
   int front_ = 0;
@@ -161,6 +180,11 @@ class Context {
   uint64_t lutPaletteVersion_ = 0;
   uint64_t paletteVersion_ = 1;
   SpanTarget target_;
+  // With worker threads: the queue, the targets its triangles were drawn with (kept until the
+  // queue is finished), and the one new triangles use.
+  std::unique_ptr<RasterQueue> queue_;
+  std::deque<SpanTarget> snapshots_;
+  const SpanTarget* current_ = nullptr;
   struct CachedSelection {
     RenderState state;
     SpanSelection stages;

@@ -12,6 +12,12 @@ void ExpandedTextures::Forget(uint32_t start, uint32_t bytes) {
   });
 }
 
+bool ExpandedTextures::Holds(uint32_t address, int width, int height, TexFormat format) const {
+  return std::any_of(levels_.begin(), levels_.end(), [&](const Level& e) {
+    return e.address == address && e.width == width && e.height == height && e.format == format;
+  });
+}
+
 void ExpandedTextures::ForgetFormat(TexFormat format) {
   std::erase_if(levels_, [format](const Level& e) { return e.format == format; });
 }

@@ -21,6 +21,8 @@ class ExpandedTextures {
   const uint32_t* Get(const uint8_t* memory, uint32_t address, int width, int height, TexFormat format,
                       const std::array<uint32_t, 256>& table);
 
+  // Whether a copy of that level is kept (Get then makes none).
+  bool Holds(uint32_t address, int width, int height, TexFormat format) const;
   // Drops the copies of levels that overlap bytes [start, start + bytes).
   void Forget(uint32_t start, uint32_t bytes);
   // Drops the copies of levels in `format`.

@@ -81,7 +81,10 @@ FxBool grSstControl(FxU32 code) {
   return FXTRUE;
 }
 
-void grSstIdle(void) {}
+// Waits for the rasterizer's threads to draw everything queued, as the board's idle wait does.
+void grSstIdle(void) {
+  Guard(__func__, [](const ApiCall&) { TheContext().Flush(); });
+}
 FxBool grSstIsBusy(void) { return FXFALSE; }
 FxU32 grSstScreenWidth(void) { return Context::kWidth; }
 FxU32 grSstScreenHeight(void) { return Context::kHeight; }

@@ -19,11 +19,26 @@
 
 namespace glide {
 
-uint64_t FrameHash(const uint16_t* pixels, size_t count) {
-  uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a 64 offset basis
+namespace {
+
+constexpr uint64_t kFnvBasis = 0xcbf29ce484222325ull;  // FNV-1a 64 offset basis
+
+uint64_t FnvPixels(uint64_t hash, const uint16_t* pixels, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     hash = (hash ^ (pixels[i] & 0xFFu)) * 0x100000001b3ull;
     hash = (hash ^ (pixels[i] >> 8)) * 0x100000001b3ull;
+  }
+  return hash;
+}
+
+}  // namespace
+
+uint64_t FrameHash(const uint16_t* pixels, size_t count) { return FnvPixels(kFnvBasis, pixels, count); }
+
+uint64_t FrameHash(const uint16_t* pixels, int width, int height, int stride) {
+  uint64_t hash = kFnvBasis;
+  for (int y = 0; y < height; ++y) {
+    hash = FnvPixels(hash, pixels + static_cast<ptrdiff_t>(y) * stride, static_cast<size_t>(width));
   }
   return hash;
 }
@@ -64,8 +79,7 @@ class HashLog final : public FrameSink {
  public:
   explicit HashLog(std::FILE* file) : log_(file, true) {}
   bool Take(const ShownFrame& frame) override {
-    const size_t pixels = static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height);
-    log_.Line("%" PRIu64 " %016" PRIx64, frame.number, FrameHash(frame.pixels, pixels));
+    log_.Line("%" PRIu64 " %016" PRIx64, frame.number, FrameHash(frame.pixels, frame.width, frame.height, frame.stride));
     return true;
   }
 
@@ -95,9 +109,12 @@ class Capture final : public FrameSink {
   Capture(std::string directory, FrameList frames) : directory_(std::move(directory)), frames_(std::move(frames)) {}
   bool Take(const ShownFrame& frame) override {
     if (!frames_.Contains(frame.number)) return true;
-    const int pixels = frame.width * frame.height;
-    rgb_.resize(static_cast<size_t>(pixels) * 3);
-    frame.display.ToRgb24(frame.pixels, pixels, rgb_.data());
+    const size_t rowBytes = static_cast<size_t>(frame.width) * 3;
+    rgb_.resize(rowBytes * static_cast<size_t>(frame.height));
+    for (int y = 0; y < frame.height; ++y) {
+      frame.display.ToRgb24(frame.pixels + static_cast<ptrdiff_t>(y) * frame.stride, frame.width,
+                            rgb_.data() + rowBytes * static_cast<size_t>(y));
+    }
     std::string error;
     if (!WritePng(CapturePath(directory_, frame.number), rgb_.data(), frame.width, frame.height, &error)) {
       Warn("%s", error.c_str());

@@ -12,6 +12,8 @@ namespace glide {
 // 64-bit FNV-1a over the pixels' little-endian bytes: the frame exactly as the frame buffer
 // holds it, before gamma, so any change to a rendered pixel changes it.
 uint64_t FrameHash(const uint16_t* pixels, size_t count);
+// The same over width x height pixels, `stride` pixels a row (the rows' bytes one after another).
+uint64_t FrameHash(const uint16_t* pixels, int width, int height, int stride);
 
 // GLIDE_FRAME_HASHES: a line "FRAME HASH" per shown frame, the frame number in decimal and the
 // hash in 16 lower-case hex digits, each line reaching the file as it is written, so that a run

@@ -87,8 +87,8 @@ PictureLayout FitPicture(int windowWidth, int windowHeight, int width, int heigh
   return layout;
 }
 
-void DrawPicture(const uint16_t* front, int width, int height, const DisplayTable& table, const PictureLayout& layout,
-                 uint32_t* pixels, int pitch, std::vector<uint32_t>& row) {
+void DrawPicture(const uint16_t* front, int width, int height, int stride, const DisplayTable& table,
+                 const PictureLayout& layout, uint32_t* pixels, int pitch, std::vector<uint32_t>& row) {
   row.resize(static_cast<size_t>(width));
   const auto sourceOf = [](int at, int source, int shown) {
     return static_cast<int>(static_cast<int64_t>(at) * source / shown);
@@ -96,7 +96,7 @@ void DrawPicture(const uint16_t* front, int width, int height, const DisplayTabl
   if (layout.width == 2 * width && layout.height == 2 * height) {
     for (int y = 0; y < height; ++y) {
       uint32_t* out = pixels + static_cast<ptrdiff_t>(layout.y + 2 * y) * pitch + layout.x;
-      table.ToXrgbDoubled(front + static_cast<size_t>(y) * width, width, out, out + pitch);
+      table.ToXrgbDoubled(front + static_cast<ptrdiff_t>(y) * stride, width, out, out + pitch);
     }
     return;
   }
@@ -108,9 +108,9 @@ void DrawPicture(const uint16_t* front, int width, int height, const DisplayTabl
     if (sy == converted) {
       std::memcpy(out, previous, static_cast<size_t>(layout.width) * 4);
     } else if (layout.width == width) {
-      table.ToXrgb(front + static_cast<size_t>(sy) * width, width, out);
+      table.ToXrgb(front + static_cast<ptrdiff_t>(sy) * stride, width, out);
     } else {
-      table.ToXrgb(front + static_cast<size_t>(sy) * width, width, row.data());
+      table.ToXrgb(front + static_cast<ptrdiff_t>(sy) * stride, width, row.data());
       for (int x = 0; x < layout.width; ++x) out[x] = row[sourceOf(x, width, layout.width)];
     }
     converted = sy;
@@ -226,13 +226,13 @@ SdlPresenter::~SdlPresenter() {
   SDL_ShowCursor(SDL_ENABLE);
 }
 
-bool SdlPresenter::Show(const uint16_t* front, const DisplayTable& table, bool vsync) {
+bool SdlPresenter::Show(const uint16_t* front, int stride, const DisplayTable& table, bool vsync) {
   if (!ownsWindow_ && platform::SharedWindow() != window_) return false;
-  if (onSurface_) return ShowOnSurface(front, table);
-  return ShowWithRenderer(front, table, vsync);
+  if (onSurface_) return ShowOnSurface(front, stride, table);
+  return ShowWithRenderer(front, stride, table, vsync);
 }
 
-bool SdlPresenter::ShowOnSurface(const uint16_t* front, const DisplayTable& table) {
+bool SdlPresenter::ShowOnSurface(const uint16_t* front, int stride, const DisplayTable& table) {
   // The surface is made anew when the window's size changes; none while the window is hidden.
   SDL_Surface* surface = SDL_GetWindowSurface(window_);
   if (surface == nullptr) return true;
@@ -245,11 +245,11 @@ bool SdlPresenter::ShowOnSurface(const uint16_t* front, const DisplayTable& tabl
     barsHeight_ = surface->h;
   }
   if (IsXrgbSurface(surface)) {
-    DrawPicture(front, width_, height_, table, layout, static_cast<uint32_t*>(surface->pixels), surface->pitch / 4,
+    DrawPicture(front, width_, height_, stride, table, layout, static_cast<uint32_t*>(surface->pixels), surface->pitch / 4,
                 row_);
   } else {
     picture_.resize(static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height));
-    DrawPicture(front, width_, height_, table, {0, 0, layout.width, layout.height}, picture_.data(), layout.width,
+    DrawPicture(front, width_, height_, stride, table, {0, 0, layout.width, layout.height}, picture_.data(), layout.width,
                 row_);
     auto* at = static_cast<uint8_t*>(surface->pixels) + static_cast<ptrdiff_t>(layout.y) * surface->pitch +
                static_cast<ptrdiff_t>(layout.x) * surface->format->BytesPerPixel;
@@ -261,7 +261,7 @@ bool SdlPresenter::ShowOnSurface(const uint16_t* front, const DisplayTable& tabl
   return true;
 }
 
-bool SdlPresenter::ShowWithRenderer(const uint16_t* front, const DisplayTable& table, bool vsync) {
+bool SdlPresenter::ShowWithRenderer(const uint16_t* front, int stride, const DisplayTable& table, bool vsync) {
   if (vsync != vsyncOn_) {
     vsyncOn_ = SDL_RenderSetVSync(renderer_, vsync ? 1 : 0) == 0 ? vsync : vsyncOn_;
   }
@@ -269,7 +269,7 @@ bool SdlPresenter::ShowWithRenderer(const uint16_t* front, const DisplayTable& t
   int pitch = 0;
   if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
     for (int y = 0; y < height_; ++y) {
-      table.ToXrgb(front + static_cast<size_t>(y) * width_, width_,
+      table.ToXrgb(front + static_cast<ptrdiff_t>(y) * stride, width_,
                    reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + static_cast<size_t>(y) * pitch));
     }
     SDL_UnlockTexture(texture_);

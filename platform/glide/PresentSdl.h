@@ -45,11 +45,11 @@ struct PictureLayout {
 };
 PictureLayout FitPicture(int windowWidth, int windowHeight, int width, int height);
 
-// The width x height frame through the display table into the layout's rectangle of a 32-bit
-// 0x00RRGGBB buffer (`pitch` words a row), each window pixel from the picture pixel it falls in.
-// `row` is scratch space.
-void DrawPicture(const uint16_t* front, int width, int height, const DisplayTable& table, const PictureLayout& layout,
-                 uint32_t* pixels, int pitch, std::vector<uint32_t>& row);
+// The width x height frame (`stride` pixels a row) through the display table into the layout's
+// rectangle of a 32-bit 0x00RRGGBB buffer (`pitch` words a row), each window pixel from the
+// picture pixel it falls in. `row` is scratch space.
+void DrawPicture(const uint16_t* front, int width, int height, int stride, const DisplayTable& table,
+                 const PictureLayout& layout, uint32_t* pixels, int pitch, std::vector<uint32_t>& row);
 
 class SdlPresenter final : public FrameSink {
  public:
@@ -63,8 +63,8 @@ class SdlPresenter final : public FrameSink {
 
   // Shows `front` (width x height RGB565). With `vsync` the call returns after the display's
   // retrace. False when the program's window has gone: the presenter is then useless.
-  bool Show(const uint16_t* front, const DisplayTable& table, bool vsync);
-  bool Take(const ShownFrame& frame) override { return Show(frame.pixels, frame.display, frame.vsync); }
+  bool Show(const uint16_t* front, int stride, const DisplayTable& table, bool vsync);
+  bool Take(const ShownFrame& frame) override { return Show(frame.pixels, frame.stride, frame.display, frame.vsync); }
 
   // Whether presenting with vsync paces swaps at the requested rate: the display refreshes at
   // that rate and presents really wait for it (checked on the presents themselves, so a
@@ -81,8 +81,8 @@ class SdlPresenter final : public FrameSink {
   std::string MakeTexture();
   // Without an accelerated renderer: straight into the window's surface (the display server's
   // shared memory), scaled here. Nothing is shown while the window has no surface.
-  bool ShowOnSurface(const uint16_t* front, const DisplayTable& table);
-  bool ShowWithRenderer(const uint16_t* front, const DisplayTable& table, bool vsync);
+  bool ShowOnSurface(const uint16_t* front, int stride, const DisplayTable& table);
+  bool ShowWithRenderer(const uint16_t* front, int stride, const DisplayTable& table, bool vsync);
   void CheckVsync(double secondsSinceLastPresent);
 
   SDL_Window* window_ = nullptr;

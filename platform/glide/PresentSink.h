@@ -16,9 +16,10 @@ class DisplayTable;
 
 // A frame as grBufferSwap shows it, with what the sinks need to know about it.
 struct ShownFrame {
-  const uint16_t* pixels;       // width x height RGB565, `width` pixels a row, before gamma
+  const uint16_t* pixels;       // width x height RGB565, `stride` pixels a row, before gamma
   int width;
   int height;
+  int stride;
   uint64_t number;              // frames shown before this one (the shared frame clock)
   const DisplayTable& display;  // the display gamma in force
   bool vsync;                   // a window presents it on the display's retrace

@@ -111,7 +111,8 @@ size_t Yuv420Converter::FrameBytes(int width, int height) {
   return w * h + 2 * ((w + 1) / 2) * ((h + 1) / 2);
 }
 
-void Yuv420Converter::Convert(const uint16_t* src, int width, int height, uint8_t* dst) const {
+void Yuv420Converter::Convert(const uint16_t* src, int width, int height, uint8_t* dst, int stride) const {
+  if (stride == 0) stride = width;
   const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
   const int chromaWidth = (width + 1) / 2;
   const int chromaHeight = (height + 1) / 2;
@@ -120,9 +121,9 @@ void Yuv420Converter::Convert(const uint16_t* src, int width, int height, uint8_
   const auto clamp = [](int value, int top) { return std::min(value, top); };
   for (int cy = 0; cy < chromaHeight; ++cy) {
     const size_t topRow = static_cast<size_t>(2 * cy) * static_cast<size_t>(width);
-    const uint16_t* top = src + topRow;
+    const uint16_t* top = src + static_cast<ptrdiff_t>(2 * cy) * stride;
     const bool pair = 2 * cy + 1 < height;
-    const uint16_t* bottom = pair ? top + width : top;  // the last row repeated where the height is odd
+    const uint16_t* bottom = pair ? top + stride : top;  // the last row repeated where the height is odd
     uint8_t* cb = cbPlane + static_cast<size_t>(cy) * static_cast<size_t>(chromaWidth);
     uint8_t* cr = crPlane + static_cast<size_t>(cy) * static_cast<size_t>(chromaWidth);
     int done = 0;
@@ -304,7 +305,7 @@ class VideoSink final : public FrameSink {
       converterGamma_ = frame.display.Gamma();
     }
     converted_.resize(Yuv420Converter::FrameBytes(frame.width, frame.height));
-    converter_->Convert(frame.pixels, frame.width, frame.height, converted_.data());
+    converter_->Convert(frame.pixels, frame.width, frame.height, converted_.data(), frame.stride);
     pipe_->Write(converted_.data(), converted_.size());
     return true;
   }

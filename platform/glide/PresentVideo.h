@@ -36,7 +36,8 @@ class Yuv420Converter {
   // (rounded up).
   static size_t FrameBytes(int width, int height);
   // Each chroma sample is the mean of its 2 x 2 pixels (sited at their centre, and tagged so).
-  void Convert(const uint16_t* src, int width, int height, uint8_t* dst) const;
+  // `stride`: pixels a row of src (0: width).
+  void Convert(const uint16_t* src, int width, int height, uint8_t* dst, int stride = 0) const;
 
  private:
   std::vector<uint8_t> luma_;  // per RGB565 value

@@ -86,11 +86,11 @@ bool VsyncPaces() {
 
 // Waits for the swap's retrace (unless a window's vsync will), then hands the frame to every
 // sink, closing those that can take no more.
-void Show(const uint16_t* front, int interval) {
+void Show(const uint16_t* front, int stride, int interval) {
   const SwapPacer::Clock::time_point due = State.pacer->Due(SwapPacer::Clock::now(), std::max(interval, 1));
   const bool vsync = interval == 1 && VsyncPaces();
   if (interval > 0 && !vsync) State.pacer->WaitForSwap(interval);
-  const ShownFrame frame{front, State.width, State.height, platform::FrameCount(), Table(),
+  const ShownFrame frame{front, State.width, State.height, stride, platform::FrameCount(), Table(),
                          vsync, interval > 0, due, State.pacer->Origin()};
   std::erase_if(State.sinks, [&frame](const auto& sink) { return !sink->Take(frame); });
   if (vsync) {
@@ -126,12 +126,12 @@ bool OpenPresentation(int width, int height) {
   return ok;
 }
 
-void PresentFrame(const uint16_t* front, int interval) {
+void PresentFrame(const uint16_t* front, int stride, int interval) {
   if (!State.pacer) ReadPacingSettings();
   if (State.intervalOverride) interval = *State.intervalOverride;
   if (interval < 0) interval = 0;
   if (State.open && front != nullptr) {
-    Show(front, interval);
+    Show(front, stride, interval);
   } else if (interval > 0) {
     State.pacer->WaitForSwap(interval);
   }

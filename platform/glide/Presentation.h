@@ -15,10 +15,10 @@ namespace glide {
 bool OpenPresentation(int width, int height);
 
 // Called by grBufferSwap after the buffers were exchanged. `front` is the frame now shown
-// (width x height RGB565, stride `width` pixels), `interval` the application's swap interval.
+// (width x height RGB565, `stride` pixels a row), `interval` the application's swap interval.
 // Waits for the retrace(s) unless the interval (or FX_GLIDE_SWAPINTERVAL) is 0, shows and
 // records the frame, then advances the shared frame clock.
-void PresentFrame(const uint16_t* front, int interval);
+void PresentFrame(const uint16_t* front, int stride, int interval);
 
 // Called by grGlideShutdown (harmless when nothing is open).
 void ClosePresentation();

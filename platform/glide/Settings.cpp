@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "Misuse.h"
+#include "RasterQueue.h"
 #include "platform/Text.h"
 
 namespace glide {
@@ -142,6 +143,17 @@ std::optional<SimdLevel> CapSimd(SimdLevel cap, const std::vector<SimdLevel>& av
   return best;
 }
 
+std::optional<int> ParseThreads(const char* text, std::string* error) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  char* end = nullptr;
+  const long threads = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || threads < 1 || threads > 64) {
+    *error = "is not a whole number from 1 to 64; using the default";
+    return std::nullopt;
+  }
+  return static_cast<int>(threads);
+}
+
 bool ParseSwitch(const char* text) { return text != nullptr && *text != '\0' && std::strcmp(text, "0") != 0; }
 
 FrameList FrameList::Parse(const char* text, std::vector<std::string>* errors) {
@@ -207,6 +219,7 @@ SimdLevel SimdSetting() {
 
 bool NoDitherSubtractSetting() { return ParseSwitch(Text("FX_GLIDE_NO_DITHER_SUB")); }
 bool StatsSetting() { return ParseSwitch(Text("GLIDE_STATS")); }
+int ThreadsSetting() { return Read("GLIDE_THREADS", ParseThreads).value_or(DefaultRasterThreads()); }
 const char* FrameHashesSetting() { return Text("GLIDE_FRAME_HASHES"); }
 const char* CaptureDirectorySetting() { return Text("GLIDE_CAPTURE"); }
 const char* VideoSetting() { return Text("GLIDE_VIDEO"); }

@@ -59,6 +59,8 @@ std::optional<SimdLevel> ParseSimdLimit(const char* text, std::string* error);
 // architecture (kNone where none is); nothing where the machine has no level of cap's
 // architecture.
 std::optional<SimdLevel> CapSimd(SimdLevel cap, const std::vector<SimdLevel>& available);
+// GLIDE_THREADS: the rasterizer's threads, 1 to 64 (1: no queue, the calling thread draws).
+std::optional<int> ParseThreads(const char* text, std::string* error);
 // FX_GLIDE_NO_DITHER_SUB: a switch, on for any text but "0".
 bool ParseSwitch(const char* text);
 
@@ -74,6 +76,7 @@ uint32_t TextureMemorySetting();                    // SST_TMUMEM_SIZE
 SimdLevel SimdSetting();                            // GLIDE_SIMD, never above what the CPU has
 bool NoDitherSubtractSetting();                     // FX_GLIDE_NO_DITHER_SUB
 bool StatsSetting();                                // GLIDE_STATS
+int ThreadsSetting();                               // GLIDE_THREADS (default: the cores, at most 8)
 // The files and the directory the presentation writes to (null when unset).
 const char* FrameHashesSetting();                   // GLIDE_FRAME_HASHES
 const char* CaptureDirectorySetting();              // GLIDE_CAPTURE

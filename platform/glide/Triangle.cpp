@@ -276,24 +276,27 @@ void RasterizeTriangle(const TriangleSetup& t, const SpanTarget& target, SpanFn 
     half(t.bx, t.by, t.cx, t.cy, std::max(t.yMid, yBegin), yEnd);
   };
 
-  // A small triangle goes to the batch path whole: its rows first, then one call.
+  // A small triangle goes to the batch path: the rows in the band first, then one call. Small
+  // means the whole triangle, not its part in the band: a large triangle's rows take the row
+  // path, which is faster for them, however the buffer is cut into bands.
   const uint64_t start = stats != nullptr ? StatsNow() : 0;
   uint64_t pixels = 0;
   SpanPath path = target.stages.path;
-  if (target.stages.batch != nullptr && yEnd - yBegin <= kBatchMaxRows && t.width * (yEnd - yBegin) <= kBatchMaxPixels) {
-    SpanRow rows[kBatchMaxRows];
+  const int64_t rows = t.yEnd - t.yBegin;
+  if (target.stages.batch != nullptr && rows <= kBatchMaxRows && t.width * rows <= kBatchMaxPixels) {
+    SpanRow batch[kBatchMaxRows];
     int count = 0;
     walk([&](const SpanRow& row) {
-      rows[count] = row;
+      batch[count] = row;
       count += row.x0 < row.x1;  // an empty row is overwritten by the next
     });
-    if (target.stages.batch(target, g, rows, count)) {
+    if (target.stages.batch(target, g, batch, count)) {
       path = SpanPath::kBatch;
     } else {
-      for (int i = 0; i < count; ++i) span(target, g, rows[i].y, rows[i].x0, rows[i].x1);
+      for (int i = 0; i < count; ++i) span(target, g, batch[i].y, batch[i].x0, batch[i].x1);
     }
     if (stats != nullptr) {
-      for (int i = 0; i < count; ++i) pixels += static_cast<uint64_t>(rows[i].x1 - rows[i].x0);
+      for (int i = 0; i < count; ++i) pixels += static_cast<uint64_t>(batch[i].x1 - batch[i].x0);
     }
   } else {
     walk([&](const SpanRow& row) {

@@ -99,7 +99,7 @@ class LiveSwaps : public testing::Test {
     EXPECT_TRUE(glide::OpenPresentation(16, 8));
     std::vector<uint16_t> frame(16 * 8, 0x1234);
     const auto start = Clock::now();
-    for (int i = 0; i < swaps; ++i) glide::PresentFrame(frame.data(), interval);
+    for (int i = 0; i < swaps; ++i) glide::PresentFrame(frame.data(), 16, interval);
     return std::chrono::duration<double>(Clock::now() - start).count();
   }
 };
@@ -142,7 +142,7 @@ TEST_F(LiveSwaps, RefreshRateChangesTheGrid) {
 TEST_F(LiveSwaps, SwapsBeforeTheDisplayOpensArePacedAndCounted) {
   glide::ClosePresentation();
   const auto start = Clock::now();
-  for (int i = 0; i < 3; ++i) glide::PresentFrame(nullptr, 1);
+  for (int i = 0; i < 3; ++i) glide::PresentFrame(nullptr, 16, 1);
   EXPECT_GE(std::chrono::duration<double>(Clock::now() - start).count(), 2 / 60.0 - 0.002);
   EXPECT_EQ(platform::FrameCount(), 3u);
 }

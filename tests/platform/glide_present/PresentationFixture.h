@@ -52,7 +52,7 @@ class PresentationFixture : public testing::Test {
     std::vector<uint16_t> frame(kWidth * kHeight);
     for (int i = 0; i < count; ++i) {
       std::fill(frame.begin(), frame.end(), static_cast<uint16_t>(i * 0x0841));
-      glide::PresentFrame(frame.data(), 1);
+      glide::PresentFrame(frame.data(), kWidth, 1);
     }
   }
 

@@ -50,6 +50,15 @@ TEST(FrameHash, IsFnv1aOverTheLittleEndianBytes) {
   EXPECT_NE(glide::FrameHash(swapped, 3), glide::FrameHash(foobar, 3));
 }
 
+TEST(FrameHash, OfRowsApartIsTheHashOfThePictureAloneInRowOrder) {
+  // A 3 x 2 gradient in rows 5 pixels apart; the 2 pixels past each row must not count.
+  const uint16_t padded[10] = {1, 2, 3, 0xAAAA, 0xBBBB, 4, 5, 6, 0xCCCC, 0xDDDD};
+  const uint16_t picture[6] = {1, 2, 3, 4, 5, 6};
+  EXPECT_EQ(glide::FrameHash(padded, 3, 2, 5), glide::FrameHash(picture, 6));
+  const uint16_t rowsSwapped[6] = {4, 5, 6, 1, 2, 3};
+  EXPECT_NE(glide::FrameHash(padded, 3, 2, 5), glide::FrameHash(rowsSwapped, 6));
+}
+
 TEST_F(Recording, HashLogHasOneLinePerShownFrameBeforeGamma) {
   const std::string log = (dir_ / "hashes.txt").string();
   setenv("GLIDE_FRAME_HASHES", log.c_str(), 1);
@@ -92,10 +101,10 @@ TEST_F(Recording, SwapLogTimesEveryPacedSwapAgainstWhenItWasDue) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   const auto firstSwap = std::chrono::steady_clock::now();
   std::vector<uint16_t> frame(kWidth * kHeight, 0);
-  for (int i = 0; i < 4; ++i) glide::PresentFrame(frame.data(), 1);
-  glide::PresentFrame(frame.data(), 0);  // unpaced: not logged
+  for (int i = 0; i < 4; ++i) glide::PresentFrame(frame.data(), kWidth, 1);
+  glide::PresentFrame(frame.data(), kWidth, 0);  // unpaced: not logged
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
-  glide::PresentFrame(frame.data(), 1);  // the program overran by more than three retraces
+  glide::PresentFrame(frame.data(), kWidth, 1);  // the program overran by more than three retraces
   glide::ClosePresentation();
 
   std::ifstream in(log);
@@ -130,7 +139,7 @@ TEST_F(Recording, CaptureWritesTheListedFramesWithTheDisplayGamma) {
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) frame[y * kWidth + x] = static_cast<uint16_t>((x << 11) | (31 - x));
   }
-  for (int i = 0; i < 6; ++i) glide::PresentFrame(frame.data(), 1);
+  for (int i = 0; i < 6; ++i) glide::PresentFrame(frame.data(), kWidth, 1);
 
   for (const char* absent : {"000000.png", "000002.png", "000005.png"}) EXPECT_FALSE(fs::exists(shots / absent));
   // Gamma 1.7: the board's CLUT shows five-bit level v as this.
@@ -157,13 +166,13 @@ TEST_F(Recording, ApplicationGammaAppliesUnlessSstGammaOverridesIt) {
   ASSERT_TRUE(glide::OpenPresentation(kWidth, kHeight));
   std::vector<uint16_t> frame(kWidth * kHeight, static_cast<uint16_t>(16 << 11));
   glide::SetPresentationGamma(1.0f);
-  glide::PresentFrame(frame.data(), 1);
+  glide::PresentFrame(frame.data(), kWidth, 1);
   glide::ClosePresentation();
 
   setenv("SST_GAMMA", "1.7", 1);
   ASSERT_TRUE(glide::OpenPresentation(kWidth, kHeight));
   glide::SetPresentationGamma(1.0f);
-  glide::PresentFrame(frame.data(), 1);
+  glide::PresentFrame(frame.data(), kWidth, 1);
 
   int width = 0, height = 0;
   EXPECT_EQ(ReadPng(dir_ / "000000.png", &width, &height).at(0), 132) << "gamma 1.0: level 16 is 132, unchanged";

@@ -52,8 +52,11 @@ TEST_F(SdlPresenterTest, PictureIsScaledWithItsAspectKeptBetweenBlackBars) {
   presenter_ = std::move(opened.opened);
   SDL_SetWindowSize(window_, 200, 48);  // wider than 4:3: bars left and right
   const glide::DisplayTable table(1.7f);
-  const std::vector<uint16_t> frame(64 * 48, static_cast<uint16_t>(16 << 11));  // red level 16
-  ASSERT_TRUE(presenter_->Show(frame.data(), table, false));
+  // Rows 72 pixels apart, the 8 past the picture white: none of them may show.
+  constexpr int kStride = 72;
+  std::vector<uint16_t> frame(kStride * 48, 0xFFFF);
+  for (int y = 0; y < 48; ++y) std::fill_n(frame.begin() + y * kStride, 64, static_cast<uint16_t>(16 << 11));  // red 16
+  ASSERT_TRUE(presenter_->Show(frame.data(), kStride, table, false));
 
   int width = 0, height = 0;
   const std::vector<uint32_t> pixels = ReadWindow(&width, &height);
@@ -65,7 +68,10 @@ TEST_F(SdlPresenterTest, PictureIsScaledWithItsAspectKeptBetweenBlackBars) {
   EXPECT_EQ(pixels[middle + 197], 0u) << "right bar";
   EXPECT_EQ(pixels[middle + 100], 173u << 16) << "red level 16 at gamma 1.7";
   int lit = 0;
-  for (int x = 0; x < width; ++x) lit += pixels[middle + x] != 0;
+  for (int x = 0; x < width; ++x) {
+    lit += pixels[middle + x] != 0;
+    EXPECT_TRUE(pixels[middle + x] == 0 || pixels[middle + x] == 173u << 16) << "x " << x;
+  }
   EXPECT_EQ(lit, 64) << "a 64-pixel-wide picture at scale 1, centred";
 }
 
@@ -76,9 +82,9 @@ TEST_F(SdlPresenterTest, LetsGoWhenTheProgramsWindowIsDestroyed) {
   presenter_ = std::move(opened.opened);
   const glide::DisplayTable table(1.7f);
   const std::vector<uint16_t> frame(64 * 48, 0xFFFF);
-  EXPECT_TRUE(presenter_->Show(frame.data(), table, false));
+  EXPECT_TRUE(presenter_->Show(frame.data(), 64, table, false));
   platform::SetSharedWindow(nullptr);  // what Win32's DestroyWindow does
-  EXPECT_FALSE(presenter_->Show(frame.data(), table, false));
+  EXPECT_FALSE(presenter_->Show(frame.data(), 64, table, false));
 }
 
 // Presents that ask for vsync but come back at once (a driver ignoring vsync, SDL's software
@@ -142,7 +148,7 @@ TEST(PictureLayout, EachWindowPixelShowsThePicturePixelItFallsIn) {
       const int pitch = windowWidth + 3;
       std::vector<uint32_t> window(static_cast<size_t>(pitch) * windowHeight, 0xDEADBEEF);
       std::vector<uint32_t> row;
-      glide::DrawPicture(front.data(), kWidth, kHeight, table, layout, window.data(), pitch, row);
+      glide::DrawPicture(front.data(), kWidth, kHeight, kWidth, table, layout, window.data(), pitch, row);
       for (int y = 0; y < windowHeight; ++y) {
         for (int x = 0; x < pitch; ++x) {
           const bool inside = x >= layout.x && x < layout.x + layout.width && y >= layout.y && y < layout.y + layout.height;

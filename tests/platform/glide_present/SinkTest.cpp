@@ -182,9 +182,9 @@ TEST_F(Sinks, EverySinkSeesTheFrameNumberAndOnlyPacedSwapsAreTimed) {
   ShowFrames(2);  // before the display opens: counted, recorded nowhere
   ASSERT_TRUE(glide::OpenPresentation(kWidth, kHeight));
   std::vector<uint16_t> frame(kWidth * kHeight, 0x1234);
-  glide::PresentFrame(frame.data(), 0);
-  glide::PresentFrame(frame.data(), 1);
-  glide::PresentFrame(frame.data(), 0);
+  glide::PresentFrame(frame.data(), kWidth, 0);
+  glide::PresentFrame(frame.data(), kWidth, 1);
+  glide::PresentFrame(frame.data(), kWidth, 0);
   glide::ClosePresentation();
 
   std::ifstream hashLog(hashes);

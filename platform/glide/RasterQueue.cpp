@@ -1,0 +1,224 @@
+#include "RasterQueue.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace glide {
+
+namespace {
+
+// How long a thread that has caught up keeps looking for more before it sleeps: a few
+// microseconds, so that the next triangle of a busy frame costs no wake-up, while an idle
+// worker costs nothing.
+constexpr int kSpins = 1000;
+
+// Sleeping workers are woken at once by Finish, and by every this many commands meanwhile: a
+// wake-up per command would cost more than the command.
+constexpr uint64_t kWakeEvery = 32;
+
+inline void Relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#elif defined(__aarch64__)
+  asm volatile("yield");
+#endif
+}
+
+}  // namespace
+
+void ExecuteClear(const ClearCommand& clear, int top, int end) {
+  const int y0 = std::max(top, clear.clip.minY), y1 = std::min(end, clear.clip.maxY);
+  const int x0 = clear.clip.minX, width = clear.clip.maxX - clear.clip.minX;
+  if (width <= 0) return;
+  for (int y = y0; y < y1; ++y) {
+    const ptrdiff_t row = static_cast<ptrdiff_t>(y) * clear.stride;
+    if (clear.color != nullptr) {
+      // The row's four dither columns as one 64-bit word starting at column x0, written whole
+      // (the compiler makes wide stores of it), then the last pixels one by one.
+      uint16_t quad[4];
+      for (int i = 0; i < 4; ++i) quad[i] = clear.pattern[y & 3][(x0 + i) & 3];
+      uint64_t word;
+      std::memcpy(&word, quad, sizeof word);
+      uint16_t* out = clear.color + row + x0;
+      int i = 0;
+      for (; i + 4 <= width; i += 4) std::memcpy(out + i, &word, sizeof word);
+      for (; i < width; ++i) out[i] = quad[i & 3];
+    }
+    if (clear.aux != nullptr) std::fill_n(clear.aux + row + x0, width, clear.auxValue);
+  }
+}
+
+RasterQueue::RasterQueue(int threads, int height)
+    : ring_(new Command[kCapacity]), height_(height), bandCount_((height + kBandRows - 1) / kBandRows) {
+  bins_.reset(new uint16_t[static_cast<size_t>(bandCount_) * kCapacity]);
+  bands_.reset(new Band[static_cast<size_t>(bandCount_)]);
+  binned_.assign(static_cast<size_t>(bandCount_), 0);
+  stats_.resize(static_cast<size_t>(threads));
+  for (int i = 0; i + 1 < threads; ++i) workers_.emplace_back([this, i] { Run(i); });
+}
+
+RasterQueue::~RasterQueue() {
+  Finish();
+  stop_.store(true, std::memory_order_seq_cst);
+  // A value no command count reaches: whoever sleeps on the count wakes and sees the stop.
+  published_.store(~uint64_t{0}, std::memory_order_seq_cst);
+  published_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
+
+RasterQueue::Command& RasterQueue::Next() {
+  // The slot the new command takes was last used kCapacity commands ago, and a bin holds at
+  // most kCapacity commands: every band must be past it.
+  if (count_ >= finished_ + kCapacity) Finish();
+  return ring_[count_ % kCapacity];
+}
+
+void RasterQueue::Publish(int top, int end) {
+  const auto slot = static_cast<uint16_t>(count_ % kCapacity);
+  const int last = (end - 1) / kBandRows;
+  for (int b = top / kBandRows; b <= last; ++b) {
+    uint32_t& binned = binned_[static_cast<size_t>(b)];
+    bins_[static_cast<size_t>(b) * kCapacity + binned % kCapacity] = slot;
+    ++binned;
+    bands_[b].queued.store(binned, std::memory_order_release);
+  }
+  ++count_;
+  // Threads find the work through the bins; the count is for those about to sleep. It is made
+  // visible at once to a sleeper every kWakeEvery commands (and by Finish), which a thread that
+  // fell asleep meanwhile waits for.
+  if (count_ - notified_ < kWakeEvery) {
+    published_.store(count_, std::memory_order_release);
+    return;
+  }
+  published_.store(count_, std::memory_order_seq_cst);
+  notified_ = count_;
+  if (sleeping_.load(std::memory_order_seq_cst) > 0) published_.notify_all();
+}
+
+void RasterQueue::PushTriangle(const TriangleSetup& setup, const SpanTarget* target, SpanFn span) {
+  // The rows the walk visits, top to bottom whichever way the origin lies.
+  int top, end;
+  if (setup.rowStep > 0) {
+    top = static_cast<int>(setup.rowBase + setup.yBegin);
+    end = static_cast<int>(setup.rowBase + setup.yEnd);
+  } else {
+    top = static_cast<int>(setup.rowBase - setup.yEnd + 1);
+    end = static_cast<int>(setup.rowBase - setup.yBegin + 1);
+  }
+  top = std::max(top, 0);
+  end = std::min(end, height_);
+  if (top >= end) return;
+  Command& c = Next();
+  c.kind = Kind::kTriangle;
+  c.triangle = setup;
+  c.target = target;
+  c.span = span;
+  Publish(top, end);
+}
+
+void RasterQueue::PushClear(const ClearCommand& clear) {
+  const int top = std::max(clear.clip.minY, 0), end = std::min(clear.clip.maxY, height_);
+  if (top >= end || clear.clip.minX >= clear.clip.maxX) return;
+  Command& c = Next();
+  c.kind = Kind::kClear;
+  c.clear = clear;
+  Publish(top, end);
+}
+
+bool RasterQueue::Drawn() const {
+  for (int b = 0; b < bandCount_; ++b) {
+    if (bands_[b].drawn.load(std::memory_order_seq_cst) != binned_[static_cast<size_t>(b)]) return false;
+  }
+  return true;
+}
+
+void RasterQueue::Finish() {
+  if (count_ == finished_) return;
+  const int caller = static_cast<int>(workers_.size());
+  notified_ = count_;
+  published_.store(count_, std::memory_order_seq_cst);
+  if (sleeping_.load(std::memory_order_seq_cst) > 0) published_.notify_all();
+  finishing_.fetch_add(1, std::memory_order_seq_cst);
+  while (true) {
+    if (DrawBands(caller)) continue;
+    // What is left is in bands other threads hold: wait for them to let one go.
+    const uint64_t seen = progress_.load(std::memory_order_seq_cst);
+    if (Drawn()) break;
+    progress_.wait(seen, std::memory_order_seq_cst);
+  }
+  finishing_.fetch_sub(1, std::memory_order_seq_cst);
+  finished_ = count_;
+}
+
+bool RasterQueue::DrawBands(int thread) {
+  bool drew = false;
+  PathStats* stats = stats_[static_cast<size_t>(thread)].get();
+  // Each thread starts at its own place, so that they seldom reach for the same band.
+  const int start = thread * bandCount_ / Threads();
+  for (int i = 0; i < bandCount_; ++i) {
+    const int b = (start + i) % bandCount_;
+    Band& band = bands_[b];
+    if (band.drawn.load(std::memory_order_relaxed) == band.queued.load(std::memory_order_relaxed)) continue;
+    if (band.busy.load(std::memory_order_relaxed) || band.busy.exchange(true, std::memory_order_acquire)) continue;
+    const uint32_t queued = band.queued.load(std::memory_order_acquire);
+    const int bandTop = b * kBandRows, bandEnd = std::min(bandTop + kBandRows, height_);
+    const uint16_t* bin = &bins_[static_cast<size_t>(b) * kCapacity];
+    uint32_t n = band.drawn.load(std::memory_order_relaxed);
+    for (; n != queued; ++n) {
+      const Command& c = ring_[bin[n % kCapacity]];
+      if (c.kind == Kind::kTriangle) {
+        RasterizeTriangle(c.triangle, *c.target, c.span, bandTop, bandEnd, stats);
+      } else {
+        ExecuteClear(c.clear, bandTop, bandEnd);
+      }
+    }
+    band.drawn.store(n, std::memory_order_seq_cst);
+    band.busy.store(false, std::memory_order_release);
+    drew = true;
+  }
+  if (drew) {
+    progress_.fetch_add(1, std::memory_order_seq_cst);
+    if (finishing_.load(std::memory_order_seq_cst) > 0) progress_.notify_all();
+  }
+  return drew;
+}
+
+void RasterQueue::Run(int thread) {
+  while (true) {
+    const uint64_t available = published_.load(std::memory_order_acquire);
+    if (stop_.load(std::memory_order_seq_cst)) return;
+    if (DrawBands(thread)) continue;
+    // Caught up (or the rest is in bands others hold): look again for a while, then sleep
+    // until more is queued.
+    uint64_t now = available;
+    for (int spin = 0; now == available && spin < kSpins; ++spin) {
+      Relax();
+      now = published_.load(std::memory_order_acquire);
+    }
+    if (now != available) continue;
+    sleeping_.fetch_add(1, std::memory_order_seq_cst);
+    published_.wait(available, std::memory_order_seq_cst);
+    sleeping_.fetch_sub(1, std::memory_order_seq_cst);
+  }
+}
+
+void RasterQueue::SetStats(bool on) {
+  Finish();
+  for (auto& stats : stats_) stats.reset(on ? new PathStats() : nullptr);
+}
+
+void RasterQueue::TakeStats(PathStats& into) {
+  Finish();
+  for (auto& stats : stats_) {
+    if (stats == nullptr) continue;
+    into.Merge(*stats);
+    *stats = PathStats();
+  }
+}
+
+int DefaultRasterThreads() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return static_cast<int>(std::clamp(cores, 1u, 8u));
+}
+
+}  // namespace glide

@@ -1,0 +1,114 @@
+// The rasterizer on several threads. Set-up stays on the calling thread; each triangle after
+// set-up, and each buffer clear, is queued with the state it was drawn with, and binned into the
+// horizontal bands of the buffers it touches. A thread takes a band no other thread holds and
+// draws into it the commands of its bin it has not drawn yet, in queue order, so every pixel sees its triangles and clears in
+// the order the program drew them and a frame is the same for any number of threads. Worker
+// threads draw while the caller sets up; whatever reads or changes what queued work depends on
+// waits for the queue (Finish), and the caller draws bands meanwhile.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "PathStats.h"
+#include "Triangle.h"
+
+namespace glide {
+
+// A buffer clear as the board's fast fill does it: the colour through the dither unit, the
+// auxiliary buffer with one value, inside the clip window.
+struct ClearCommand {
+  uint16_t* color = nullptr;  // null: the colour buffer is left as it is
+  uint16_t* aux = nullptr;    // null: the auxiliary buffer is left as it is
+  int stride = 0;             // pixels per row of both
+  ClipRect clip;
+  uint16_t pattern[4][4] = {};  // the dithered clear colour, [y & 3][x & 3]
+  uint16_t auxValue = 0;
+};
+
+// Clears rows [top, end) of the buffers (within the clip window).
+void ExecuteClear(const ClearCommand& clear, int top, int end);
+
+class RasterQueue {
+ public:
+  // Rows per band: small enough that the bands of a frame share its work evenly, large enough
+  // that a small triangle seldom straddles two.
+  static constexpr int kBandRows = 32;
+
+  // Draws on `threads` threads (at least 2): the caller's and threads - 1 workers, for buffers of
+  // `height` rows.
+  RasterQueue(int threads, int height);
+  // Draws what is queued, then ends the workers.
+  ~RasterQueue();
+  RasterQueue(const RasterQueue&) = delete;
+  RasterQueue& operator=(const RasterQueue&) = delete;
+
+  // `target` must stay unchanged until Finish returns.
+  void PushTriangle(const TriangleSetup& setup, const SpanTarget* target, SpanFn span);
+  void PushClear(const ClearCommand& clear);
+  // Returns once every queued command has been drawn; the caller draws bands meanwhile.
+  void Finish();
+  // Whether anything was queued since the last Finish.
+  bool Pending() const { return count_ != finished_; }
+
+  int Threads() const { return static_cast<int>(workers_.size()) + 1; }
+  // Counts the span paths into per-thread statistics (off: none), merged by TakeStats.
+  void SetStats(bool on);
+  void TakeStats(PathStats& into);
+
+ private:
+  enum class Kind : uint8_t { kTriangle, kClear };
+  struct Command {
+    Kind kind = Kind::kTriangle;
+    const SpanTarget* target = nullptr;
+    SpanFn span = nullptr;
+    TriangleSetup triangle;
+    ClearCommand clear;
+  };
+  // Commands in flight at most: a ring the threads read while the caller writes ahead of them.
+  static constexpr uint32_t kCapacity = 4096;
+  // A band of rows and its bin: the ring slots of the commands that touch it, in queue order.
+  // The caller adds to the bin (`queued`); one thread at a time (the one that set `busy`) draws
+  // the bin's commands from `drawn` on.
+  struct alignas(64) Band {
+    std::atomic<uint32_t> queued{0};
+    alignas(64) std::atomic<uint32_t> drawn{0};
+    std::atomic<bool> busy{false};
+  };
+
+  // Makes room for one more command and returns its slot.
+  Command& Next();
+  // Queues the command in Next()'s slot into the bins of rows [top, end).
+  void Publish(int top, int end);
+  void Run(int thread);
+  // Draws the bins of every band no other thread holds. Returns whether it drew anything.
+  bool DrawBands(int thread);
+  // Whether every band has drawn its whole bin.
+  bool Drawn() const;
+
+  std::unique_ptr<Command[]> ring_;
+  std::unique_ptr<uint16_t[]> bins_;  // kCapacity slots a band
+  std::unique_ptr<Band[]> bands_;
+  std::vector<uint32_t> binned_;      // each bin's count, the caller's copy
+  std::vector<std::thread> workers_;
+  int height_, bandCount_;
+  std::vector<std::unique_ptr<PathStats>> stats_;  // one per thread, the caller's last
+  uint64_t count_ = 0;     // commands queued
+  uint64_t finished_ = 0;  // commands known to be drawn in every band
+  uint64_t notified_ = 0;  // `published_` when sleepers were last woken
+  // Commands queued, for the workers: they sleep on it when they have caught up.
+  alignas(64) std::atomic<uint64_t> published_{0};
+  std::atomic<bool> stop_{false};
+  alignas(64) std::atomic<int> sleeping_{0};
+  // Bins threads have finished drawing, counted for whoever waits in Finish.
+  alignas(64) std::atomic<uint64_t> progress_{0};
+  std::atomic<int> finishing_{0};
+};
+
+// GLIDE_THREADS's default: the machine's cores, at most 8.
+int DefaultRasterThreads();
+
+}  // namespace glide
