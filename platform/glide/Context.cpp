@@ -304,9 +304,10 @@ TriangleJob Context::MakeJob() {
 SetupResult Context::Draw(const TriangleJob& job, const GrVertex& a, const GrVertex& b, const GrVertex& c,
                           const Slopes* planar, Slopes* slopesOut) {
   if (!queue_) return glide::DrawTriangle(job, a, b, c, planar, slopesOut);
-  TriangleSetup setup;
+  // Set up straight into the queue's next place.
+  TriangleSetup& setup = queue_->NextTriangle();
   const SetupResult result = SetUpTriangle(job, a, b, c, planar, slopesOut, setup);
-  if (result == SetupResult::kDrawn && setup.yBegin < setup.yEnd) queue_->PushTriangle(setup, job.target, job.span);
+  if (result == SetupResult::kDrawn && setup.yBegin < setup.yEnd) queue_->PushTriangle(job.target, job.span);
   return result;
 }
 

@@ -95,22 +95,22 @@ void RasterQueue::Publish(int top, int end) {
   if (sleeping_.load(std::memory_order_seq_cst) > 0) published_.notify_all();
 }
 
-void RasterQueue::PushTriangle(const TriangleSetup& setup, const SpanTarget* target, SpanFn span) {
+void RasterQueue::PushTriangle(const SpanTarget* target, SpanFn span) {
+  Command& c = Next();
+  const TriangleSetup& t = c.triangle;
   // The rows the walk visits, top to bottom whichever way the origin lies.
   int top, end;
-  if (setup.rowStep > 0) {
-    top = static_cast<int>(setup.rowBase + setup.yBegin);
-    end = static_cast<int>(setup.rowBase + setup.yEnd);
+  if (t.rowStep > 0) {
+    top = static_cast<int>(t.rowBase + t.yBegin);
+    end = static_cast<int>(t.rowBase + t.yEnd);
   } else {
-    top = static_cast<int>(setup.rowBase - setup.yEnd + 1);
-    end = static_cast<int>(setup.rowBase - setup.yBegin + 1);
+    top = static_cast<int>(t.rowBase - t.yEnd + 1);
+    end = static_cast<int>(t.rowBase - t.yBegin + 1);
   }
   top = std::max(top, 0);
   end = std::min(end, height_);
   if (top >= end) return;
-  Command& c = Next();
   c.kind = Kind::kTriangle;
-  c.triangle = setup;
   c.target = target;
   c.span = span;
   Publish(top, end);
@@ -151,36 +151,45 @@ void RasterQueue::Finish() {
 }
 
 bool RasterQueue::DrawBands(int thread) {
-  bool drew = false;
   PathStats* stats = stats_[static_cast<size_t>(thread)].get();
-  // Each thread starts at its own place, so that they seldom reach for the same band.
-  const int start = thread * bandCount_ / Threads();
-  for (int i = 0; i < bandCount_; ++i) {
-    const int b = (start + i) % bandCount_;
+  const int threads = Threads();
+  auto drawFree = [&](int b) {
     Band& band = bands_[b];
-    if (band.drawn.load(std::memory_order_relaxed) == band.queued.load(std::memory_order_relaxed)) continue;
-    if (band.busy.load(std::memory_order_relaxed) || band.busy.exchange(true, std::memory_order_acquire)) continue;
-    const uint32_t queued = band.queued.load(std::memory_order_acquire);
-    const int bandTop = b * kBandRows, bandEnd = std::min(bandTop + kBandRows, height_);
-    const uint16_t* bin = &bins_[static_cast<size_t>(b) * kCapacity];
-    uint32_t n = band.drawn.load(std::memory_order_relaxed);
-    for (; n != queued; ++n) {
-      const Command& c = ring_[bin[n % kCapacity]];
-      if (c.kind == Kind::kTriangle) {
-        RasterizeTriangle(c.triangle, *c.target, c.span, bandTop, bandEnd, stats);
-      } else {
-        ExecuteClear(c.clear, bandTop, bandEnd);
-      }
-    }
-    band.drawn.store(n, std::memory_order_seq_cst);
+    if (band.drawn.load(std::memory_order_relaxed) == band.queued.load(std::memory_order_relaxed)) return false;
+    if (band.busy.load(std::memory_order_relaxed) || band.busy.exchange(true, std::memory_order_acquire)) return false;
+    DrawBand(b, stats);
     band.busy.store(false, std::memory_order_release);
-    drew = true;
+    return true;
+  };
+  bool drew = false;
+  for (int b = thread; b < bandCount_; b += threads) drew |= drawFree(b);
+  if (!drew) {
+    for (int b = 0; b < bandCount_; ++b) {
+      if (b % threads != thread) drew |= drawFree(b);
+    }
   }
   if (drew) {
     progress_.fetch_add(1, std::memory_order_seq_cst);
     if (finishing_.load(std::memory_order_seq_cst) > 0) progress_.notify_all();
   }
   return drew;
+}
+
+void RasterQueue::DrawBand(int b, PathStats* stats) {
+  Band& band = bands_[b];
+  const uint32_t queued = band.queued.load(std::memory_order_acquire);
+  const int bandTop = b * kBandRows, bandEnd = std::min(bandTop + kBandRows, height_);
+  const uint16_t* bin = &bins_[static_cast<size_t>(b) * kCapacity];
+  uint32_t n = band.drawn.load(std::memory_order_relaxed);
+  for (; n != queued; ++n) {
+    const Command& c = ring_[bin[n % kCapacity]];
+    if (c.kind == Kind::kTriangle) {
+      RasterizeTriangle(c.triangle, *c.target, c.span, bandTop, bandEnd, stats);
+    } else {
+      ExecuteClear(c.clear, bandTop, bandEnd);
+    }
+  }
+  band.drawn.store(n, std::memory_order_seq_cst);
 }
 
 void RasterQueue::Run(int thread) {

@@ -46,8 +46,11 @@ class RasterQueue {
   RasterQueue(const RasterQueue&) = delete;
   RasterQueue& operator=(const RasterQueue&) = delete;
 
-  // `target` must stay unchanged until Finish returns.
-  void PushTriangle(const TriangleSetup& setup, const SpanTarget* target, SpanFn span);
+  // The set-up of the next triangle is written into NextTriangle's place, then queued by
+  // PushTriangle (or not, and the place is used again). `target` must stay unchanged until
+  // Finish returns.
+  TriangleSetup& NextTriangle() { return Next().triangle; }
+  void PushTriangle(const SpanTarget* target, SpanFn span);
   void PushClear(const ClearCommand& clear);
   // Returns once every queued command has been drawn; the caller draws bands meanwhile.
   void Finish();
@@ -84,8 +87,11 @@ class RasterQueue {
   // Queues the command in Next()'s slot into the bins of rows [top, end).
   void Publish(int top, int end);
   void Run(int thread);
-  // Draws the bins of every band no other thread holds. Returns whether it drew anything.
+  // Draws the bins of the bands no other thread holds: the thread's own bands (every Threads()th
+  // from its index: their rows stay in its cache from frame to frame), and when those are done,
+  // the others. Returns whether it drew anything.
   bool DrawBands(int thread);
+  void DrawBand(int band, PathStats* stats);
   // Whether every band has drawn its whole bin.
   bool Drawn() const;
 
