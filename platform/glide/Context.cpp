@@ -112,6 +112,13 @@ bool Context::WinOpen(GrScreenResolution_t resolution, GrColorFormat_t colorForm
     return false;
   }
   if (open_) WinClose();
+  // Live playback draws at the multiple the display shows one to one, up to 2; a render, with
+  // nothing shown, at 1 (GLIDE_SCALE says otherwise).
+  scale_ = ScaleSetting().value_or(0);
+  if (scale_ == 0) scale_ = DisplayScale(kWidth, kHeight, 2);
+  width_ = kWidth * scale_;
+  height_ = kHeight * scale_;
+  stride_ = width_ + kRowPad;
   AllocateBuffers();
   front_ = 0;
   colorFormat_ = colorFormat;
@@ -139,6 +146,8 @@ void Context::WinClose() {
   }
   snapshots_.clear();
   current_ = nullptr;
+  for (LockedCopy& copy : locked_) copy = LockedCopy();
+  locks_ = 0;
   ClosePresentation();
   open_ = false;
 }
@@ -151,7 +160,9 @@ void Context::Flush() {
   current_ = nullptr;
 }
 
-ClipRect Context::BufferClip() const { return clip_; }
+ClipRect Context::BufferClip() const {
+  return {clip_.minX * scale_, clip_.minY * scale_, clip_.maxX * scale_, clip_.maxY * scale_};
+}
 
 uint32_t Context::ToArgb(GrColor_t c) const {
   const uint32_t b0 = c & 0xFF, b1 = (c >> 8) & 0xFF, b2 = (c >> 16) & 0xFF, b3 = c >> 24;
@@ -246,7 +257,7 @@ void Context::Validate() {
 const SpanTarget* Context::CurrentTarget() {
   const bool changed = dirty_ || textureDirty_;
   Validate();
-  if (!queue_) return &target_;
+  if (!Queued()) return &target_;
   // Queued triangles keep the target they were drawn with; a change makes a new one.
   if (changed || current_ == nullptr) {
     snapshots_.push_back(target_);
@@ -296,6 +307,7 @@ TriangleJob Context::MakeJob() {
   job.clip = BufferClip();
   job.cullMode = cullMode_;
   job.screenHeight = height_;
+  job.scale = scale_;
   job.originLowerLeft = originLowerLeft_;
   job.stats = stats_.get();
   return job;
@@ -303,7 +315,7 @@ TriangleJob Context::MakeJob() {
 
 SetupResult Context::Draw(const TriangleJob& job, const GrVertex& a, const GrVertex& b, const GrVertex& c,
                           const Slopes* planar, Slopes* slopesOut) {
-  if (!queue_) return glide::DrawTriangle(job, a, b, c, planar, slopesOut);
+  if (!Queued()) return glide::DrawTriangle(job, a, b, c, planar, slopesOut);
   // Set up straight into the queue's next place.
   TriangleSetup& setup = queue_->NextTriangle();
   const SetupResult result = SetUpTriangle(job, a, b, c, planar, slopesOut, setup);

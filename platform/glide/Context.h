@@ -54,6 +54,16 @@ class Context {
   bool LfbWriteRegion(GrBuffer_t buffer, FxU32 x, FxU32 y, GrLfbSrcFmt_t format, FxU32 width,
                       FxU32 height, FxI32 strideBytes, const void* src);
   bool LfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbInfo_t& info);
+  bool LfbUnlock(GrLock_t type, GrBuffer_t buffer);
+  // The buffers' multiple of 640 x 480 (GLIDE_SCALE, read at grSstWinOpen).
+  int Scale() const { return scale_; }
+  // A buffer as drawn (everything queued drawn first), 640 x 480 times the scale, Stride()
+  // pixels a row; null for a name that is no buffer. For tests and tools.
+  const uint16_t* Pixels(GrBuffer_t buffer) {
+    Flush();
+    return open_ ? LfbBuffer(buffer) : nullptr;
+  }
+  int Stride() const { return stride_; }
 
   // ---- Drawing ----
   void DrawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c);
@@ -136,12 +146,20 @@ class Context {
   // Set-up, then the rows: drawn at once, or queued for the workers.
   SetupResult Draw(const TriangleJob& job, const GrVertex& a, const GrVertex& b, const GrVertex& c,
                    const Slopes* planar, Slopes* slopesOut);
+  // Whether draws go to the worker threads' queue: there are workers, and the program holds no
+  // buffer locked (it may read or write it between its draws; they are drawn at once then).
+  bool Queued() const { return queue_ != nullptr && locks_ == 0; }
   // The clip window in buffer pixels.
   ClipRect BufferClip() const;
   void AllocateBuffers();
   uint16_t* DrawBufferMutable();
   // The colour or auxiliary buffer a linear frame buffer call names; null for another name.
   uint16_t* LfbBuffer(GrBuffer_t buffer);
+  // Rows of 640 x 480 pixels from the buffer: at a scale above 1 each the rounded mean of its
+  // block. `out` rows are `outStride` pixels apart.
+  void ReadPixels(const uint16_t* buffer, int x, int y, int width, int height, uint16_t* out, size_t outStride) const;
+  // The reverse: each pixel written to its whole block.
+  void WritePixels(uint16_t* buffer, int x, int y, int width, int height, const uint16_t* in, size_t inStride);
 
   bool open_ = false;
   // The two colour buffers and the depth or alpha buffer, each padded, in one block aligned to
@@ -152,8 +170,20 @@ class Context {
   };
   std::unique_ptr<uint16_t[], BlockDelete> buffers_;
   size_t bufferBytes_ = 0;
-  int width_ = kWidth, height_ = kHeight;  // the buffers' pixels
-  int stride_ = kWidth + kRowPad;          // pixels a row
+  // The buffers hold the program's 640 x 480 pixels `scale_` times over in each direction
+  // (GLIDE_SCALE); `stride_` pixels a row.
+  int scale_ = 1;
+  int width_ = kWidth, height_ = kHeight;
+  int stride_ = kWidth + kRowPad;
+  // A buffer the program holds locked at a scale above 1: it reads and writes a 640 x 480 copy
+  // (`pixels`, as grLfbReadRegion reads), and at the unlock each pixel it changed is written
+  // back into its block (`unchanged` is the copy as it was handed out).
+  struct LockedCopy {
+    uint16_t* buffer = nullptr;
+    std::vector<uint16_t> pixels, unchanged;
+  };
+  LockedCopy locked_[3];  // front, back, auxiliary (by the name they were locked with)
+  int locks_ = 0;         // buffers the program holds locked
   uint16_t* color_[2] = {nullptr, nullptr};
   uint16_t* aux_ = nullptr;
   int front_ = 0;

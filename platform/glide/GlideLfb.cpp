@@ -44,9 +44,7 @@ FxBool grLfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbWriteMode_t writeMode, G
 }
 
 FxBool grLfbUnlock(GrLock_t type, GrBuffer_t buffer) {
-  (void)type;
-  (void)buffer;
-  return FXTRUE;
+  return Guard(__func__, [&](const ApiCall&) -> FxBool { return TheContext().LfbUnlock(type, buffer) ? FXTRUE : FXFALSE; });
 }
 
 }  // extern "C"

@@ -15,10 +15,18 @@ namespace {
 // The largest whole multiple of the picture that fits comfortably on the desktop.
 int WindowScale(SDL_Window* window, int width, int height) {
   SDL_Rect usable{};
-  const int display = std::max(0, SDL_GetWindowDisplayIndex(window));
+  const int display = window != nullptr ? std::max(0, SDL_GetWindowDisplayIndex(window)) : 0;
   if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return 1;
   const int scale = std::min(usable.w * 9 / 10 / width, usable.h * 9 / 10 / height);
   return std::max(1, scale);
+}
+
+// The whole multiple of the picture the desktop shows at full screen.
+int DesktopScale(SDL_Window* window, int width, int height) {
+  SDL_DisplayMode mode{};
+  const int display = window != nullptr ? std::max(0, SDL_GetWindowDisplayIndex(window)) : 0;
+  if (SDL_GetDesktopDisplayMode(display, &mode) != 0) return 1;
+  return std::max(1, std::min(mode.w / width, mode.h / height));
 }
 
 bool DisplayRefreshMatches(SDL_Window* window, int rateHz) {
@@ -285,6 +293,14 @@ bool SdlPresenter::ShowWithRenderer(const uint16_t* front, int stride, const Dis
   }
   lastPresentTicks_ = now;
   return true;
+}
+
+int DisplayScale(std::optional<PresenterKind> asked, int width, int height, int most) {
+  if (asked == PresenterKind::kNone || !platform::DisplayAvailable()) return 1;
+  SDL_Window* window = platform::SharedWindow();
+  const int fits = asked == PresenterKind::kWindow ? WindowScale(window, width, height)
+                                                   : DesktopScale(window, width, height);
+  return std::clamp(fits, 1, most);
 }
 
 OpenedSink OpenWindow(std::optional<PresenterKind> asked, int width, int height, int rateHz) {

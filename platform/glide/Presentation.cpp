@@ -107,6 +107,12 @@ void Show(const uint16_t* front, int stride, int interval) {
 
 }  // namespace
 
+int DisplayScale(int width, int height, int most) {
+  // Read quietly: opening the sinks reports a value it cannot use.
+  std::string ignored;
+  return DisplayScale(ParsePresenterKind(std::getenv("GLIDE_PRESENT"), &ignored), width, height, most);
+}
+
 bool OpenPresentation(int width, int height) {
   ClosePresentation();
   if (width <= 0 || height <= 0 || width > 4096 || height > 4096) {

@@ -8,6 +8,11 @@
 
 namespace glide {
 
+// The scale live playback draws at where GLIDE_SCALE does not say: the largest whole multiple
+// of width x height, at most `most`, that the window or full screen GLIDE_PRESENT asks for shows
+// one to one; 1 when nothing is shown.
+int DisplayScale(int width, int height, int most);
+
 // Called by grSstWinOpen once the buffers exist. Reads the presenting environment variables
 // (GLIDE_PRESENT, GLIDE_CAPTURE, GLIDE_CAPTURE_FRAMES, GLIDE_FRAME_HASHES, GLIDE_VIDEO,
 // SST_GAMMA, SST_SCREENREFRESH, FX_GLIDE_SWAPINTERVAL). Returns false if nothing could be opened

@@ -154,6 +154,13 @@ std::optional<int> ParseThreads(const char* text, std::string* error) {
   return static_cast<int>(threads);
 }
 
+std::optional<int> ParseScale(const char* text, std::string* error) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  if (text[0] >= '1' && text[0] <= '4' && text[1] == '\0') return text[0] - '0';
+  *error = "is not 1, 2, 3 or 4; drawing at 640 x 480";
+  return 1;
+}
+
 bool ParseSwitch(const char* text) { return text != nullptr && *text != '\0' && std::strcmp(text, "0") != 0; }
 
 FrameList FrameList::Parse(const char* text, std::vector<std::string>* errors) {
@@ -220,6 +227,7 @@ SimdLevel SimdSetting() {
 bool NoDitherSubtractSetting() { return ParseSwitch(Text("FX_GLIDE_NO_DITHER_SUB")); }
 bool StatsSetting() { return ParseSwitch(Text("GLIDE_STATS")); }
 int ThreadsSetting() { return Read("GLIDE_THREADS", ParseThreads).value_or(DefaultRasterThreads()); }
+std::optional<int> ScaleSetting() { return Read("GLIDE_SCALE", ParseScale); }
 const char* FrameHashesSetting() { return Text("GLIDE_FRAME_HASHES"); }
 const char* CaptureDirectorySetting() { return Text("GLIDE_CAPTURE"); }
 const char* VideoSetting() { return Text("GLIDE_VIDEO"); }

@@ -61,6 +61,8 @@ std::optional<SimdLevel> ParseSimdLimit(const char* text, std::string* error);
 std::optional<SimdLevel> CapSimd(SimdLevel cap, const std::vector<SimdLevel>& available);
 // GLIDE_THREADS: the rasterizer's threads, 1 to 64 (1: no queue, the calling thread draws).
 std::optional<int> ParseThreads(const char* text, std::string* error);
+// GLIDE_SCALE: the buffers' size in multiples of 640 x 480, 1 to 4.
+std::optional<int> ParseScale(const char* text, std::string* error);
 // FX_GLIDE_NO_DITHER_SUB: a switch, on for any text but "0".
 bool ParseSwitch(const char* text);
 
@@ -77,6 +79,8 @@ SimdLevel SimdSetting();                            // GLIDE_SIMD, never above w
 bool NoDitherSubtractSetting();                     // FX_GLIDE_NO_DITHER_SUB
 bool StatsSetting();                                // GLIDE_STATS
 int ThreadsSetting();                               // GLIDE_THREADS (default: the cores, at most 8)
+// GLIDE_SCALE (nothing when unset: the caller's default; 1 after a value it refuses).
+std::optional<int> ScaleSetting();
 // The files and the directory the presentation writes to (null when unset).
 const char* FrameHashesSetting();                   // GLIDE_FRAME_HASHES
 const char* CaptureDirectorySetting();              // GLIDE_CAPTURE

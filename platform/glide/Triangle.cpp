@@ -118,11 +118,12 @@ inline int64_t ToFixed12(float v) {
 }
 
 // Glide's set-up arithmetic in single precision: gradients from the (unsnapped) float
-// coordinates of the y-sorted vertices.
-void ComputeSlopes(const Vert& a, const Vert& b, const Vert& c, float area, Slopes& out) {
-  const float dxAB = a.v->x - b.v->x, dxBC = b.v->x - c.v->x;
-  const float dyAB = a.v->y - b.v->y, dyBC = b.v->y - c.v->y;
-  const float ooa = 1.0f / area;
+// coordinates of the y-sorted vertices, per pixel of a buffer `scale` times the program's (the
+// differences and the area scaled: at 1 exactly the board's arithmetic).
+void ComputeSlopes(const Vert& a, const Vert& b, const Vert& c, float area, float scale, Slopes& out) {
+  const float dxAB = (a.v->x - b.v->x) * scale, dxBC = (b.v->x - c.v->x) * scale;
+  const float dyAB = (a.v->y - b.v->y) * scale, dyBC = (b.v->y - c.v->y) * scale;
+  const float ooa = 1.0f / (area * scale * scale);
   for (int i = 0; i < kParams; ++i) {
     const float dpAB = a.p[i] - b.p[i];
     const float dpBC = b.p[i] - c.p[i];
@@ -173,6 +174,9 @@ SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& va, const GrVe
   Corner k[3] = {{&va, 0, 0}, {&vb, 0, 0}, {&vc, 0, 0}};
   for (Corner& p : k) {
     if (!ToFixed12_4(p.v->x, p.x16) || !ToFixed12_4(p.v->y, p.y16)) return SetupResult::kInvalid;
+    // The program's position, snapped and wrapped as the board takes it, in the larger buffer.
+    p.x16 *= job.scale;
+    p.y16 *= job.scale;
   }
   // Glide's area with the caller's vertex order decides culling; zero area draws nothing.
   const float area = (va.x - vb.x) * (vb.y - vc.y) - (vb.x - vc.x) * (va.y - vb.y);
@@ -222,7 +226,7 @@ SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& va, const GrVe
   } else {
     const float sortedArea = (a.v->x - b.v->x) * (b.v->y - c.v->y) -
                              (b.v->x - c.v->x) * (a.v->y - b.v->y);
-    ComputeSlopes(a, b, c, sortedArea, slopes);
+    ComputeSlopes(a, b, c, sortedArea, static_cast<float>(job.scale), slopes);
   }
   if (slopesOut != nullptr) *slopesOut = slopes;
   if (yBegin >= yEnd) return SetupResult::kDrawn;

@@ -20,7 +20,10 @@ struct TriangleJob {
   SpanFn span = nullptr;
   ClipRect clip;
   int cullMode = GR_CULL_DISABLE;
-  int screenHeight = 0;
+  int screenHeight = 0;  // the buffer's rows
+  // The buffer's multiple of the program's 640 x 480: vertex positions are multiplied by it once
+  // on the 12.4 grid the program's coordinates give.
+  int scale = 1;
   bool originLowerLeft = false;
   PathStats* stats = nullptr;  // where GLIDE_STATS counts, or null
 };

@@ -28,6 +28,7 @@ GrVertex Vertex(float x, float y, float r, float g, float b, float a, float oow,
 void GlideFixture::SetUp() {
   setenv("GLIDE_PRESENT", "none", 1);
   setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
+  unsetenv("GLIDE_SCALE");  // the tests draw at 640 x 480 unless they ask for more
   grGlideInit();
   GrHwConfiguration hw;
   ASSERT_TRUE(grSstQueryHardware(&hw));
