@@ -1,7 +1,9 @@
 #include "Misuse.h"
+#include "Verify.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/Warn.h"
@@ -44,5 +46,10 @@ void ResetMisuse() {
   LastMisuseText[0] = '\0';
 }
 void SetErrorCallback(GrErrorCallbackFnc_t callback) { ErrorCallback = callback; }
+
+void VerifyFailed(const char* file, int line, const char* condition) {
+  std::fprintf(stderr, "%s:%d: rasterizer invariant broken: %s\n", file, line, condition);
+  std::abort();
+}
 
 }  // namespace glide

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Verify.h"
+
 namespace glide {
 
 namespace {
@@ -30,19 +32,17 @@ void ExecuteClear(const ClearCommand& clear, int top, int end) {
   const int y0 = std::max(top, clear.clip.minY), y1 = std::min(end, clear.clip.maxY);
   const int x0 = clear.clip.minX, width = clear.clip.maxX - clear.clip.minX;
   if (width <= 0) return;
+  GLIDE_VERIFY(0 <= x0 && clear.clip.maxX <= clear.stride && 0 <= top);
   for (int y = y0; y < y1; ++y) {
     const ptrdiff_t row = static_cast<ptrdiff_t>(y) * clear.stride;
     if (clear.color != nullptr) {
-      // The row's four dither columns as one 64-bit word starting at column x0, written whole
-      // (the compiler makes wide stores of it), then the last pixels one by one.
-      uint16_t quad[4];
-      for (int i = 0; i < 4; ++i) quad[i] = clear.pattern[y & 3][(x0 + i) & 3];
-      uint64_t word;
-      std::memcpy(&word, quad, sizeof word);
+      // The row's four dither columns from column x0, then what is written so far copied after
+      // itself until the row is full: a few wide copies a row.
       uint16_t* out = clear.color + row + x0;
-      int i = 0;
-      for (; i + 4 <= width; i += 4) std::memcpy(out + i, &word, sizeof word);
-      for (; i < width; ++i) out[i] = quad[i & 3];
+      for (int i = 0; i < std::min(width, 4); ++i) out[i] = clear.pattern[y & 3][(x0 + i) & 3];
+      for (int done = 4; done < width; done *= 2) {
+        std::memcpy(out + done, out, static_cast<size_t>(std::min(done, width - done)) * sizeof *out);
+      }
     }
     if (clear.aux != nullptr) std::fill_n(clear.aux + row + x0, width, clear.auxValue);
   }
@@ -179,6 +179,7 @@ void RasterQueue::DrawBand(int b, PathStats* stats) {
   Band& band = bands_[b];
   const uint32_t queued = band.queued.load(std::memory_order_acquire);
   const int bandTop = b * kBandRows, bandEnd = std::min(bandTop + kBandRows, height_);
+  GLIDE_VERIFY(0 <= b && b < bandCount_ && bandTop < bandEnd);
   const uint16_t* bin = &bins_[static_cast<size_t>(b) * kCapacity];
   uint32_t n = band.drawn.load(std::memory_order_relaxed);
   for (; n != queued; ++n) {

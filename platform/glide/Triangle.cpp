@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "Verify.h"
+
 namespace glide {
 
 // Beyond +-2048 pixels: from double precision, where the remainder keeps the low 16 bits exact.
@@ -167,6 +169,11 @@ void BuildGradients(const Vert& a, const Slopes& sl, Gradients& g) {
 SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& va, const GrVertex& vb, const GrVertex& vc,
                           const Slopes* planar, Slopes* slopesOut, TriangleSetup& out) {
   out.yBegin = out.yEnd = 0;
+  // The clip window lies in the buffer, with room for the spans' overrun past its right edge.
+  GLIDE_VERIFY(job.target != nullptr && job.span != nullptr && job.scale >= 1);
+  GLIDE_VERIFY(0 <= job.clip.minX && job.clip.minX <= job.clip.maxX &&
+               job.clip.maxX + kSpanOverrun <= job.target->stride);
+  GLIDE_VERIFY(0 <= job.clip.minY && job.clip.minY <= job.clip.maxY && job.clip.maxY <= job.screenHeight);
   struct Corner {
     const GrVertex* v;
     int32_t x16, y16;
@@ -261,6 +268,7 @@ void RasterizeTriangle(const TriangleSetup& t, const SpanTarget& target, SpanFn 
   const int64_t bandLast = t.rowStep > 0 ? bandEnd - t.rowBase : t.rowBase - bandTop + 1;
   const int64_t yBegin = std::max(t.yBegin, bandFirst), yEnd = std::min(t.yEnd, bandLast);
   if (yBegin >= yEnd) return;
+  GLIDE_VERIFY(0 <= bandTop && bandTop < bandEnd && t.clipMinX >= 0 && t.clipMaxX + kSpanOverrun <= target.stride);
   const Gradients& g = t.g;
   // The rows between the long edge A-C and A-B, then B-C, go to `emit`. Each edge's columns
   // at a row are exact whatever row its walk starts at, so any band's rows come out the same.
@@ -291,6 +299,8 @@ void RasterizeTriangle(const TriangleSetup& t, const SpanTarget& target, SpanFn 
     SpanRow batch[kBatchMaxRows];
     int count = 0;
     walk([&](const SpanRow& row) {
+      GLIDE_VERIFY(count < kBatchMaxRows && bandTop <= row.y && row.y < bandEnd);
+      GLIDE_VERIFY(row.x0 >= row.x1 || (t.clipMinX <= row.x0 && row.x1 <= t.clipMaxX));
       batch[count] = row;
       count += row.x0 < row.x1;  // an empty row is overwritten by the next
     });
@@ -304,6 +314,8 @@ void RasterizeTriangle(const TriangleSetup& t, const SpanTarget& target, SpanFn 
     }
   } else {
     walk([&](const SpanRow& row) {
+      GLIDE_VERIFY(bandTop <= row.y && row.y < bandEnd);
+      GLIDE_VERIFY(row.x0 >= row.x1 || (t.clipMinX <= row.x0 && row.x1 <= t.clipMaxX));
       if (row.x0 < row.x1) {
         span(target, g, row.y, row.x0, row.x1);
         pixels += static_cast<uint64_t>(row.x1 - row.x0);

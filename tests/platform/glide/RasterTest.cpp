@@ -457,4 +457,27 @@ INSTANTIATE_TEST_SUITE_P(SceneStates, AgainstReference, ::testing::ValuesIn(kSce
                            return name;
                          });
 
+// The invariant checks are on in the test builds: a walk handed a band above the buffer, or a
+// clip window without room for the spans' overrun, stops the program instead of writing outside
+// a row.
+void SetUpInBuffer(int stride, int bandTop) {
+  glide::TriangleJob job;
+  glide::SpanTarget target;
+  target.stride = stride;
+  job.target = &target;
+  job.span = [](const glide::SpanTarget&, const glide::Gradients&, int, int, int) {};
+  job.clip = {0, 0, 640, 480};
+  job.screenHeight = 480;
+  const GrVertex a = glidetest::Vertex(10, 10), b = glidetest::Vertex(50, 12), c = glidetest::Vertex(20, 40);
+  glide::TriangleSetup setup;
+  glide::SetUpTriangle(job, a, b, c, nullptr, nullptr, setup);
+  glide::RasterizeTriangle(setup, target, job.span, bandTop, bandTop + 16, nullptr);
+}
+
+TEST(InvariantChecks, StopABandAboveTheBufferAndAClipWithoutRoomForTheOverrun) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(SetUpInBuffer(640 + glide::Context::kRowPad, -4), "invariant broken: 0 <= bandTop");
+  EXPECT_DEATH(SetUpInBuffer(640 + glide::kSpanOverrun - 1, 0), "invariant broken: .*kSpanOverrun");
+}
+
 }  // namespace
