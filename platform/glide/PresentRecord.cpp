@@ -45,27 +45,44 @@ uint64_t FrameHash(const uint16_t* pixels, int width, int height, int stride) {
 
 namespace {
 
-// A text file written a line at a time; `flushEachLine` sends each line to the file at once.
+// A text file written a line at a time; `flushEachLine` sends each line to the file at once. A
+// write that fails (a full disk, a closed pipe) is reported once, naming the log (`what`) and
+// its `path`, and nothing more is written.
 class LineLog {
  public:
-  LineLog(std::FILE* file, bool flushEachLine) : file_(file), flushEachLine_(flushEachLine) {}
-  ~LineLog() { std::fclose(file_); }
+  LineLog(std::FILE* file, const char* what, std::string path, bool flushEachLine)
+      : file_(file), what_(what), path_(std::move(path)), flushEachLine_(flushEachLine) {}
+  ~LineLog() {
+    // The buffered lines reach the file here; they may be the first that do not fit.
+    if (std::fclose(file_) != 0 && !failed_) Report(errno);
+  }
   LineLog(const LineLog&) = delete;
   LineLog& operator=(const LineLog&) = delete;
 
-  // printf rules, then the line's end.
-  void Line(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+  // printf rules, then the line's end. False once the file has refused a write (reported).
+  bool Line(const char* format, ...) __attribute__((format(printf, 2, 3))) {
     va_list args;
     va_start(args, format);
     std::vfprintf(file_, format, args);
     va_end(args);
     std::fputc('\n', file_);
     if (flushEachLine_) std::fflush(file_);
+    if (!std::ferror(file_)) return true;
+    Report(errno);
+    return false;
   }
 
  private:
+  void Report(int error) {
+    failed_ = true;
+    Warn("cannot write the %s %s: %s; it ends there", what_, path_.c_str(), std::strerror(error));
+  }
+
   std::FILE* file_;
+  const char* what_;
+  std::string path_;
   bool flushEachLine_;
+  bool failed_ = false;
 };
 
 // `what` names the log in the reason it cannot be opened.
@@ -77,10 +94,10 @@ std::FILE* OpenLogFile(const std::string& path, const char* what, std::string& e
 
 class HashLog final : public FrameSink {
  public:
-  explicit HashLog(std::FILE* file) : log_(file, true) {}
+  HashLog(std::FILE* file, const std::string& path) : log_(file, "frame hash log", path, true) {}
   bool Take(const ShownFrame& frame) override {
-    log_.Line("%" PRIu64 " %016" PRIx64, frame.number, FrameHash(frame.pixels, frame.width, frame.height, frame.stride));
-    return true;
+    return log_.Line("%" PRIu64 " %016" PRIx64, frame.number,
+                     FrameHash(frame.pixels, frame.width, frame.height, frame.stride));
   }
 
  private:
@@ -89,15 +106,14 @@ class HashLog final : public FrameSink {
 
 class SwapLog final : public FrameSink {
  public:
-  explicit SwapLog(std::FILE* file) : log_(file, false) {}
+  SwapLog(std::FILE* file, const std::string& path) : log_(file, "swap log", path, false) {}
   bool Take(const ShownFrame& frame) override {
     if (!frame.paced) return true;
     const auto micros = [](SwapPacer::Clock::duration d) {
       return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::microseconds>(d).count());
     };
-    log_.Line("%" PRIu64 " %" PRId64 " %" PRId64, frame.number, micros(frame.due - frame.origin),
-              micros(SwapPacer::Clock::now() - frame.origin));
-    return true;
+    return log_.Line("%" PRIu64 " %" PRId64 " %" PRId64, frame.number, micros(frame.due - frame.origin),
+                     micros(SwapPacer::Clock::now() - frame.origin));
   }
 
  private:
@@ -134,14 +150,14 @@ OpenedSink OpenHashLog(const std::string& path) {
   std::string error;
   std::FILE* file = OpenLogFile(path, "frame hash log", error);
   if (file == nullptr) return OpenedSink::Failure(error);
-  return OpenedSink::Of(std::make_unique<HashLog>(file));
+  return OpenedSink::Of(std::make_unique<HashLog>(file, path));
 }
 
 OpenedSink OpenSwapLog(const std::string& path) {
   std::string error;
   std::FILE* file = OpenLogFile(path, "swap log", error);
   if (file == nullptr) return OpenedSink::Failure(error);
-  return OpenedSink::Of(std::make_unique<SwapLog>(file));
+  return OpenedSink::Of(std::make_unique<SwapLog>(file, path));
 }
 
 OpenedSink OpenCapture(const std::string& directory, FrameList frames) {

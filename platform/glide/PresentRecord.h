@@ -17,13 +17,15 @@ uint64_t FrameHash(const uint16_t* pixels, int width, int height, int stride);
 
 // GLIDE_FRAME_HASHES: a line "FRAME HASH" per shown frame, the frame number in decimal and the
 // hash in 16 lower-case hex digits, each line reaching the file as it is written, so that a run
-// cut short leaves every frame it showed.
+// cut short leaves every frame it showed. A write that fails (a full disk) is reported once and
+// the log ends there; the presentation goes on.
 OpenedSink OpenHashLog(const std::string& path);
 
 // GLIDE_SWAP_LOG: a line "FRAME DUE SHOWN" per paced swap, the frame number, when the swap was
 // due had the program kept up and when its frame had gone to the display, in microseconds since
 // the retrace grid started. Buffered, so that a line per frame costs no system call while the
-// presentation plays.
+// presentation plays. A write that fails is reported once, when the buffer meets it or at the
+// close, and the log ends there.
 OpenedSink OpenSwapLog(const std::string& path);
 
 // GLIDE_CAPTURE: the listed frames as DIR/NNNNNN.png, display gamma applied. Makes the directory

@@ -46,6 +46,26 @@ extern "C" BOOL __wrap_MIDASclose(void) {
   return __real_MIDASclose();
 }
 
+// What the scenes' music start asks of the sound library: the channels it opens and whether the
+// module loops.
+struct MusicCalls {
+  int channels = -1;  // the last MIDASopenChannels
+  int loopSong = -1;  // the last MIDASplayModule's loopSong
+};
+MusicCalls Music;
+
+extern "C" BOOL MIDASCALL __real_MIDASopenChannels(int numChannels);
+extern "C" BOOL MIDASCALL __wrap_MIDASopenChannels(int numChannels) {
+  Music.channels = numChannels;
+  return __real_MIDASopenChannels(numChannels);
+}
+
+extern "C" MIDASmodulePlayHandle MIDASCALL __real_MIDASplayModule(MIDASmodule module, BOOL loopSong);
+extern "C" MIDASmodulePlayHandle MIDASCALL __wrap_MIDASplayModule(MIDASmodule module, BOOL loopSong) {
+  Music.loopSong = loopSong;
+  return __real_MIDASplayModule(module, loopSong);
+}
+
 // Each shutdown of the display appends a line to "glide-shutdowns" in the working directory, so
 // that a death test's parent can count them.
 extern "C" void __real_grGlideShutdown(void);
@@ -157,7 +177,8 @@ TEST_F(AudioServiceTest, AFailingShutdownCallIsFatal) {
 }
 
 // The music start of the tunnel, crypt and temple scenes, with every log line and refusal they
-// have: without the sound library, with the module missing, and playing.
+// have: without the sound library, with the module missing, and playing (on the scene's channels,
+// looping).
 TEST_F(AudioServiceTest, SceneMusicLogsWhatFailsAsEachSceneDoes) {
   const struct {
     SceneMusic music;
@@ -197,8 +218,11 @@ TEST_F(AudioServiceTest, SceneMusicLogsWhatFailsAsEachSceneDoes) {
     MusicPlayHandle = 0;
     ResetDebugLog();
     fs::copy_file(fs::path(std::getenv("KELDRIN_DATA")) / scene.music.file, scene.music.file);
+    Music = {};
     StartSceneMusic(scene.music);
     EXPECT_EQ(Log(), "") << "nothing fails";
+    EXPECT_EQ(Music.channels, scene.music.channels);
+    EXPECT_EQ(Music.loopSong, TRUE) << "the module loops for as long as its scenes last";
     ASSERT_NE(MusicModule, nullptr);
     ASSERT_NE(MusicPlayHandle, 0u);
     MIDASplayStatus status{};

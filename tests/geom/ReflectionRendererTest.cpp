@@ -3,12 +3,14 @@
 // black, with a white 8 x 8 square at the centre (124..131) and white columns from 217 on.
 #include "DisplayFixture.h"
 
+#include "geom/Projection.h"
 #include "geom/ReflectionRenderer.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
 
 #include <glide.h>
 
+#include <cmath>
 #include <fstream>
 
 namespace {
@@ -141,6 +143,22 @@ TEST_F(ReflectionRendererTest, ScreenPositionsAreTruncatedTowardsZero) {
   for (int y = 0; y < 480; ++y)
     if (At(steepFrame, 0, y) != 0) lastRow = y;
   EXPECT_EQ(lastRow, 65);
+}
+
+TEST_F(ReflectionRendererTest, ProjectsWithTheFocalLengthAppliedBeforeTheDepth) {
+  // 100 units in front of the eye, x = -26.5625 (one step of float below it) lands on 149 as
+  // trunc(640 x / w + 320) and on 150 as trunc(x / w 640 + 320): the left edge of this face
+  // shows which the renderer takes (its frames were made with the first).
+  const float x = std::nextafter(-26.5625f, -100.0f);
+  const Vertex4 corner{x, -20.0f, -100.0f, 1.0f};
+  ASSERT_EQ(ProjectToScreenScaledFirst(corner, kReflectionEyeDistance).x, 149.0f);
+  ASSERT_EQ(ProjectToScreen(corner, kReflectionEyeDistance).x, 150.0f);
+  const std::vector<Vertex4> points = {corner, {x, 20.0f, -100.0f, 1.0f}, {0.0f, -20.0f, -100.0f, 1.0f}};
+  for (bool faceted : {false, true}) {
+    const auto frame = Draw(points, {Face(0, 1, 2)}, 255.0f, faceted);
+    EXPECT_NE(At(frame, 149, 120), 0) << "faceted " << faceted;
+    EXPECT_EQ(At(frame, 148, 120), 0) << "faceted " << faceted;
+  }
 }
 
 TEST_F(ReflectionRendererTest, AlphaZeroDrawsBlackAndStillWritesDepth) {

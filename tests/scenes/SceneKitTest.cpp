@@ -1,10 +1,14 @@
 // The scene kit's quad operations and phase pair, checked on the values the scenes rely on.
+#include "SceneFixture.h"
+
 #include "scenes/PhasePair.h"
+#include "scenes/SceneObjects.h"
 #include "scenes/ScreenQuad.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -172,6 +176,64 @@ TEST(PhasePairTest, DividedRateIsADivisionNotAMultiplicationByTheReciprocal) {
   }
   EXPECT_EQ(divided.first, first);
   EXPECT_EQ(divided.second, second);
+}
+
+// A scene's objects, each loaded at its own scale, from fixture files in the scene's directory.
+class SceneObjectsTest : public SceneFixture {
+ protected:
+  // An object without textures or faces whose first vertex is (1, 2, 3) in the file and which
+  // has `vertices` vertices in all.
+  void WriteObject(const std::string& name, int vertices) {
+    std::ofstream out = Create(name);
+    out << "0\n" << vertices << "\n1 2 3\n";
+    for (int i = 1; i < vertices; ++i) out << "-4 0.5 " << i << "\n";
+    out << "0\n";
+  }
+};
+
+TEST_F(SceneObjectsTest, EachObjectTakesItsScaleAndTheScaleIsPutBackAfterTheLast) {
+  WriteObject("small.p3d", 3);
+  P3dObject half{}, twice{};
+  const SceneObjectFile files[] = {{"small.p3d", 0.5f, &half}, {"small.p3d", 2.0f, &twice}};
+  ASSERT_EQ(LoadSceneObjects(files), 0);
+  EXPECT_EQ(ObjectScale, 1.0f) << "the next loader starts from 1";
+  // x = 2 s a, y = -2 s c, z = 2 s b.
+  ASSERT_EQ(half.vertexCount, 3);
+  EXPECT_EQ(half.vertices[0].x, 1.0f);
+  EXPECT_EQ(half.vertices[0].y, -3.0f);
+  EXPECT_EQ(half.vertices[0].z, 2.0f);
+  ASSERT_EQ(twice.vertexCount, 3);
+  EXPECT_EQ(twice.vertices[0].x, 4.0f);
+  EXPECT_EQ(twice.vertices[0].y, -12.0f);
+  EXPECT_EQ(twice.vertices[0].z, 8.0f);
+  ReleaseP3d(&half);
+  ReleaseP3d(&twice);
+}
+
+TEST_F(SceneObjectsTest, TheFirstFailureStopsTheLoadsAndLeavesItsScale) {
+  WriteObject("small.p3d", 3);
+  WriteObject("full.p3d", kPointScratchSize);
+  WriteObject("over.p3d", kPointScratchSize + 1);
+  P3dObject first{}, missing{}, after{};
+  const SceneObjectFile withMissing[] = {{"small.p3d", 0.5f, &first}, {"missing.p3d", 0.3f, &missing},
+                                         {"small.p3d", 2.0f, &after}};
+  EXPECT_EQ(LoadSceneObjects(withMissing), 1);
+  EXPECT_EQ(ObjectScale, 0.3f);
+  EXPECT_NE(first.vertices, nullptr);
+  EXPECT_EQ(missing.vertices, nullptr);
+  EXPECT_EQ(after.vertices, nullptr) << "nothing is loaded after the failure";
+
+  // An object with more points than a scene's scratch array is refused and released.
+  P3dObject full{}, over{};
+  const SceneObjectFile fits[] = {{"full.p3d", 1.5f, &full}};
+  EXPECT_EQ(LoadSceneObjects(fits), 0);
+  EXPECT_EQ(full.vertexCount, kPointScratchSize);
+  const SceneObjectFile tooLarge[] = {{"over.p3d", 1.5f, &over}};
+  EXPECT_EQ(LoadSceneObjects(tooLarge), 1);
+  EXPECT_EQ(over.vertices, nullptr);
+  EXPECT_EQ(ObjectScale, 1.5f);
+  ReleaseP3d(&first);
+  ReleaseP3d(&full);
 }
 
 }  // namespace

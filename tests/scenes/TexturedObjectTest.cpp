@@ -3,6 +3,7 @@
 // of 35 is 64 pixels on the screen.
 #include "SceneFixture.h"
 
+#include "geom/Projection.h"
 #include "gfx/Display.h"
 #include "gfx/Loaders.h"
 #include "scenes/ScreenQuad.h"
@@ -99,6 +100,19 @@ TEST_F(TexturedObjectTest, ProjectsOntoWholePixelsWithTheFacesTextureCorners) {
   EXPECT_NE(At(frame, 300, 303), 0);
   EXPECT_EQ(At(frame, 300, 304), 0);
   EXPECT_EQ(At(frame, 300, 200), 0) << "right of the diagonal";
+}
+
+TEST_F(TexturedObjectTest, ProjectsWithTheDepthDividedOutBeforeTheFocalLength) {
+  // 250 units in front of the eye, x = -66.40625 lands on 150 as trunc(x / w 640 + 320) and on
+  // 149 as trunc(640 x / w + 320): the left edge shows which the drawer takes (the space, crypt
+  // and temple frames were made with the first).
+  const Vertex4 corner{-66.40625f, -20.0f, -100.0f, 1.0f};
+  ASSERT_EQ(ProjectToScreen(corner, kFar.depthOffset).x, 150.0f);
+  ASSERT_EQ(ProjectToScreenScaledFirst(corner, kFar.depthOffset).x, 149.0f);
+  const std::vector<Vertex4> points = {corner, {corner.x, 20.0f, -100.0f, 1.0f}, {0.0f, 20.0f, -100.0f, 1.0f}};
+  const auto frame = Draw(points, {Face(0, 1, 2, quadrants_)}, 255.0f, kFar);
+  EXPECT_NE(At(frame, 150, 280), 0);
+  EXPECT_EQ(At(frame, 149, 280), 0);
 }
 
 TEST_F(TexturedObjectTest, AlphaScalesTheTextureOnEveryCorner) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -169,6 +170,81 @@ TEST_F(Sinks, ASinkThatFailsWhileRunningIsReportedOnceAndClosed) {
   EXPECT_NE(messages.find("out.mkv"), std::string::npos) << messages;
   EXPECT_EQ(FileLines(hashes), 200);
   EXPECT_EQ(platform::FrameCount(), 200u);
+}
+
+// Logs on a full disk (/dev/full opens, and refuses every write): each is reported once, naming
+// it, whether the write fails at once (the hash log, a line at a time) or when the buffer meets
+// it (the swap log); the capture beside them takes its frames and the clock counts on.
+TEST_F(Sinks, ALogThatCannotBeWrittenIsReportedOnceAndTheRunGoesOn) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  const fs::path shots = dir_ / "shots";
+  setenv("GLIDE_FRAME_HASHES", "/dev/full", 1);
+  setenv("GLIDE_SWAP_LOG", "/dev/full", 1);
+  setenv("GLIDE_CAPTURE", shots.c_str(), 1);
+  setenv("GLIDE_CAPTURE_FRAMES", "0,2", 1);
+  unsetenv("FX_GLIDE_SWAPINTERVAL");
+  setenv("SST_SCREENREFRESH", "120", 1);
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(glide::OpenPresentation(kWidth, kHeight)) << "both logs open";
+  ShowFrames(3);  // paced at 120 Hz: every swap is timed in the swap log
+  glide::ClosePresentation();
+  unsetenv("SST_SCREENREFRESH");
+  const std::string messages = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Lines(messages), 2) << messages;
+  EXPECT_NE(messages.find("cannot write the frame hash log /dev/full"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("cannot write the swap log /dev/full"), std::string::npos) << messages;
+  EXPECT_EQ(platform::FrameCount(), 3u);
+  EXPECT_TRUE(fs::exists(shots / "000000.png"));
+  EXPECT_TRUE(fs::exists(shots / "000002.png"));
+}
+
+// The frame buffers hold rows padded past the picture's width: every sink reads a frame row by
+// row at its stride and never shows the padding. A padded frame leaves the same hash, capture
+// and video bytes as the same picture without padding.
+TEST_F(Sinks, EverySinkReadsAPaddedFrameRowByRowAtItsStride) {
+  FakeEncoder("cat > '" + (dir_ / "video-").string() + "'\"$SINK_TEST_RUN\".yuv");
+  // Quadrants of four colours with a gradient along x and y, so that a row read from the wrong
+  // place changes the picture; the padding is a colour the picture never has.
+  constexpr int kStride = kWidth + 13;
+  constexpr uint16_t kPadding = 0xF81F;
+  std::vector<uint16_t> plain(kWidth * kHeight), padded(kStride * kHeight, kPadding);
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const int quadrant = (y >= kHeight / 2) * 2 + (x >= kWidth / 2);
+      const uint16_t base[4] = {0x0000, 0x07E0, 0x001F, 0x7BEF};
+      plain[y * kWidth + x] = static_cast<uint16_t>(base[quadrant] + ((x & 7) << 11) + (y & 7));
+      padded[y * kStride + x] = plain[y * kWidth + x];
+    }
+  }
+  const auto run = [&](const std::string& name, const std::vector<uint16_t>& frame, int stride) {
+    ClearVariables();
+    platform::ResetFrameClock();
+    setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
+    setenv("SINK_TEST_RUN", name.c_str(), 1);  // names the fake encoder's output
+    setenv("GLIDE_FRAME_HASHES", (dir_ / ("hashes-" + name + ".txt")).c_str(), 1);
+    setenv("GLIDE_CAPTURE", (dir_ / ("shots-" + name)).c_str(), 1);
+    setenv("GLIDE_CAPTURE_FRAMES", "0", 1);
+    setenv("GLIDE_VIDEO", (dir_ / ("video-" + name + ".mkv")).c_str(), 1);
+    ASSERT_TRUE(glide::OpenPresentation(kWidth, kHeight));
+    glide::PresentFrame(frame.data(), stride, 0);
+    glide::ClosePresentation();
+    unsetenv("SINK_TEST_RUN");
+  };
+  run("plain", plain, kWidth);
+  run("padded", padded, kStride);
+
+  const std::string hashes = testsupport::ReadFile(dir_ / "hashes-padded.txt");
+  EXPECT_EQ(hashes, testsupport::ReadFile(dir_ / "hashes-plain.txt"));
+  char expected[40];
+  std::snprintf(expected, sizeof expected, "0 %016llx\n",
+                static_cast<unsigned long long>(glide::FrameHash(plain.data(), plain.size())));
+  EXPECT_EQ(hashes, expected);
+  const std::string capture = testsupport::ReadFile(dir_ / "shots-padded" / "000000.png");
+  EXPECT_FALSE(capture.empty());
+  EXPECT_TRUE(capture == testsupport::ReadFile(dir_ / "shots-plain" / "000000.png")) << "the captured picture";
+  const std::string video = testsupport::ReadFile(dir_ / "video-padded.yuv");
+  EXPECT_EQ(video.size(), glide::Yuv420Converter::FrameBytes(kWidth, kHeight));
+  EXPECT_TRUE(video == testsupport::ReadFile(dir_ / "video-plain.yuv")) << "the bytes the encoder took";
 }
 
 // The sinks take each frame with its number and the display gamma in force, in the order they

@@ -59,17 +59,15 @@ LightMap Radial(int side, F f) {
   return map;
 }
 
-// Value noise on a lattice that repeats every `periodX` cells across and `periodY` down, about
-// 0 ... 1.
+// The kit's lattice hash (the flames' mix) on a lattice that repeats every `periodX` cells across
+// and `periodY` down, its low 24 bits as a value in 0 ... 1.
 double LatticeValue(int x, int y, int periodX, int periodY, uint32_t seed) {
-  uint32_t h = static_cast<uint32_t>((x % periodX + periodX) % periodX) * 0x8da6b343u ^
-               static_cast<uint32_t>((y % periodY + periodY) % periodY) * 0xd8163841u ^ seed * 0xcb1ab31fu;
-  h ^= h >> 13;
-  h *= 0x5bd1e995u;
-  h ^= h >> 15;
+  const uint32_t h = LatticeHash((x % periodX + periodX) % periodX, (y % periodY + periodY) % periodY, seed, kFlameMix);
   return (h & 0xFFFFFFu) / 16777216.0;
 }
 
+// Value noise over it with the quintic fade 6t^5 - 15t^4 + 10t^3 (the kit's ValueNoise takes the
+// cubic curve).
 double ValueNoise(double x, double y, int periodX, int periodY, uint32_t seed) {
   const double fx = std::floor(x), fy = std::floor(y);
   const int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
