@@ -132,8 +132,7 @@ bool Context::WinOpen(GrScreenResolution_t resolution, GrColorFormat_t colorForm
   // The workers, where there are to be any (one thread: the calling thread draws, no queue).
   const int threads = ThreadsSetting();
   if (threads > 1) {
-    queue_ = std::make_unique<RasterQueue>(threads, height_);
-    queue_->SetStats(stats_ != nullptr);
+    queue_ = std::make_unique<RasterQueue>(threads, height_, stats_ != nullptr);
   }
   return true;
 }

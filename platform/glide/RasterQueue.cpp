@@ -48,12 +48,20 @@ void ExecuteClear(const ClearCommand& clear, int top, int end) {
   }
 }
 
-RasterQueue::RasterQueue(int threads, int height)
-    : ring_(new Command[kCapacity]), height_(height), bandCount_((height + kBandRows - 1) / kBandRows) {
+RasterQueue::RasterQueue(int threads, int height, bool stats)
+    : ring_(new Command[kCapacity]),
+      threads_(threads),
+      height_(height),
+      bandCount_((height + kBandRows - 1) / kBandRows) {
   bins_.reset(new uint16_t[static_cast<size_t>(bandCount_) * kCapacity]);
   bands_.reset(new Band[static_cast<size_t>(bandCount_)]);
   binned_.assign(static_cast<size_t>(bandCount_), 0);
+  // Everything the workers read is in place before the first starts.
   stats_.resize(static_cast<size_t>(threads));
+  if (stats) {
+    for (auto& counts : stats_) counts = std::make_unique<PathStats>();
+  }
+  workers_.reserve(static_cast<size_t>(threads - 1));
   for (int i = 0; i + 1 < threads; ++i) workers_.emplace_back([this, i] { Run(i); });
 }
 
@@ -134,7 +142,7 @@ bool RasterQueue::Drawn() const {
 
 void RasterQueue::Finish() {
   if (count_ == finished_) return;
-  const int caller = static_cast<int>(workers_.size());
+  const int caller = threads_ - 1;
   notified_ = count_;
   published_.store(count_, std::memory_order_seq_cst);
   if (sleeping_.load(std::memory_order_seq_cst) > 0) published_.notify_all();
@@ -210,11 +218,6 @@ void RasterQueue::Run(int thread) {
     published_.wait(available, std::memory_order_seq_cst);
     sleeping_.fetch_sub(1, std::memory_order_seq_cst);
   }
-}
-
-void RasterQueue::SetStats(bool on) {
-  Finish();
-  for (auto& stats : stats_) stats.reset(on ? new PathStats() : nullptr);
 }
 
 void RasterQueue::TakeStats(PathStats& into) {

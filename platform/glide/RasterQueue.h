@@ -39,8 +39,8 @@ class RasterQueue {
   static constexpr int kBandRows = 32;
 
   // Draws on `threads` threads (at least 2): the caller's and threads - 1 workers, for buffers of
-  // `height` rows.
-  RasterQueue(int threads, int height);
+  // `height` rows; with `stats`, each thread counts the span paths it draws (TakeStats).
+  RasterQueue(int threads, int height, bool stats);
   // Draws what is queued, then ends the workers.
   ~RasterQueue();
   RasterQueue(const RasterQueue&) = delete;
@@ -57,9 +57,8 @@ class RasterQueue {
   // Whether anything was queued since the last Finish.
   bool Pending() const { return count_ != finished_; }
 
-  int Threads() const { return static_cast<int>(workers_.size()) + 1; }
-  // Counts the span paths into per-thread statistics (off: none), merged by TakeStats.
-  void SetStats(bool on);
+  int Threads() const { return threads_; }
+  // Adds the threads' counts of the span paths to `into` and starts them again.
   void TakeStats(PathStats& into);
 
  private:
@@ -100,6 +99,7 @@ class RasterQueue {
   std::unique_ptr<Band[]> bands_;
   std::vector<uint32_t> binned_;      // each bin's count, the caller's copy
   std::vector<std::thread> workers_;
+  const int threads_;
   int height_, bandCount_;
   std::vector<std::unique_ptr<PathStats>> stats_;  // one per thread, the caller's last
   uint64_t count_ = 0;     // commands queued
