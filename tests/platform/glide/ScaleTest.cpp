@@ -42,7 +42,7 @@ void Flat() {
   grDitherMode(GR_DITHER_DISABLE);
 }
 
-// The back buffer as drawn: `side` x `side` pixels from its top-left corner, rows `Stride()` apart.
+// The top-left `width` x `height` pixels of a buffer as drawn, copied into packed rows.
 std::vector<uint16_t> Raw(int width, int height, GrBuffer_t buffer = GR_BUFFER_BACKBUFFER) {
   const uint16_t* pixels = glide::TheContext().Pixels(buffer);
   const int stride = glide::TheContext().Stride();
@@ -204,13 +204,11 @@ TEST_F(Scale, ClipWindowAndClearCoverTheirScaledRectangleWithTheDitherPerScaledP
 TEST_F(Scale, ReadsAreTheRoundedMeanOfEachBlock) {
   Open(2);
   Flat();
-  // Write the larger buffer through a lock-free path: single pixels of the program write whole
-  // blocks, so fill the blocks with grLfbWriteRegion first, then draw finer detail directly.
+  // The program can only write whole blocks: the mixed blocks are written into the buffer itself.
   uint16_t* back = const_cast<uint16_t*>(glide::TheContext().Pixels(GR_BUFFER_BACKBUFFER));
   const int stride = glide::TheContext().Stride();
-  // Pixel (x, y) of a 4 x 4 tile: block values chosen so that red's mean is 7 + x/4... as quarters:
-  // the block holds red 7 in 4 - k of its pixels and 8 in k, k = (x + y) % 4; green 40 whole;
-  // blue (20, 21, 22, 23): mean 21.5.
+  // Pixel (x, y) of a 4 x 4 tile: its block holds red 7 in 4 - k of its pixels and 8 in k,
+  // k = (x + y) % 4 (a mean of 7 + k/4); green 40 in all four; blue 20, 21, 22, 23 (mean 21.5).
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 4; ++x) {
       const int k = (x + y) % 4;
