@@ -1,5 +1,6 @@
-// The thread's message queue. PeekMessageA first moves what has arrived into it: SDL keyboard,
-// mouse and window events, and the scripted input that the frame clock has released. It then
+// The thread's message queue. PeekMessageA first moves what has arrived into it: the window
+// system's keyboard, mouse and window events, and the scripted input that the frame clock has
+// released. It then
 // answers in Windows' order: posted messages, the quit message PostQuitMessage asked for, input
 // messages. It never blocks. Single-threaded, like the program's one message pump.
 #include <chrono>
@@ -43,11 +44,6 @@ MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return msg;
 }
 
-void PostKey(HWND window, int virtualKey, bool down, bool repeat) {
-  const KeyMessage key = Queue.keyboard.Key(virtualKey, down, repeat);
-  if (window != nullptr) PostInput(window, key.message, key.wParam, key.lParam);
-}
-
 // Scripted input due at the current frame count goes into the queues, in list order.
 void ReleaseScript() {
   if (!Queue.scriptRead) {
@@ -63,66 +59,9 @@ void ReleaseScript() {
     if (event.kind == ScriptedEvent::Kind::kClose) {
       if (window != nullptr) PostToQueue(window, WM_CLOSE, 0, 0);
     } else {
-      PostKey(window, event.virtualKey, event.kind == ScriptedEvent::Kind::kDown, false);
+      PostKeyInput(window, event.virtualKey, event.kind == ScriptedEvent::Kind::kDown, false);
     }
   }
-}
-
-LPARAM PointParam(int x, int y) {
-  return static_cast<LPARAM>(static_cast<int32_t>((static_cast<uint32_t>(y & 0xFFFF) << 16) | (x & 0xFFFF)));
-}
-
-void TranslateSdlEvent(const SDL_Event& event) {
-  switch (event.type) {
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-      const int virtualKey = VirtualKeyFromSdl(event.key.keysym.sym, event.key.keysym.scancode);
-      if (virtualKey == 0) return;
-      HWND window = WindowFromSdlId(event.key.windowID);
-      if (window == nullptr) window = InputWindow();
-      PostKey(window, virtualKey, event.type == SDL_KEYDOWN, event.key.repeat != 0);
-      return;
-    }
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-      const bool down = event.type == SDL_MOUSEBUTTONDOWN;
-      UINT message;
-      switch (event.button.button) {
-        case SDL_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
-        case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
-        case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
-        default: return;
-      }
-      HWND window = WindowFromSdlId(event.button.windowID);
-      if (window == nullptr) window = InputWindow();
-      if (window != nullptr) PostInput(window, message, 0, PointParam(event.button.x, event.button.y));
-      return;
-    }
-    case SDL_WINDOWEVENT: {
-      const HWND window = WindowFromSdlId(event.window.windowID);
-      if (window == nullptr) return;
-      // Focus changes are sent, as Windows sends them while the queue is being read.
-      if (event.window.event == SDL_WINDOWEVENT_CLOSE) PostToQueue(window, WM_CLOSE, 0, 0);
-      if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) SendMessageA(window, WM_SETFOCUS, 0, 0);
-      if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) SendMessageA(window, WM_KILLFOCUS, 0, 0);
-      return;
-    }
-    case SDL_QUIT: {
-      // The last window was closed, or the process was interrupted: ask the window to close.
-      const HWND window = InputWindow();
-      if (window != nullptr) PostToQueue(window, WM_CLOSE, 0, 0);
-      return;
-    }
-    default:
-      return;
-  }
-}
-
-// Also without video: a process whose sound runs on SDL gets SDL's Ctrl+C as SDL_QUIT.
-void PumpSdl() {
-  if (SDL_WasInit(SDL_INIT_EVENTS) == 0) return;
-  SDL_Event event;
-  while (SDL_PollEvent(&event) != 0) TranslateSdlEvent(event);
 }
 
 bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
@@ -163,6 +102,11 @@ void PostInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Queue.input.push_back(MakeMessage(window, message, wParam, lParam));
 }
 
+void PostKeyInput(HWND window, int virtualKey, bool down, bool repeat) {
+  const KeyMessage key = Queue.keyboard.Key(virtualKey, down, repeat);
+  if (window != nullptr) PostInput(window, key.message, key.wParam, key.lParam);
+}
+
 void FlushWindowMessages(HWND window) {
   std::erase_if(Queue.posted, [window](const MSG& msg) { return msg.hwnd == window; });
   std::erase_if(Queue.input, [window](const MSG& msg) { return msg.hwnd == window; });
@@ -180,7 +124,7 @@ extern "C" {
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
   if (msg == nullptr) return FALSE;
   win32::ReleaseScript();
-  win32::PumpSdl();
+  win32::PumpSystemEvents();
   const bool remove = (removeMessage & PM_REMOVE) != 0;
   if (win32::Take(win32::Queue.posted, msg, window, filterMin, filterMax, remove)) return TRUE;
   if (win32::Queue.quit) {

@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
-#include <SDL.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+struct SDL_Window;
 
 namespace win32 {
 
@@ -34,10 +34,6 @@ HWND InputWindow();
 // The live window backed by this SDL window id, or null.
 HWND WindowFromSdlId(uint32_t id);
 
-// Whether windows get SDL backing even where no real display exists (SDL's dummy and offscreen
-// drivers can create windows): lets tests drive the SDL path.
-void SetSdlWindowsForTesting(bool enabled);
-
 // Destroys every window and forgets every class (part of ResetForTesting).
 void ResetWindowsForTesting();
 
@@ -48,17 +44,42 @@ void PostToQueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Removes every queued message for `window` (DestroyWindow flushes them).
 void FlushWindowMessages(HWND window);
+// Turns a key press or release into its keyboard message for `window` (none when null).
+void PostKeyInput(HWND window, int virtualKey, bool down, bool repeat);
 
 // Back to the state of a fresh process: no windows, no classes, empty queues, no quit flag,
 // WIN32_INPUT read again on next use. For tests.
 void ResetForTesting();
 
+// ---- The window system ---------------------------------------------------------------------
+// What backs the windows and feeds the input queue: SDL's windows and events (SdlWindow.cpp,
+// SdlInput.cpp), or the web page in the WebAssembly build (BrowserPage.cpp), whose canvas shows
+// the Glide frames and whose keys arrive as events of the page.
+
+// Whether new windows get a system window.
+bool SystemWindowsAvailable();
+// A hidden system window for CreateWindowExA; the first becomes the shared window the Glide
+// stand-in presents into. Null (with one warning) when none can be made.
+SDL_Window* CreateSystemWindow(LPCSTR title, DWORD style, int x, int y, int width, int height);
+// DestroyWindow's part: the shared window is only hidden, as a presenter may still use it.
+void ReleaseSystemWindow(SDL_Window* window);
+// ShowWindow's part.
+void ShowSystemWindow(SDL_Window* window, int showCommand);
+// The system's id of a window, matched against the ids its events carry.
+uint32_t SystemWindowId(SDL_Window* window);
+// ResetForTesting's part: destroys a live window's system window at once (null: nothing), and
+// every window ReleaseSystemWindow kept hidden.
+void DestroySystemWindow(SDL_Window* window);
+void DestroyReleasedSystemWindows();
+// Moves the events that have arrived into the queues (PeekMessageA calls it first).
+void PumpSystemEvents();
+
 // ---- Keyboard ------------------------------------------------------------------------------
 
-// The Windows virtual-key code of an SDL key, or 0 for keys with none. The key's position
-// (scancode) decides for letters and digits, so the codes follow the US layout as Windows'
-// VK_A..VK_Z and '0'..'9' do on every layout's physical keys.
-int VirtualKeyFromSdl(SDL_Keycode key, SDL_Scancode scancode);
+// The Windows virtual-key code of a web page's key event from its `code` (the key's position)
+// and its legacy `keyCode`, or 0 for keys with none. Letters, digits and punctuation go by
+// position, as VirtualKeyFromSdl does, so the codes follow the US layout on every layout.
+int VirtualKeyFromDom(const char* code, unsigned keyCode);
 
 struct KeyMessage {
   UINT message;  // WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN or WM_SYSKEYUP

@@ -1,6 +1,7 @@
-// Window classes and windows: the program's pop-up window on the shared SDL video session, or a
-// window without SDL backing where no display exists. Also DefWindowProcA, whose defaults turn a
-// close request (WM_CLOSE, Alt+F4) into DestroyWindow, and the stock icon, cursor and brush.
+// Window classes and windows: the program's pop-up window, backed by a system window where the
+// window system has them (SdlWindow.cpp), or without one where no display exists. Also
+// DefWindowProcA, whose defaults turn a close request (WM_CLOSE, Alt+F4) into DestroyWindow, and
+// the stock icon, cursor and brush.
 #include <strings.h>
 
 #include <memory>
@@ -8,7 +9,6 @@
 #include <vector>
 
 #include "Win32Internal.h"
-#include "platform/SdlVideo.h"
 
 namespace win32 {
 namespace {
@@ -24,10 +24,6 @@ std::vector<WindowClass> Classes;
 std::vector<std::unique_ptr<WindowRecord>> Windows;  // live windows in creation order
 uintptr_t NextHandle = 0x10010;                      // never reused, so a stale handle stays invalid
 HWND Focus = nullptr;
-bool SdlForTesting = false;
-// The program's SDL window after DestroyWindow: hidden, not destroyed, because the Glide
-// presenter may still hold a renderer on it until grGlideShutdown. It goes with the process.
-std::vector<SDL_Window*> Retired;
 
 const WindowClass* FindClass(LPCSTR name) {
   const uintptr_t value = reinterpret_cast<uintptr_t>(name);
@@ -37,38 +33,6 @@ const WindowClass* FindClass(LPCSTR name) {
     }
   }
   return nullptr;
-}
-
-bool UseSdl() {
-  if (platform::DisplayAvailable()) return true;
-  if (!SdlForTesting) return false;
-  return SDL_WasInit(SDL_INIT_VIDEO) != 0 || SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-}
-
-SDL_Window* CreateSdlWindow(LPCSTR title, DWORD style, int x, int y, int width, int height) {
-  Uint32 flags = SDL_WINDOW_HIDDEN;
-  if (style & WS_POPUP) flags |= SDL_WINDOW_BORDERLESS;
-  if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
-  const int left = x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : x;
-  const int top = y == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : y;
-  if (width <= 0 || width == CW_USEDEFAULT) width = 640;
-  if (height <= 0 || height == CW_USEDEFAULT) height = 480;
-  SDL_Window* window = SDL_CreateWindow(title != nullptr ? title : "", left, top, width, height, flags);
-  if (window == nullptr) {
-    Warn("cannot create an SDL window (%s); going on without one", SDL_GetError());
-  }
-  return window;
-}
-
-void ReleaseSdlWindow(SDL_Window* window) {
-  if (window == nullptr) return;
-  if (window == platform::SharedWindow()) {
-    SDL_HideWindow(window);
-    platform::SetSharedWindow(nullptr);
-    Retired.push_back(window);
-  } else {
-    SDL_DestroyWindow(window);
-  }
 }
 
 void Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) { SendMessageA(window, message, wParam, lParam); }
@@ -92,22 +56,14 @@ HWND InputWindow() {
 
 HWND WindowFromSdlId(uint32_t id) {
   for (auto& record : Windows) {
-    if (record->sdl != nullptr && SDL_GetWindowID(record->sdl) == id) return record->handle;
+    if (record->sdl != nullptr && SystemWindowId(record->sdl) == id) return record->handle;
   }
   return nullptr;
 }
 
-void SetSdlWindowsForTesting(bool enabled) { SdlForTesting = enabled; }
-
 void ResetWindowsForTesting() {
-  for (auto& record : Windows) {
-    if (record->sdl != nullptr) {
-      if (record->sdl == platform::SharedWindow()) platform::SetSharedWindow(nullptr);
-      SDL_DestroyWindow(record->sdl);
-    }
-  }
-  for (SDL_Window* window : Retired) SDL_DestroyWindow(window);
-  Retired.clear();
+  for (auto& record : Windows) DestroySystemWindow(record->sdl);
+  DestroyReleasedSystemWindows();
   Windows.clear();
   Classes.clear();
   Focus = nullptr;
@@ -145,9 +101,8 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
   win32::NextHandle += 4;
   record->proc = windowClass->proc;
   record->style = style;
-  if (win32::UseSdl()) {
-    record->sdl = win32::CreateSdlWindow(windowName, style, x, y, width, height);
-    if (record->sdl != nullptr && platform::SharedWindow() == nullptr) platform::SetSharedWindow(record->sdl);
+  if (win32::SystemWindowsAvailable()) {
+    record->sdl = win32::CreateSystemWindow(windowName, style, x, y, width, height);
   }
   const HWND handle = record->handle;
   win32::Windows.push_back(std::move(record));
@@ -171,7 +126,7 @@ BOOL WINAPI DestroyWindow(HWND window) {
   win32::FlushWindowMessages(window);
   for (auto it = win32::Windows.begin(); it != win32::Windows.end(); ++it) {
     if ((*it)->handle == window) {
-      win32::ReleaseSdlWindow((*it)->sdl);
+      if ((*it)->sdl != nullptr) win32::ReleaseSystemWindow((*it)->sdl);
       win32::Windows.erase(it);
       break;
     }
@@ -188,18 +143,7 @@ BOOL WINAPI ShowWindow(HWND window, int showCommand) {
     record->visible = show;
     win32::Send(window, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
   }
-  if (record->sdl != nullptr) {
-    if (!show) {
-      SDL_HideWindow(record->sdl);
-    } else {
-      SDL_ShowWindow(record->sdl);
-      if (showCommand == SW_MINIMIZE || showCommand == SW_SHOWMINIMIZED || showCommand == SW_SHOWMINNOACTIVE) {
-        SDL_MinimizeWindow(record->sdl);
-      } else if (showCommand == SW_RESTORE) {
-        SDL_RestoreWindow(record->sdl);
-      }
-    }
-  }
+  if (record->sdl != nullptr) win32::ShowSystemWindow(record->sdl, showCommand);
   const bool activates = show && showCommand != SW_SHOWNA && showCommand != SW_SHOWNOACTIVATE &&
                          showCommand != SW_SHOWMINNOACTIVE && showCommand != SW_MINIMIZE;
   if (activates && win32::Focus != window) {

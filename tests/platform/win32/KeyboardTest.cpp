@@ -2,7 +2,7 @@
 // and the WIN32_INPUT script format.
 #include <gtest/gtest.h>
 
-#include "Win32Internal.h"
+#include "Win32Sdl.h"
 
 namespace {
 
@@ -11,6 +11,39 @@ using win32::ScriptedEvent;
 using win32::VirtualKeyFromSdl;
 
 int Vk(SDL_Keycode key) { return VirtualKeyFromSdl(key, SDL_GetScancodeFromKey(key)); }
+
+// A web page's keys: position (the event's code) for letters, digits and punctuation, whatever
+// the layout and the browser make of their key codes; the legacy key code, which follows
+// Windows', for the rest.
+TEST(KeyMapping, WebPageKeysGetTheirWindowsCodes) {
+  using win32::VirtualKeyFromDom;
+  EXPECT_EQ(VirtualKeyFromDom("Enter", 13), VK_RETURN);
+  EXPECT_EQ(VirtualKeyFromDom("NumpadEnter", 13), VK_RETURN);
+  EXPECT_EQ(VirtualKeyFromDom("Escape", 27), VK_ESCAPE);
+  EXPECT_EQ(VirtualKeyFromDom("Space", 32), VK_SPACE);
+  EXPECT_EQ(VirtualKeyFromDom("KeyA", 65), 'A');
+  EXPECT_EQ(VirtualKeyFromDom("KeyA", 81), 'A') << "the A position on a French layout types q";
+  EXPECT_EQ(VirtualKeyFromDom("KeyZ", 89), 'Z') << "the Z position on a German layout types y";
+  EXPECT_EQ(VirtualKeyFromDom("Digit0", 48), '0');
+  EXPECT_EQ(VirtualKeyFromDom("Digit7", 55), '7');
+  EXPECT_EQ(VirtualKeyFromDom("Semicolon", 59), VK_OEM_1) << "Firefox's key code for ;";
+  EXPECT_EQ(VirtualKeyFromDom("Semicolon", 186), VK_OEM_1);
+  EXPECT_EQ(VirtualKeyFromDom("Minus", 173), VK_OEM_MINUS) << "Firefox's key code for -";
+  EXPECT_EQ(VirtualKeyFromDom("Quote", 222), VK_OEM_7);
+  EXPECT_EQ(VirtualKeyFromDom("F4", 115), VK_F4);
+  EXPECT_EQ(VirtualKeyFromDom("ShiftRight", 16), VK_SHIFT);
+  EXPECT_EQ(VirtualKeyFromDom("AltLeft", 18), VK_MENU);
+  EXPECT_EQ(VirtualKeyFromDom("Numpad5", 101), VK_NUMPAD5);
+  EXPECT_EQ(VirtualKeyFromDom("ArrowLeft", 37), VK_LEFT);
+  // A letter's position counts even while an input method composes (key code 229); without a
+  // position, that code, an unknown key (0) or no code at all is no key.
+  EXPECT_EQ(VirtualKeyFromDom("KeyX", 229), 'X');
+  EXPECT_EQ(VirtualKeyFromDom("", 229), 0);
+  EXPECT_EQ(VirtualKeyFromDom("Unidentified", 0), 0);
+  EXPECT_EQ(VirtualKeyFromDom(nullptr, 0), 0);
+  EXPECT_EQ(VirtualKeyFromDom("KeyAB", 0), 0);
+  EXPECT_EQ(VirtualKeyFromDom("Keya", 0), 0);
+}
 
 TEST(KeyMapping, KeysTheProgramAndItsViewersUseGetTheirWindowsCodes) {
   EXPECT_EQ(Vk(SDLK_RETURN), 13);

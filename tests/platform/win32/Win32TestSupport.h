@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Win32Internal.h"
+#include "Win32Sdl.h"
 #include "platform/FrameClock.h"
 
 namespace win32test {
