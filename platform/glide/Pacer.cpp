@@ -35,6 +35,7 @@ SwapPacer::Swap SwapPacer::Plan(Clock::time_point now, int interval) const {
   return {slot, now};
 }
 
+#if !defined(__EMSCRIPTEN__)  // a web page's thread cannot sleep: PacerBrowser.cpp
 SwapPacer::Clock::time_point SwapPacer::WaitForSwap(int interval) {
   const Swap swap = Plan(Clock::now(), interval);
   // An absolute deadline on the monotonic clock (steady_clock's): oversleeping never drifts
@@ -49,5 +50,6 @@ SwapPacer::Clock::time_point SwapPacer::WaitForSwap(int interval) {
   haveSwap_ = true;
   return swap.shown;
 }
+#endif
 
 }  // namespace glide

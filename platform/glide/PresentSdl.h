@@ -13,6 +13,7 @@
 
 #include "PresentGamma.h"
 #include "PresentSink.h"
+#include "PresentWindow.h"
 #include "Settings.h"
 #include "platform/Opened.h"
 
@@ -101,15 +102,6 @@ class SdlPresenter final : public FrameSink {
   VsyncWatch vsyncWatch_;
   uint64_t lastPresentTicks_ = 0;
 };
-
-// GLIDE_PRESENT: the window the presentation shows frames in. `asked` is the setting (nothing:
-// full screen where a display exists, else none). Nothing is opened for none; asking for a
-// window or full screen where no display exists fails.
-// The largest whole multiple of width x height, at most `most`, that the window or full screen
-// `asked` (nothing: the default) would show one to one: the desktop for full screen, what fits
-// comfortably for a window. 1 when nothing would be shown.
-int DisplayScale(std::optional<PresenterKind> asked, int width, int height, int most);
-OpenedSink OpenWindow(std::optional<PresenterKind> asked, int width, int height, int rateHz);
 
 // Whether an OpenGL renderer string names a rasterizer that runs on the CPU.
 bool IsSoftwareOpenGl(const std::string& glRenderer);

@@ -175,6 +175,9 @@ std::vector<std::string> VideoEncoderCommand(const std::string& path, int width,
 platform::Opened<VideoPipe> VideoPipe::Start(const std::vector<std::string>& command, const std::string& path) {
   using Result = platform::Opened<VideoPipe>;
   if (command.empty()) return Result::Failure("no encoder command");
+#if defined(__EMSCRIPTEN__)
+  return Result::Failure("cannot start " + command[0] + " from a web page");
+#else
   // A writer to a pipe whose reader has gone gets EPIPE instead of being killed by SIGPIPE.
   struct sigaction current{};
   if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
@@ -206,6 +209,7 @@ platform::Opened<VideoPipe> VideoPipe::Start(const std::vector<std::string>& com
   video->path_ = path;
   video->writer_ = std::thread([pipe = video.get()] { pipe->WriteQueued(); });
   return Result::Of(std::move(video));
+#endif
 }
 
 void VideoPipe::Write(const uint8_t* data, size_t bytes) {

@@ -13,9 +13,9 @@
 #include "Pacer.h"
 #include "PresentGamma.h"
 #include "PresentRecord.h"
-#include "PresentSdl.h"
 #include "PresentSink.h"
 #include "PresentVideo.h"
+#include "PresentWindow.h"
 #include "Settings.h"
 #include "platform/FrameClock.h"
 

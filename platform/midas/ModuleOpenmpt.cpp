@@ -108,7 +108,10 @@ class OpenmptDecoder final : public ModuleDecoder {
   // one core, which would land in the init of the first scene that starts a song and make it
   // miss a retrace. A minimal module loaded on a thread of its own when the decoder is made does
   // it meanwhile; every load waits for that first.
+  // In a web page without threads the first load does it: there std::async's failure to start a
+  // thread would wait for ever.
   OpenmptDecoder() {
+#if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
     try {
       warmUp_ = std::async(std::launch::async, [] {
         try {
@@ -119,6 +122,7 @@ class OpenmptDecoder final : public ModuleDecoder {
     } catch (const std::exception&) {
       // No thread to spare: the first load does the set-up itself.
     }
+#endif
   }
 
   ModuleInfo Probe(std::span<const uint8_t> bytes) override {

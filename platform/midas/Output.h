@@ -34,10 +34,12 @@ OpenedOutput OpenSilentOutput(int rate, RenderFunction render);
 // MIDASclose. Fails when the file cannot be created.
 OpenedOutput OpenWavOutput(const std::string& path, int rate, RenderFunction render);
 
-// True when SDL finds an audio output device to open (OutputSdl.cpp).
+// True when SDL finds an audio output device to open (OutputSdl.cpp; in the WebAssembly build,
+// when the browser has Web Audio: OutputWebAudio.cpp).
 bool DeviceAvailable();
 
-// The SDL audio device (OutputSdl.cpp). Fails when no device opens.
+// The SDL audio device (OutputSdl.cpp; the page's Web Audio in the WebAssembly build). Fails
+// when no device opens.
 OpenedOutput OpenDeviceOutput(int rate, RenderFunction render);
 
 }  // namespace midas

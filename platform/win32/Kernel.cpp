@@ -7,6 +7,10 @@
 
 #include "Win32Internal.h"
 
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#endif
+
 namespace {
 std::string ConsoleTitle;
 }
@@ -28,6 +32,10 @@ BOOL WINAPI SetConsoleTitleA(LPCSTR title) {
 }
 
 void WINAPI Sleep(DWORD milliseconds) {
+#if defined(__EMSCRIPTEN__)
+  // In a web page the thread is the page's: it goes back to the page for the time.
+  emscripten_sleep(milliseconds);
+#else
   if (milliseconds == 0) {
     sched_yield();  // Sleep(0) gives up the rest of the time slice
     return;
@@ -37,6 +45,7 @@ void WINAPI Sleep(DWORD milliseconds) {
   remaining.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
   while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
   }
+#endif
 }
 
 }  // extern "C"

@@ -2,6 +2,7 @@
 // Windows hands it over, and the default show command.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -12,5 +13,11 @@ int main(int argc, char** argv) {
   }
   // Any non-null value serves as the module handle; nothing dereferences it.
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
-  return WinMain(instance, nullptr, commandLine.data(), SW_SHOWDEFAULT);
+  const int code = WinMain(instance, nullptr, commandLine.data(), SW_SHOWDEFAULT);
+#if defined(__EMSCRIPTEN__)
+  // In a web page main has long returned to the page (at the program's first wait) when WinMain
+  // ends: the end is an explicit exit, which the page hears of.
+  std::exit(code);
+#endif
+  return code;
 }

@@ -3,8 +3,10 @@
 #include "gfx/Loaders.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -24,6 +26,37 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// std::from_chars in the general format for float and double. Where the C++ library has no
+// floating-point from_chars (the WebAssembly build's), strtof and strtod read a terminated copy of
+// the characters a decimal real is made of (so no hexadecimal, infinity or NaN form), rounding
+// the same way: to nearest, from the exact decimal value.
+template <class Real>
+std::from_chars_result FromChars(const char* first, const char* last, Real& value) {
+#if defined(__cpp_lib_to_chars)
+  return std::from_chars(first, last, value, std::chars_format::general);
+#else
+  std::string text;
+  for (const char* p = first; p != last && (IsDigit(*p) || *p == '.' || *p == 'e' || *p == 'E' || *p == '+' ||
+                                            *p == '-');
+       ++p) {
+    text += *p;
+  }
+  char* end = nullptr;
+  errno = 0;
+  Real read;
+  if constexpr (sizeof(Real) == sizeof(float)) {
+    read = std::strtof(text.c_str(), &end);
+  } else {
+    read = std::strtod(text.c_str(), &end);
+  }
+  const char* stop = first + (end - text.c_str());
+  if (stop == first) return {first, std::errc::invalid_argument};
+  if (errno == ERANGE) return {stop, std::errc::result_out_of_range};
+  value = read;
+  return {stop, std::errc()};
+#endif
+}
 
 struct ParsedFace {
   int32_t texture;
@@ -87,11 +120,11 @@ class P3dReader {
     const char* first = text_.data() + p;
     const char* last = text_.data() + text_.size();
     float value = 0.0f;
-    auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    auto [end, ec] = FromChars(first, last, value);
     if (end == first) return false;
     if (ec == std::errc::result_out_of_range) {
       double wide = 0.0;
-      auto [wideEnd, wideEc] = std::from_chars(first, last, wide, std::chars_format::general);
+      auto [wideEnd, wideEc] = FromChars(first, last, wide);
       if (wideEc != std::errc() || wideEnd != end || !(wide < 1.0)) return false;
       value = static_cast<float>(wide);  // underflow: a denormal or zero
     } else if (ec != std::errc()) {
