@@ -29,8 +29,9 @@ step() {
 KELDRIN_WEB=1 scripts/setup.sh --install-only
 # emscripten's optimiser runs on node and needs Debian's acorn module, which a node that did not
 # come from Debian does not look for.
-acorn=$(dpkg -L node-acorn | grep -m1 '/acorn/package.json$')
-export NODE_PATH=$(dirname "$(dirname "$acorn")")${NODE_PATH:+:$NODE_PATH}
+acorn=$(dpkg -L node-acorn)
+acorn=$(grep '/acorn/package.json$' <<< "$acorn")
+export NODE_PATH=$(dirname "$(dirname "${acorn%%$'\n'*}")")${NODE_PATH:+:$NODE_PATH}
 
 # ---- libopenmpt for WebAssembly --------------------------------------------------------------
 
@@ -44,12 +45,15 @@ if [ ! -f "$openmpt/lib/libopenmpt.a" ]; then
   trap 'rm -rf "$work"' EXIT
   web/debian-source.sh "$cache/apt" libopenmpt "$openmpt_version" "$work/source"
   step "libopenmpt $openmpt_version: Debian source package fetched"
-  emcmake cmake -S web/libopenmpt -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DOPENMPT_SOURCE_DIR="$work/source" \
-    -DCMAKE_INSTALL_PREFIX="$openmpt.partial" >/dev/null
-  cmake --build "$work/build" -j"$jobs" >/dev/null
-  rm -rf "$openmpt.partial"
-  cmake --install "$work/build" >/dev/null
+  if ! { emcmake cmake -S web/libopenmpt -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DOPENMPT_SOURCE_DIR="$work/source" \
+            -DCMAKE_INSTALL_PREFIX="$openmpt.partial" &&
+          cmake --build "$work/build" -j"$jobs" && rm -rf "$openmpt.partial" &&
+          cmake --install "$work/build"; } >"$work/build.log" 2>&1; then
+    tail -n 40 "$work/build.log" >&2
+    echo "web: building libopenmpt for WebAssembly failed (the lines above are the end of its log)" >&2
+    exit 1
+  fi
   mv "$openmpt.partial" "$openmpt"
   rm -rf "$work"
   trap - EXIT

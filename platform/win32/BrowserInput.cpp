@@ -48,11 +48,16 @@ void PumpSystemEvents() {
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, OnKey);
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, OnKey);
   }
-  // A loop that reads messages without showing frames in between (waiting for a key's release)
-  // waits for the page's next refresh each time round: the page's keys arrive only while the
-  // program has given the thread back.
+  // The page's keys arrive only while the program has given the thread back. A loop that reads
+  // messages without showing frames in between (waiting for a key's release) waits for the
+  // page's next refresh each time round; the main loop, which reads one message a frame, gives
+  // the page a turn when it has not had one for a refresh (unpaced swaps wait nowhere).
   const uint64_t frames = platform::FrameCount();
-  if (frames == FramesAtLastPump && Pending.empty()) platform::WaitForRefresh();
+  if (frames == FramesAtLastPump && Pending.empty()) {
+    platform::WaitForRefresh();
+  } else {
+    platform::YieldToPageIfDue();
+  }
   FramesAtLastPump = frames;
 
   const std::vector<PageKey> keys = std::move(Pending);
