@@ -16,13 +16,15 @@ PageClock::time_point FromPageTime(double milliseconds) {
       std::chrono::duration<double, std::milli>(milliseconds)));
 }
 
-// Starts the refresh measure once: the median of the last 31 intervals between animation frames.
+// Starts the refresh measure once: the median of the last 31 intervals between animation frames,
+// until the program has ended (ABORT, the runtime's own flag).
 EM_JS(void, keldrin_page_measure_refresh, (), {
   if (Module.keldrinRefresh) return;
   const intervals = [];
   let last = 0;
   Module.keldrinRefresh = { period: 0 };
   const tick = (time) => {
+    if (ABORT) return;
     if (last > 0 && time > last) {
       intervals.push(time - last);
       if (intervals.length > 31) intervals.shift();
