@@ -1,6 +1,6 @@
 # The WebAssembly build's settings (included by the top CMakeLists.txt under emcmake).
 #
-# KELDRIN_OPENMPT_PREFIX names where web/libopenmpt installed libopenmpt for WebAssembly
+# KELDRIN_OPENMPT_PREFIX names where web/build.sh installed libopenmpt for WebAssembly
 # (include/ and lib/libopenmpt.a); it stands in for the pkg-config target the native build uses.
 set(KELDRIN_OPENMPT_PREFIX "" CACHE PATH "libopenmpt built for WebAssembly (web/libopenmpt)")
 if(NOT EXISTS "${KELDRIN_OPENMPT_PREFIX}/lib/libopenmpt.a")
@@ -9,6 +9,14 @@ endif()
 add_library(PkgConfig::OPENMPT INTERFACE IMPORTED)
 target_include_directories(PkgConfig::OPENMPT INTERFACE "${KELDRIN_OPENMPT_PREFIX}/include")
 target_link_libraries(PkgConfig::OPENMPT INTERFACE "${KELDRIN_OPENMPT_PREFIX}/lib/libopenmpt.a")
+# KELDRIN_HWY_PREFIX likewise names Highway built for WebAssembly (its headers and libhwy.a).
+set(KELDRIN_HWY_PREFIX "" CACHE PATH "Highway built for WebAssembly")
+if(NOT EXISTS "${KELDRIN_HWY_PREFIX}/lib/libhwy.a")
+  message(FATAL_ERROR "KELDRIN_HWY_PREFIX must name a WebAssembly Highway (web/build.sh builds one)")
+endif()
+add_library(PkgConfig::HWY INTERFACE IMPORTED)
+target_include_directories(PkgConfig::HWY INTERFACE "${KELDRIN_HWY_PREFIX}/include")
+target_link_libraries(PkgConfig::HWY INTERFACE "${KELDRIN_HWY_PREFIX}/lib/libhwy.a")
 
 # The project's warning options are GCC's; clang does not know one of them.
 add_compile_options(-Wno-unknown-warning-option)

@@ -5,10 +5,10 @@
 #
 #   web/build.sh DATA_DIR OUT_DIR
 #
-# The program builds in build-web with Debian's emscripten. libopenmpt for WebAssembly is built
-# from Debian's source package of the libopenmpt the native build uses, once, and kept in the
-# cache folder (KELDRIN_CACHE, by default ~/.cache/keldrin) under its version, emscripten's and
-# a hash of its recipe (web/libopenmpt/CMakeLists.txt); each step prints how long it took.
+# The program builds in build-web with Debian's emscripten. libopenmpt and Highway for
+# WebAssembly are built from Debian's source packages of the versions the native build uses,
+# once, and kept in the cache folder (KELDRIN_CACHE, by default ~/.cache/keldrin) under their
+# version, emscripten's and a hash of how they are built; each step prints how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -ne 2 ] || [ ! -f "$1/MANIFEST" ]; then
@@ -33,36 +33,54 @@ acorn=$(dpkg -L node-acorn)
 acorn=$(grep '/acorn/package.json$' <<< "$acorn")
 export NODE_PATH=$(dirname "$(dirname "${acorn%%$'\n'*}")")${NODE_PATH:+:$NODE_PATH}
 
-# ---- libopenmpt for WebAssembly --------------------------------------------------------------
+# ---- the libraries for WebAssembly ------------------------------------------------------------
 
 emscripten_version=$(dpkg-query -W -f='${Version}' emscripten)
-openmpt_version=$(dpkg-query -W -f='${source:Version}' libopenmpt-dev)
-recipe=$(sha256sum web/libopenmpt/CMakeLists.txt | cut -c1-12)
-openmpt=$cache/libopenmpt-$openmpt_version-emscripten-$emscripten_version-$recipe
 
-if [ ! -f "$openmpt/lib/libopenmpt.a" ]; then
-  work=$(mktemp -d "${TMPDIR:-/tmp}/keldrin-libopenmpt.XXXXXX")
-  trap 'rm -rf "$work"' EXIT
-  web/debian-source.sh "$cache/apt" libopenmpt "$openmpt_version" "$work/source"
-  step "libopenmpt $openmpt_version: Debian source package fetched"
-  if ! { emcmake cmake -S web/libopenmpt -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DOPENMPT_SOURCE_DIR="$work/source" \
-            -DCMAKE_INSTALL_PREFIX="$openmpt.partial" &&
-          cmake --build "$work/build" -j"$jobs" && rm -rf "$openmpt.partial" &&
-          cmake --install "$work/build"; } >"$work/build.log" 2>&1; then
+# cached_library NAME PACKAGE CMAKE_PROJECT_DIR [CMAKE_ARGUMENT...]: builds the source package
+# PACKAGE, at the version the native build's -dev package NAME comes from, with the CMake
+# project in CMAKE_PROJECT_DIR (relative to the unpacked source; an absolute path for a recipe
+# of ours) and installs it into the cache, unless it is there; prints its prefix as `prefix`.
+cached_library() {
+  local dev=$1 package=$2 project=$3
+  shift 3
+  local version key
+  version=$(dpkg-query -W -f='${source:Version}' "$dev")
+  key=$( { echo "$*"; case $project in /*) cat "$project/CMakeLists.txt" ;; esac; } | sha256sum | cut -c1-12)
+  prefix=$cache/$package-$version-emscripten-$emscripten_version-$key
+  [ -f "$prefix/.complete" ] && return 0
+  local work
+  work=$(mktemp -d "${TMPDIR:-/tmp}/keldrin-$package.XXXXXX")
+  web/debian-source.sh "$cache/apt" "$package" "$version" "$work/source"
+  step "$package $version: Debian source package fetched"
+  case $project in /*) ;; *) project=$work/source/$project ;; esac
+  rm -rf "$prefix"
+  if ! { emcmake cmake -S "$project" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DSOURCE_DIR="$work/source" -DCMAKE_INSTALL_PREFIX="$prefix" "$@" &&
+          cmake --build "$work/build" -j"$jobs" && cmake --install "$work/build"; } >"$work/build.log" 2>&1; then
     tail -n 40 "$work/build.log" >&2
-    echo "web: building libopenmpt for WebAssembly failed (the lines above are the end of its log)" >&2
+    echo "web: building $package for WebAssembly failed (the lines above are the end of its log)" >&2
+    rm -rf "$work" "$prefix"
     exit 1
   fi
-  mv "$openmpt.partial" "$openmpt"
+  touch "$prefix/.complete"
   rm -rf "$work"
-  trap - EXIT
-  step "libopenmpt $openmpt_version built for WebAssembly into $openmpt"
-fi
+  step "$package $version built for WebAssembly into $prefix"
+}
+
+# libopenmpt with a recipe of ours (its own build is autotools); Highway with its own CMake
+# project, the library alone. Both optimised as Debian builds them natively, -O2.
+cached_library libopenmpt-dev libopenmpt "$PWD/web/libopenmpt" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
+openmpt=$prefix
+cached_library libhwy-dev highway . -DCMAKE_CXX_FLAGS="-msimd128" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+  -DBUILD_SHARED_LIBS=OFF -DHWY_ENABLE_TESTS=OFF -DHWY_ENABLE_CONTRIB=OFF -DHWY_ENABLE_EXAMPLES=OFF \
+  -DHWY_WARNINGS_ARE_ERRORS=OFF
+highway=$prefix
 
 # ---- the program -----------------------------------------------------------------------------
 
-emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELDRIN_OPENMPT_PREFIX="$openmpt" >/dev/null
+emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELDRIN_OPENMPT_PREFIX="$openmpt" \
+  -DKELDRIN_HWY_PREFIX="$highway" >/dev/null
 cmake --build build-web -j"$jobs" --target keldrin
 step "program built for WebAssembly"
 
