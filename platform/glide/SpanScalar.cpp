@@ -141,7 +141,7 @@ void PixelStage(const SpanTarget& target, const Gradients& g, int y, int x0, int
 
 template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
 void SpanChunked(const SpanTarget& target, const Gradients& g, int y, int x0, int x1) {
-  alignas(32) Chunk c;
+  Chunk c;  // 64-byte aligned by its type (a weaker alignas on it is ill-formed; clang refuses it)
   const RowStart row = RowStartOf(g, y);
   for (int x = x0; x < x1; x += kChunk) {
     const int n = std::min(kChunk, x1 - x);
