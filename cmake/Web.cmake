@@ -21,9 +21,8 @@ target_link_libraries(PkgConfig::HWY INTERFACE "${KELDRIN_HWY_PREFIX}/lib/libhwy
 # The project's warning options are GCC's; clang does not know one of them.
 add_compile_options(-Wno-unknown-warning-option)
 # WebAssembly's 128-bit SIMD, which every current browser has (the page says so where one has
-# not): the compiler vectorises the rasterizer's scalar loops with it, the same pixels a fifth
-# faster (a frame of the cartoon 18.4 ms instead of 23.7 in headless Chromium on a loaded
-# machine).
+# not): the rasterizer's lane stages run on Highway's WASM target, and the compiler vectorises
+# what else it can.
 add_compile_options(-msimd128)
 
 # keldrin_web_program(TARGET): the program as keldrin.js and keldrin.wasm for the page
