@@ -45,7 +45,9 @@ cached_library() {
   local dev=$1 package=$2 project=$3
   shift 3
   local version key
-  version=$(dpkg-query -W -f='${source:Version}' "$dev")
+  # (one line per installed architecture of the package, as for a cross build's: the first)
+  version=$(dpkg-query -W -f='${source:Version}\n' "$dev")
+  version=${version%%$'\n'*}
   key=$( { echo "$*"; case $project in /*) cat "$project/CMakeLists.txt" ;; esac; } | sha256sum | cut -c1-12)
   prefix=$cache/$package-$version-emscripten-$emscripten_version-$key
   [ -f "$prefix/.complete" ] && return 0
