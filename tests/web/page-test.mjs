@@ -127,7 +127,7 @@ function median(values) {
 // The first `frames` frames unpaced, ended by Escape there, against the native run's.
 async function unpacedRun(browser, base, native, frames) {
   const page = await browser.newPage({ viewport: { width: 640, height: 480 } });
-  await page.goto(`${base}?autoplay&FX_GLIDE_SWAPINTERVAL=0&WIN32_INPUT=${frames}:down:27`);
+  await page.goto(`${base}?autoplay&hashes&FX_GLIDE_SWAPINTERVAL=0&WIN32_INPUT=${frames}:down:27`);
   const start = Date.now();
   if (await waitFor(page, () => keldrin.state() === "ended", null, 3600000, "the unpaced run ends at its scripted Escape")) {
     const seconds = (Date.now() - start) / 1000;
@@ -146,7 +146,7 @@ async function pacedRun(browser, base, native) {
   const consoleLines = [];
   page.on("pageerror", (error) => errors.push(String(error)));
   page.on("console", (message) => consoleLines.push(message.text()));
-  await page.goto(`${base}?autoplay`);
+  await page.goto(`${base}?autoplay&hashes`);
   await page.evaluate((frame) => {
     window.heldReached = false;
     keldrin.holdAt(frame).then(() => { window.heldReached = true; });
