@@ -52,7 +52,7 @@ class CanvasSink final : public FrameSink {
     pixels_.resize(static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height));
     uint32_t* out = pixels_.data();
     for (int y = 0; y < frame.height; ++y) {
-      const uint16_t* row = frame.pixels + static_cast<size_t>(y) * static_cast<size_t>(frame.width);
+      const uint16_t* row = frame.pixels + static_cast<size_t>(y) * static_cast<size_t>(frame.stride);
       for (int x = 0; x < frame.width; ++x) *out++ = table_[row[x]];
     }
     keldrin_canvas_show(pixels_.data(), frame.width, frame.height, static_cast<double>(frame.number));

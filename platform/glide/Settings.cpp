@@ -226,7 +226,18 @@ SimdLevel SimdSetting() {
 
 bool NoDitherSubtractSetting() { return ParseSwitch(Text("FX_GLIDE_NO_DITHER_SUB")); }
 bool StatsSetting() { return ParseSwitch(Text("GLIDE_STATS")); }
-int ThreadsSetting() { return Read("GLIDE_THREADS", ParseThreads).value_or(DefaultRasterThreads()); }
+int ThreadsSetting() {
+  const int threads = Read("GLIDE_THREADS", ParseThreads).value_or(DefaultRasterThreads());
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  // A web page's WebAssembly without shared memory starts no threads: the page's one draws.
+  if (threads > 1 && Text("GLIDE_THREADS") != nullptr) {
+    Warn("GLIDE_THREADS=%d: this build has no threads; drawing on one", threads);
+  }
+  return 1;
+#else
+  return threads;
+#endif
+}
 std::optional<int> ScaleSetting() { return Read("GLIDE_SCALE", ParseScale); }
 const char* FrameHashesSetting() { return Text("GLIDE_FRAME_HASHES"); }
 const char* CaptureDirectorySetting() { return Text("GLIDE_CAPTURE"); }

@@ -78,7 +78,7 @@ uint32_t TextureMemorySetting();                    // SST_TMUMEM_SIZE
 SimdLevel SimdSetting();                            // GLIDE_SIMD, never above what the CPU has
 bool NoDitherSubtractSetting();                     // FX_GLIDE_NO_DITHER_SUB
 bool StatsSetting();                                // GLIDE_STATS
-int ThreadsSetting();                               // GLIDE_THREADS (default: the cores, at most 8)
+int ThreadsSetting();                               // GLIDE_THREADS (default: the cores, at most 8; 1 in a web page)
 // GLIDE_SCALE (nothing when unset: the caller's default; 1 after a value it refuses).
 std::optional<int> ScaleSetting();
 // The files and the directory the presentation writes to (null when unset).
