@@ -3,7 +3,8 @@
 # it into the build directory given as $1 (default: build) with any further CMake arguments;
 # with --install-only as $1 it only installs.
 # KELDRIN_SETUP=test installs what the tests need as well; the default is what playing needs.
-# KELDRIN_WEB=1 adds what the web page's build needs (the tests need it too).
+# KELDRIN_WEB=1 adds what the web page's build needs, and with KELDRIN_SETUP=test what its test in
+# a browser needs (tests/web/run.sh asks for them itself, while the native tests run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,13 +18,14 @@ packages=(cmake ninja-build g++ pkg-config libhwy-dev libsdl2-dev libopenmpt-dev
 lean=()
 if [ "${KELDRIN_SETUP:-play}" = test ]; then
   packages+=(libxmp-dev libgtest-dev libgmock-dev libbenchmark-dev sox)
-  lean+=(emscripten dpkg-dev chromium)
-elif [ -n "${KELDRIN_WEB:-}" ]; then
-  lean+=(emscripten dpkg-dev)
 fi
-# npm for the browser test's driver, where no npm came with the machine's node.
-if [ "${KELDRIN_SETUP:-play}" = test ] && ! command -v npm >/dev/null; then
-  lean+=(npm)
+if [ -n "${KELDRIN_WEB:-}" ]; then
+  lean+=(emscripten dpkg-dev)
+  if [ "${KELDRIN_SETUP:-play}" = test ]; then
+    lean+=(chromium)
+    # npm for the browser test's driver, where no npm came with the machine's node.
+    command -v npm >/dev/null || lean+=(npm)
+  fi
 fi
 missing=()
 for p in "${packages[@]}"; do
