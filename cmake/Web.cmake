@@ -1,22 +1,19 @@
 # The WebAssembly build's settings (included by the top CMakeLists.txt under emcmake).
 #
-# KELDRIN_OPENMPT_PREFIX names where web/build.sh installed libopenmpt for WebAssembly
-# (include/ and lib/libopenmpt.a); it stands in for the pkg-config target the native build uses.
-set(KELDRIN_OPENMPT_PREFIX "" CACHE PATH "libopenmpt built for WebAssembly (web/libopenmpt)")
-if(NOT EXISTS "${KELDRIN_OPENMPT_PREFIX}/lib/libopenmpt.a")
-  message(FATAL_ERROR "KELDRIN_OPENMPT_PREFIX must name a WebAssembly libopenmpt (web/build.sh builds one)")
-endif()
-add_library(PkgConfig::OPENMPT INTERFACE IMPORTED)
-target_include_directories(PkgConfig::OPENMPT INTERFACE "${KELDRIN_OPENMPT_PREFIX}/include")
-target_link_libraries(PkgConfig::OPENMPT INTERFACE "${KELDRIN_OPENMPT_PREFIX}/lib/libopenmpt.a")
-# KELDRIN_HWY_PREFIX likewise names Highway built for WebAssembly (its headers and libhwy.a).
-set(KELDRIN_HWY_PREFIX "" CACHE PATH "Highway built for WebAssembly")
-if(NOT EXISTS "${KELDRIN_HWY_PREFIX}/lib/libhwy.a")
-  message(FATAL_ERROR "KELDRIN_HWY_PREFIX must name a WebAssembly Highway (web/build.sh builds one)")
-endif()
-add_library(PkgConfig::HWY INTERFACE IMPORTED)
-target_include_directories(PkgConfig::HWY INTERFACE "${KELDRIN_HWY_PREFIX}/include")
-target_link_libraries(PkgConfig::HWY INTERFACE "${KELDRIN_HWY_PREFIX}/lib/libhwy.a")
+# keldrin_web_library(TARGET VARIABLE LIBRARY WHAT): VARIABLE names the folder web/build.sh
+# installed a library built for WebAssembly into (include/ and lib/LIBRARY); TARGET, an imported
+# target of its headers and archive, stands in for the pkg-config target the native build uses.
+function(keldrin_web_library target variable library what)
+  set(${variable} "" CACHE PATH "${what} built for WebAssembly (web/build.sh)")
+  if(NOT EXISTS "${${variable}}/lib/${library}")
+    message(FATAL_ERROR "${variable} must name a WebAssembly ${what} (web/build.sh builds one)")
+  endif()
+  add_library(${target} INTERFACE IMPORTED GLOBAL)
+  target_include_directories(${target} INTERFACE "${${variable}}/include")
+  target_link_libraries(${target} INTERFACE "${${variable}}/lib/${library}")
+endfunction()
+keldrin_web_library(PkgConfig::OPENMPT KELDRIN_OPENMPT_PREFIX libopenmpt.a libopenmpt)
+keldrin_web_library(PkgConfig::HWY KELDRIN_HWY_PREFIX libhwy.a Highway)
 
 # The project's warning options are GCC's; clang does not know one of them.
 add_compile_options(-Wno-unknown-warning-option)
