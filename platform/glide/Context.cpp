@@ -315,10 +315,14 @@ TriangleJob Context::MakeJob() {
 SetupResult Context::Draw(const TriangleJob& job, const GrVertex& a, const GrVertex& b, const GrVertex& c,
                           const Slopes* planar, Slopes* slopesOut) {
   if (!Queued()) return glide::DrawTriangle(job, a, b, c, planar, slopesOut);
-  // Set up straight into the queue's next place.
+  // Set up straight into the queue's next place; the plane equations are left to the thread
+  // that draws the triangle, except where a planar polygon shares them.
   TriangleSetup& setup = queue_->NextTriangle();
-  const SetupResult result = SetUpTriangle(job, a, b, c, planar, slopesOut, setup);
-  if (result == SetupResult::kDrawn && setup.yBegin < setup.yEnd) queue_->PushTriangle(job.target, job.span);
+  const bool deferPlanes = planar == nullptr && slopesOut == nullptr;
+  const SetupResult result = SetUpTriangle(job, a, b, c, planar, slopesOut, setup, deferPlanes);
+  if (result == SetupResult::kDrawn && setup.yBegin < setup.yEnd) {
+    queue_->PushTriangle(job.target, job.span, deferPlanes);
+  }
   return result;
 }
 

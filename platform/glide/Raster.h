@@ -29,6 +29,8 @@ struct Gradients {
   float w = 0, dwDx = 0, dwDy = 0;
   float s = 0, dsDx = 0, dsDy = 0;
   float t = 0, dtDx = 0, dtDy = 0;
+
+  bool operator==(const Gradients&) const = default;
 };
 
 struct SpanTarget;

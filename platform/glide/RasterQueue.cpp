@@ -78,6 +78,12 @@ RasterQueue::Command& RasterQueue::Next() {
   // The slot the new command takes was last used kCapacity commands ago, and a bin holds at
   // most kCapacity commands: every band must be past it.
   if (count_ >= finished_ + kCapacity) Finish();
+  // The slots after it were last written long ago and are out of the cache: ask for the next
+  // ones now, so that set-up does not wait for them.
+  for (uint64_t ahead = 1; ahead <= 2; ++ahead) {
+    const char* slot = reinterpret_cast<const char*>(&ring_[(count_ + ahead) % kCapacity]);
+    for (size_t line = 0; line < sizeof(Command); line += 64) __builtin_prefetch(slot + line, 1);
+  }
   return ring_[count_ % kCapacity];
 }
 
@@ -103,7 +109,7 @@ void RasterQueue::Publish(int top, int end) {
   if (sleeping_.load(std::memory_order_seq_cst) > 0) published_.notify_all();
 }
 
-void RasterQueue::PushTriangle(const SpanTarget* target, SpanFn span) {
+void RasterQueue::PushTriangle(const SpanTarget* target, SpanFn span, bool planesPending) {
   Command& c = Next();
   const TriangleSetup& t = c.triangle;
   // The rows the walk visits, top to bottom whichever way the origin lies.
@@ -119,6 +125,7 @@ void RasterQueue::PushTriangle(const SpanTarget* target, SpanFn span) {
   end = std::min(end, height_);
   if (top >= end) return;
   c.kind = Kind::kTriangle;
+  c.planes.store(planesPending ? kPlanesPending : kPlanesReady, std::memory_order_relaxed);
   c.target = target;
   c.span = span;
   Publish(top, end);
@@ -190,15 +197,30 @@ void RasterQueue::DrawBand(int b, PathStats* stats) {
   GLIDE_VERIFY(0 <= b && b < bandCount_ && bandTop < bandEnd);
   const uint16_t* bin = &bins_[static_cast<size_t>(b) * kCapacity];
   uint32_t n = band.drawn.load(std::memory_order_relaxed);
+  Gradients scratch;
   for (; n != queued; ++n) {
-    const Command& c = ring_[bin[n % kCapacity]];
+    Command& c = ring_[bin[n % kCapacity]];
     if (c.kind == Kind::kTriangle) {
-      RasterizeTriangle(c.triangle, *c.target, c.span, bandTop, bandEnd, stats);
+      RasterizeTriangle(c.triangle, PlanesOf(c, scratch), *c.target, c.span, bandTop, bandEnd, stats);
     } else {
       ExecuteClear(c.clear, bandTop, bandEnd);
     }
   }
   band.drawn.store(n, std::memory_order_seq_cst);
+}
+
+const Gradients& RasterQueue::PlanesOf(Command& c, Gradients& scratch) {
+  uint8_t state = c.planes.load(std::memory_order_acquire);
+  if (state == kPlanesReady) return c.triangle.g;
+  if (state == kPlanesPending &&
+      c.planes.compare_exchange_strong(state, kPlanesComputing, std::memory_order_acquire)) {
+    SetUpPlanes(c.triangle, c.triangle.g);
+    c.planes.store(kPlanesReady, std::memory_order_release);
+    return c.triangle.g;
+  }
+  if (state == kPlanesReady) return c.triangle.g;
+  SetUpPlanes(c.triangle, scratch);
+  return scratch;
 }
 
 void RasterQueue::Run(int thread) {

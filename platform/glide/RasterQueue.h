@@ -48,9 +48,10 @@ class RasterQueue {
 
   // The set-up of the next triangle is written into NextTriangle's place, then queued by
   // PushTriangle (or not, and the place is used again). `target` must stay unchanged until
-  // Finish returns.
+  // Finish returns. With `planesPending`, the set-up left the plane equations out
+  // (SetUpTriangle's deferPlanes): the first thread to draw the triangle computes them.
   TriangleSetup& NextTriangle() { return Next().triangle; }
-  void PushTriangle(const SpanTarget* target, SpanFn span);
+  void PushTriangle(const SpanTarget* target, SpanFn span, bool planesPending);
   void PushClear(const ClearCommand& clear);
   // Returns once every queued command has been drawn; the caller draws bands meanwhile.
   void Finish();
@@ -63,8 +64,13 @@ class RasterQueue {
 
  private:
   enum class Kind : uint8_t { kTriangle, kClear };
+  // A triangle's plane equations: computed by the caller, pending, or being computed by the
+  // thread that drew the triangle first (one whose other bands are drawn meanwhile computes its
+  // own copy rather than wait: the same arithmetic gives the same values).
+  enum Planes : uint8_t { kPlanesReady, kPlanesPending, kPlanesComputing };
   struct Command {
     Kind kind = Kind::kTriangle;
+    std::atomic<uint8_t> planes{kPlanesReady};
     const SpanTarget* target = nullptr;
     SpanFn span = nullptr;
     TriangleSetup triangle;
@@ -91,6 +97,8 @@ class RasterQueue {
   // the others. Returns whether it drew anything.
   bool DrawBands(int thread);
   void DrawBand(int band, PathStats* stats);
+  // The triangle command's plane equations: its own, or `scratch` computed meanwhile.
+  static const Gradients& PlanesOf(Command& c, Gradients& scratch);
   // Whether every band has drawn its whole bin.
   bool Drawn() const;
 

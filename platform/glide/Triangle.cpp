@@ -97,15 +97,12 @@ static_assert(offsetof(GrVertex, g) == offsetof(GrVertex, r) + 4 && offsetof(GrV
               offsetof(GrTmuVertex, sow) == 0 && offsetof(GrTmuVertex, tow) == 4,
               "GrVertex holds the iterated parameters one after another");
 
-struct Vert {
-  const GrVertex* v;
-  int32_t x16, y16;
-  float p[kParams];  // loaded once the vertices are sorted
-};
+static_assert(sizeof(SetupVertex::p) == kParams * sizeof(float));
 
-void LoadParams(Vert& vert) {
-  std::memcpy(vert.p, reinterpret_cast<const unsigned char*>(vert.v) + offsetof(GrVertex, r),
-              sizeof vert.p);
+void LoadParams(const GrVertex& from, SetupVertex& to) {
+  to.x = from.x;
+  to.y = from.y;
+  std::memcpy(to.p, reinterpret_cast<const unsigned char*>(&from) + offsetof(GrVertex, r), sizeof to.p);
 }
 
 // Float to a 64-bit x.12 fixed value, saturating (NaN gives 0).
@@ -122,9 +119,10 @@ inline int64_t ToFixed12(float v) {
 // Glide's set-up arithmetic in single precision: gradients from the (unsnapped) float
 // coordinates of the y-sorted vertices, per pixel of a buffer `scale` times the program's (the
 // differences and the area scaled: at 1 exactly the board's arithmetic).
-void ComputeSlopes(const Vert& a, const Vert& b, const Vert& c, float area, float scale, Slopes& out) {
-  const float dxAB = (a.v->x - b.v->x) * scale, dxBC = (b.v->x - c.v->x) * scale;
-  const float dyAB = (a.v->y - b.v->y) * scale, dyBC = (b.v->y - c.v->y) * scale;
+void ComputeSlopes(const SetupVertex& a, const SetupVertex& b, const SetupVertex& c, float area, float scale,
+                   Slopes& out) {
+  const float dxAB = (a.x - b.x) * scale, dxBC = (b.x - c.x) * scale;
+  const float dyAB = (a.y - b.y) * scale, dyBC = (b.y - c.y) * scale;
   const float ooa = 1.0f / (area * scale * scale);
   for (int i = 0; i < kParams; ++i) {
     const float dpAB = a.p[i] - b.p[i];
@@ -136,7 +134,7 @@ void ComputeSlopes(const Vert& a, const Vert& b, const Vert& c, float area, floa
 
 // Start values at the centre of the pixel holding vertex A, from A's values and the slopes
 // (the board's "parameter adjust").
-void BuildGradients(const Vert& a, const Slopes& sl, Gradients& g) {
+void BuildGradients(const SetupVertex& a, const Slopes& sl, Gradients& g) {
   g.xa = a.x16 >> 4;
   g.ya = a.y16 >> 4;
   const int dxs = 8 - (a.x16 & 15), dys = 8 - (a.y16 & 15);  // 1/16 pixel
@@ -164,26 +162,44 @@ void BuildGradients(const Vert& a, const Slopes& sl, Gradients& g) {
   g.dtDy = sl.dy[kTow];
 }
 
+// The plane equations from the slopes: start values at A's pixel centre, and with the origin at
+// the lower left, anchored at A's buffer row with every y slope's sign changed (exactly, so
+// nothing else moves): the span functions see buffer rows.
+void PlanesFromSlopes(const TriangleSetup& t, const Slopes& slopes, Gradients& g) {
+  BuildGradients(t.a, slopes, g);
+  if (t.rowStep < 0) {
+    g.ya = t.rowBase - g.ya;
+    for (int i = 0; i < 4; ++i) g.drgbaDy[i] = -g.drgbaDy[i];
+    g.dzDy = -g.dzDy;
+    g.dwDy = -g.dwDy;
+    g.dsDy = -g.dsDy;
+    g.dtDy = -g.dtDy;
+  }
+}
+
 }  // namespace
 
+void SetUpPlanes(const TriangleSetup& t, Gradients& g) {
+  Slopes slopes;
+  ComputeSlopes(t.a, t.b, t.c, t.area, static_cast<float>(t.scale), slopes);
+  PlanesFromSlopes(t, slopes, g);
+}
+
 SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& va, const GrVertex& vb, const GrVertex& vc,
-                          const Slopes* planar, Slopes* slopesOut, TriangleSetup& out) {
+                          const Slopes* planar, Slopes* slopesOut, TriangleSetup& out, bool deferPlanes) {
   out.yBegin = out.yEnd = 0;
   // The clip window lies in the buffer, with room for the spans' overrun past its right edge.
   GLIDE_VERIFY(job.target != nullptr && job.span != nullptr && job.scale >= 1);
   GLIDE_VERIFY(0 <= job.clip.minX && job.clip.minX <= job.clip.maxX &&
                job.clip.maxX + kSpanOverrun <= job.target->stride);
   GLIDE_VERIFY(0 <= job.clip.minY && job.clip.minY <= job.clip.maxY && job.clip.maxY <= job.screenHeight);
-  struct Corner {
-    const GrVertex* v;
-    int32_t x16, y16;
-  };
-  Corner k[3] = {{&va, 0, 0}, {&vb, 0, 0}, {&vc, 0, 0}};
-  for (Corner& p : k) {
-    if (!ToFixed12_4(p.v->x, p.x16) || !ToFixed12_4(p.v->y, p.y16)) return SetupResult::kInvalid;
+  const GrVertex* k[3] = {&va, &vb, &vc};
+  int32_t x16[3], y16[3];
+  for (int i = 0; i < 3; ++i) {
+    if (!ToFixed12_4(k[i]->x, x16[i]) || !ToFixed12_4(k[i]->y, y16[i])) return SetupResult::kInvalid;
     // The program's position, snapped and wrapped as the board takes it, in the larger buffer.
-    p.x16 *= job.scale;
-    p.y16 *= job.scale;
+    x16[i] *= job.scale;
+    y16[i] *= job.scale;
   }
   // Glide's area with the caller's vertex order decides culling; zero area draws nothing.
   const float area = (va.x - vb.x) * (vb.y - vc.y) - (vb.x - vc.x) * (va.y - vb.y);
@@ -195,26 +211,24 @@ SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& va, const GrVe
 
   // Sort by 12.4 y (stable): A topmost, C bottom. Each corner goes to its rank, without a branch
   // (the order of a mesh's triangles is unpredictable).
-  const int32_t y0 = k[0].y16, y1 = k[1].y16, y2 = k[2].y16;
+  const int32_t y0 = y16[0], y1 = y16[1], y2 = y16[2];
   const int rank[3] = {(y1 < y0) + (y2 < y0), (y0 <= y1) + (y2 < y1), (y0 <= y2) + (y1 <= y2)};
-  Vert v[3];
+  SetupVertex* sorted[3] = {&out.a, &out.b, &out.c};
   for (int i = 0; i < 3; ++i) {
-    Vert& to = v[rank[i]];
-    to.v = k[i].v;
-    to.x16 = k[i].x16;
-    to.y16 = k[i].y16;
+    SetupVertex& to = *sorted[rank[i]];
+    to.x16 = x16[i];
+    to.y16 = y16[i];
+    LoadParams(*k[i], to);
   }
-  for (Vert& vert : v) LoadParams(vert);
-  const Vert &a = v[0], &b = v[1], &c = v[2];
+  const SetupVertex &a = out.a, &b = out.b, &c = out.c;
 
   // Coverage: rows whose centre lies in [A.y, C.y); in each, columns whose centre lies in
   // [left edge, right edge). The long edge A-C is on the left when B lies right of it.
   const int64_t cross = static_cast<int64_t>(b.x16 - a.x16) * (c.y16 - a.y16) -
                         static_cast<int64_t>(b.y16 - a.y16) * (c.x16 - a.x16);
   if (cross == 0) return SetupResult::kZeroArea;
-  const bool longLeft = cross > 0;
   // With the origin at the lower left, the triangle is rasterized as given and row y is stored
-  // in buffer row H - 1 - y (see the gradients below).
+  // in buffer row H - 1 - y (see PlanesFromSlopes).
   const bool flip = job.originLowerLeft;
   const int lastRow = job.screenHeight - 1;
   const ClipRect& clip = job.clip;
@@ -227,54 +241,43 @@ SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& va, const GrVe
   // No row centre inside: nothing to set up (unless a planar polygon wants the slopes).
   if (yBegin >= yEnd && slopesOut == nullptr) return SetupResult::kDrawn;
 
-  Slopes slopes;
-  if (planar != nullptr) {
-    slopes = *planar;
-  } else {
-    const float sortedArea = (a.v->x - b.v->x) * (b.v->y - c.v->y) -
-                             (b.v->x - c.v->x) * (a.v->y - b.v->y);
-    ComputeSlopes(a, b, c, sortedArea, static_cast<float>(job.scale), slopes);
-  }
-  if (slopesOut != nullptr) *slopesOut = slopes;
-  if (yBegin >= yEnd) return SetupResult::kDrawn;
-  Gradients g;
-  BuildGradients(a, slopes, g);
-  // Lower-left origin: the span functions see buffer rows, so the plane equations are anchored
-  // at A's buffer row and every y slope changes sign (exactly, so nothing else moves).
-  if (flip) {
-    g.ya = lastRow - g.ya;
-    for (int i = 0; i < 4; ++i) g.drgbaDy[i] = -g.drgbaDy[i];
-    g.dzDy = -g.dzDy;
-    g.dwDy = -g.dwDy;
-    g.dsDy = -g.dsDy;
-    g.dtDy = -g.dtDy;
-  }
-
-  out.g = g;
-  out.ax = a.x16, out.ay = a.y16, out.bx = b.x16, out.by = b.y16, out.cx = c.x16, out.cy = c.y16;
-  out.longLeft = longLeft;
-  out.yBegin = yBegin, out.yMid = yMid, out.yEnd = yEnd;
+  out.area = (a.x - b.x) * (b.y - c.y) - (b.x - c.x) * (a.y - b.y);
+  out.scale = job.scale;
+  out.longLeft = cross > 0;
   out.clipMinX = clip.minX, out.clipMaxX = clip.maxX;
   out.rowBase = flip ? lastRow : 0;
   out.rowStep = flip ? -1 : 1;
   out.width = ((std::max({a.x16, b.x16, c.x16}) - std::min({a.x16, b.x16, c.x16})) >> 4) + 2;
+  if (planar == nullptr && slopesOut == nullptr) {
+    if (!deferPlanes) SetUpPlanes(out, out.g);
+  } else {
+    Slopes slopes;
+    if (planar != nullptr) {
+      slopes = *planar;
+    } else {
+      ComputeSlopes(a, b, c, out.area, static_cast<float>(job.scale), slopes);
+    }
+    if (slopesOut != nullptr) *slopesOut = slopes;
+    PlanesFromSlopes(out, slopes, out.g);
+  }
+  if (yBegin >= yEnd) return SetupResult::kDrawn;
+  out.yBegin = yBegin, out.yMid = yMid, out.yEnd = yEnd;
   return SetupResult::kDrawn;
 }
 
-void RasterizeTriangle(const TriangleSetup& t, const SpanTarget& target, SpanFn span, int bandTop, int bandEnd,
-                       PathStats* stats) {
+void RasterizeTriangle(const TriangleSetup& t, const Gradients& g, const SpanTarget& target, SpanFn span, int bandTop,
+                       int bandEnd, PathStats* stats) {
   // The band's buffer rows as rows of the triangle.
   const int64_t bandFirst = t.rowStep > 0 ? bandTop - t.rowBase : t.rowBase - bandEnd + 1;
   const int64_t bandLast = t.rowStep > 0 ? bandEnd - t.rowBase : t.rowBase - bandTop + 1;
   const int64_t yBegin = std::max(t.yBegin, bandFirst), yEnd = std::min(t.yEnd, bandLast);
   if (yBegin >= yEnd) return;
   GLIDE_VERIFY(0 <= bandTop && bandTop < bandEnd && t.clipMinX >= 0 && t.clipMaxX + kSpanOverrun <= target.stride);
-  const Gradients& g = t.g;
   // The rows between the long edge A-C and A-B, then B-C, go to `emit`. Each edge's columns
   // at a row are exact whatever row its walk starts at, so any band's rows come out the same.
   const RowWalk rowWalk{t.clipMinX, t.clipMaxX, t.rowBase, t.rowStep};
   auto walk = [&](auto&& emit) {
-    EdgeWalker longEdge(t.ax, t.ay, t.cx, t.cy, 16 * yBegin + 8);
+    EdgeWalker longEdge(t.a.x16, t.a.y16, t.c.x16, t.c.y16, 16 * yBegin + 8);
     auto half = [&](int64_t topX, int64_t topY, int64_t bottomX, int64_t bottomY, int64_t from, int64_t to) {
       if (from >= to) return;
       EdgeWalker shortEdge(topX, topY, bottomX, bottomY, 16 * from + 8);
@@ -284,8 +287,8 @@ void RasterizeTriangle(const TriangleSetup& t, const SpanTarget& target, SpanFn 
         rowWalk.Walk(shortEdge, longEdge, from, to, emit);
       }
     };
-    half(t.ax, t.ay, t.bx, t.by, yBegin, std::min(t.yMid, yEnd));
-    half(t.bx, t.by, t.cx, t.cy, std::max(t.yMid, yBegin), yEnd);
+    half(t.a.x16, t.a.y16, t.b.x16, t.b.y16, yBegin, std::min(t.yMid, yEnd));
+    half(t.b.x16, t.b.y16, t.c.x16, t.c.y16, std::max(t.yMid, yBegin), yEnd);
   };
 
   // A small triangle goes to the batch path: the rows in the band first, then one call. Small
@@ -330,7 +333,7 @@ SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVer
   TriangleSetup setup;
   const SetupResult result = SetUpTriangle(job, va, vb, vc, planar, slopesOut, setup);
   if (result == SetupResult::kDrawn && setup.yBegin < setup.yEnd) {
-    RasterizeTriangle(setup, *job.target, job.span, 0, job.screenHeight, job.stats);
+    RasterizeTriangle(setup, setup.g, *job.target, job.span, 0, job.screenHeight, job.stats);
   }
   return result;
 }

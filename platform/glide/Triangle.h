@@ -36,27 +36,44 @@ struct Slopes {
 
 enum class SetupResult { kDrawn, kZeroArea, kCulled, kInvalid };
 
-// A triangle after set-up: its plane equations and what walking any band of its rows needs.
+// A vertex on the 12.4 grid with its iterated parameters (r, g, b, ooz, a, oow, sow, tow) and
+// its float position, which the plane equations are computed from.
+struct SetupVertex {
+  float x = 0, y = 0;
+  int32_t x16 = 0, y16 = 0;
+  float p[8] = {};
+};
+
+// A triangle after set-up: what walking any band of its rows needs, and its plane equations, or
+// what they are computed from (PlanesPending).
 struct TriangleSetup {
-  Gradients g;
-  int32_t ax = 0, ay = 0, bx = 0, by = 0, cx = 0, cy = 0;  // 12.4, sorted by y
+  Gradients g;                        // the plane equations, unless planes are pending
+  SetupVertex a, b, c;                // sorted by y
+  float area = 0;                     // Glide's area with the sorted vertices
   bool longLeft = false;              // the long edge A-C is the left one
   int64_t yBegin = 0, yMid = 0, yEnd = 0;  // rows (clipped) [yBegin, yEnd), B's half from yMid
   int64_t clipMinX = 0, clipMaxX = 0;
   int rowBase = 0, rowStep = 1;       // buffer row = rowBase + rowStep * row
+  int scale = 1;                      // the buffer's multiple of the program's coordinates
   int64_t width = 0;                  // pixel columns the triangle spans, plus two
 };
 
 // grDrawTriangle's set-up. When `planar` is given, its slopes are used instead of this
 // triangle's own and no cull test is made (the planar polygon's later triangles); when
 // `slopesOut` is given, the triangle's slopes are stored there. kDrawn with out.yBegin < out.yEnd:
-// there are rows to rasterize.
+// there are rows to rasterize. With `deferPlanes` (and neither `planar` nor `slopesOut`) the plane
+// equations are left for SetUpPlanes: the thread that draws the triangle computes them.
 SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& a, const GrVertex& b, const GrVertex& c,
-                          const Slopes* planar, Slopes* slopesOut, TriangleSetup& out);
+                          const Slopes* planar, Slopes* slopesOut, TriangleSetup& out,
+                          bool deferPlanes = false);
+// The plane equations of a triangle set up with deferred planes, the same as SetUpTriangle
+// would have computed at once.
+void SetUpPlanes(const TriangleSetup& t, Gradients& g);
 // Draws the triangle's rows that lie in buffer rows [bandTop, bandEnd), through the batch path
 // where the state has one and the rows fit it, else row by row; counts into `stats` if given.
-void RasterizeTriangle(const TriangleSetup& t, const SpanTarget& target, SpanFn span, int bandTop, int bandEnd,
-                       PathStats* stats);
+// `g`: the triangle's plane equations (t.g, or SetUpPlanes's).
+void RasterizeTriangle(const TriangleSetup& t, const Gradients& g, const SpanTarget& target, SpanFn span, int bandTop,
+                       int bandEnd, PathStats* stats);
 // Set-up, then every row.
 SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& a, const GrVertex& b,
                          const GrVertex& c, const Slopes* planar, Slopes* slopesOut);

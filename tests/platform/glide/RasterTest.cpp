@@ -457,6 +457,53 @@ INSTANTIATE_TEST_SUITE_P(SceneStates, AgainstReference, ::testing::ValuesIn(kSce
                            return name;
                          });
 
+// With worker threads the plane equations are computed by the thread that draws a triangle,
+// from what set-up kept: they must be exactly those set-up computes at once, for either origin,
+// any scale and vertices in any order, and the walk must not depend on them.
+TEST(DeferredPlanes, AreTheSetUpsOwn) {
+  glide::SpanTarget target;
+  target.stride = 4 * 640 + glide::Context::kRowPad;
+  uint32_t seed = 12345;
+  auto next = [&](float lo, float hi) {
+    seed = seed * 1664525u + 1013904223u;
+    return lo + (hi - lo) * static_cast<float>(seed >> 8) / 16777216.0f;
+  };
+  int compared = 0;
+  for (int scale : {1, 3}) {
+    for (bool lowerLeft : {false, true}) {
+      glide::TriangleJob job;
+      job.target = &target;
+      job.span = [](const glide::SpanTarget&, const glide::Gradients&, int, int, int) {};
+      job.clip = {3 * scale, 5 * scale, 600 * scale, 470 * scale};
+      job.screenHeight = 480 * scale;
+      job.scale = scale;
+      job.originLowerLeft = lowerLeft;
+      for (int i = 0; i < 200; ++i) {
+        GrVertex v[3];
+        for (GrVertex& p : v) {
+          p = glidetest::Vertex(next(-20, 660), next(-20, 500));
+          p.r = next(0, 255), p.g = next(0, 255), p.b = next(0, 255), p.a = next(0, 255);
+          p.ooz = next(0, 65535), p.oow = next(0.01f, 1);
+          p.tmuvtx[0].sow = next(0, 256) * p.oow, p.tmuvtx[0].tow = next(0, 256) * p.oow;
+        }
+        glide::TriangleSetup now, later;
+        const auto result = glide::SetUpTriangle(job, v[0], v[1], v[2], nullptr, nullptr, now);
+        ASSERT_EQ(glide::SetUpTriangle(job, v[0], v[1], v[2], nullptr, nullptr, later, true), result);
+        if (result != glide::SetupResult::kDrawn || now.yBegin >= now.yEnd) continue;
+        EXPECT_EQ(later.yBegin, now.yBegin);
+        EXPECT_EQ(later.yEnd, now.yEnd);
+        EXPECT_EQ(later.width, now.width);
+        glide::Gradients planes;
+        glide::SetUpPlanes(later, planes);
+        ASSERT_TRUE(planes == now.g) << "triangle " << i << " scale " << scale << " lower left " << lowerLeft
+                                     << ": " << Describe(v);
+        ++compared;
+      }
+    }
+  }
+  EXPECT_GT(compared, 400);
+}
+
 // The invariant checks are on in the test builds: a walk handed a band above the buffer, or a
 // clip window without room for the spans' overrun, stops the program instead of writing outside
 // a row.
@@ -471,7 +518,7 @@ void SetUpInBuffer(int stride, int bandTop) {
   const GrVertex a = glidetest::Vertex(10, 10), b = glidetest::Vertex(50, 12), c = glidetest::Vertex(20, 40);
   glide::TriangleSetup setup;
   glide::SetUpTriangle(job, a, b, c, nullptr, nullptr, setup);
-  glide::RasterizeTriangle(setup, target, job.span, bandTop, bandTop + 16, nullptr);
+  glide::RasterizeTriangle(setup, setup.g, target, job.span, bandTop, bandTop + 16, nullptr);
 }
 
 TEST(InvariantChecks, StopABandAboveTheBufferAndAClipWithoutRoomForTheOverrun) {

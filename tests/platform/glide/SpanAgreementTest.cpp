@@ -6,11 +6,17 @@
 #include <vector>
 
 #include "GlideTestSupport.h"
+#include "TestSupport.h"
 
 using glidetest::GlideFixture;
 using glidetest::Vertex;
 
 namespace {
+
+// Random rounds per test: under the sanitizers, which look for memory faults and undefined
+// behaviour rather than disagreements, a third as many (every level and every state kind still
+// runs; the optimised build runs them all).
+constexpr int Rounds(int rounds) { return KELDRIN_UNDER_SANITIZERS ? (rounds + 2) / 3 : rounds; }
 
 class RandomScenes;
 
@@ -184,7 +190,7 @@ class RandomScenes {
 TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnRandomStatesAndTriangles) {
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(99);
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < Rounds(400); ++round) {
     scenes.SetRandomState();
     const float extent = scenes.Pick(4) == 0 ? 900.0f : 200.0f;
     GrVertex v[3];
@@ -199,7 +205,7 @@ TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnRandomStatesAndTriang
 TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathWhereSomeChannelsAreFlat) {
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(4242);
-  for (int round = 0; round < 200; ++round) {
+  for (int round = 0; round < Rounds(200); ++round) {
     scenes.SetRandomState();
     GrVertex v[3];
     for (auto& p : v) p = scenes.RandomVertex(scenes.Unit() * 500 - 30, scenes.Unit() * 400 - 30);
@@ -222,7 +228,7 @@ TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathWhereWOrTIsFlat) {
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(1717);
   const float ws[] = {0.25f, 0.0031f, 1.0f, 1.5f, 0.0f, -0.0f, -0.02f, 1.0e-30f, 0.9999f};
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < Rounds(300); ++round) {
     if (round % 2) {
       scenes.SetRandomPackedState();
     } else {
@@ -259,7 +265,7 @@ TEST_P(SpanAgreement, SteepColourAlongLongRowsMatchesTheGenericPath) {
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(2323);
   const float slopes[] = {300.0f, 1500.0f, 2047.0f, 2049.0f, 3000.0f, 8000.0f, 30000.0f, -2049.0f, -8000.0f};
-  for (int round = 0; round < 90; ++round) {
+  for (int round = 0; round < Rounds(90); ++round) {
     scenes.SetRandomState();
     const float slope = slopes[round % 9];
     // Zero somewhere in the first chunks of the row.
@@ -281,7 +287,7 @@ TEST_P(SpanAgreement, SteepColourAlongLongRowsMatchesTheGenericPath) {
 TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnSmallTriangles) {
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(7);
-  for (int round = 0; round < 150; ++round) {
+  for (int round = 0; round < Rounds(150); ++round) {
     scenes.SetRandomState();
     std::vector<GrVertex> v;
     for (int i = 0; i < 24; ++i) {
@@ -304,7 +310,7 @@ TEST_P(SpanAgreement, SpecialisedPathsMatchTheGenericPathOnSmallTriangles) {
 TEST_P(SpanAgreement, PackedSmallTrianglesMatchTheGenericPath) {
   glide::TheContext().SetSimdLimit(GetParam());
   RandomScenes scenes(31);
-  for (int round = 0; round < 120; ++round) {
+  for (int round = 0; round < Rounds(120); ++round) {
     scenes.SetRandomPackedState();
     const float cell = 1.5f + scenes.Unit() * 28.0f;
     const float x0 = scenes.Unit() * 700.0f - 60.0f, y0 = scenes.Unit() * 540.0f - 60.0f;
@@ -526,7 +532,7 @@ TEST_P(SpanAgreement, TexturesOfOneColourMatchTheGenericPath) {
     }
     return TrianglesAgree(scenes, v);
   };
-  for (int round = 0; round < 240; ++round) {
+  for (int round = 0; round < Rounds(240); ++round) {
     const size_t which = static_cast<size_t>(round) % textures.size();
     ASSERT_TRUE(drawAgrees(textures[which], round)) << "texture " << which << ", round " << round;
   }
@@ -585,7 +591,7 @@ TEST_P(SpanAgreement, AddingDarkOrFaintSourcesMatchesTheGenericPath) {
     }
     GrTexInfo info{GR_LOD_128, GR_LOD_128, GR_ASPECT_1x1, GR_TEXFMT_RGB_565, texels.data()};
     grTexDownloadMipMap(GR_TMU0, 0x80000, GR_MIPMAPLEVELMASK_BOTH, &info);
-    for (int round = 0; round < 90; ++round) {
+    for (int round = 0; round < Rounds(90); ++round) {
       scenes.SetRandomPackedState();
       grTexSource(GR_TMU0, 0x80000, GR_MIPMAPLEVELMASK_BOTH, &info);
       grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
