@@ -1,4 +1,5 @@
-// The rasterizer on several threads. Set-up stays on the calling thread; each triangle after
+// The rasterizer on several threads. Set-up of a triangle's edges and rows stays on the calling
+// thread (its plane equations are left to the first thread that draws it); each triangle after
 // set-up, and each buffer clear, is queued with the state it was drawn with, and binned into the
 // horizontal bands of the buffers it touches. A thread takes a band no other thread holds and
 // draws into it the commands of its bin it has not drawn yet, in queue order, so every pixel sees its triangles and clears in
