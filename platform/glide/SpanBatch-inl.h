@@ -22,7 +22,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "SpanLanes-inl.h"
+#include "SpanTexels-inl.h"
 
 #if GLIDE_LANE_TARGET
 HWY_BEFORE_NAMESPACE();
@@ -142,7 +142,7 @@ HWY_INLINE void WriteRowPair(const SpanTarget& target, const DitherRows& dither,
   if constexpr (kDepth) {
     depth = LoadHalves(p.depth + k0, p.depth + k1);
     stored = LoadHalves(target.aux + at0, target.aux + at1);
-    live = hn::And(live, DepthPass(d, static_cast<int>(target.state.depthFunc), depth, stored));
+    live = hn::And(live, DepthPass(d, target.state.depthFunc, depth, stored));
   }
   if (hn::AllFalse(d, live)) return;
   const V16 r = LoadHalves(p.r + k0, p.r + k1), g = LoadHalves(p.g + k0, p.g + k1),
@@ -172,7 +172,7 @@ HWY_INLINE void WriteRow(const SpanTarget& target, const DitherRows& dither, con
     if constexpr (kDepth) {
       depth = hn::LoadU(d, p.depth + k + i);
       stored = hn::LoadU(d, aux);
-      live = hn::And(live, DepthPass(d, static_cast<int>(target.state.depthFunc), depth, stored));
+      live = hn::And(live, DepthPass(d, target.state.depthFunc, depth, stored));
     }
     if (hn::AllFalse(d, live)) continue;
     const V16 r = hn::LoadU(d, p.r + k + i), g = hn::LoadU(d, p.g + k + i), b = hn::LoadU(d, p.b + k + i),
@@ -353,7 +353,7 @@ BatchFn PickBatchFor(const SpanKey& key) {
 }
 
 // The write pass for a write key and depth function.
-inline RowsWriteFn PickRowsWriteLanes(const WriteKey& key, int depth) {
+inline RowsWriteFn PickRowsWriteLanes(const WriteKey& key, CompareFunc depth) {
   return ForWriteKey(key, [depth](auto blend, auto dither, auto subtract) -> RowsWriteFn {
     return ForValue<bool, false, true>(depth != kNoDepth, [&](auto tested) -> RowsWriteFn {
       return RowsWriteLanes<blend, dither, subtract, tested>;

@@ -8,7 +8,6 @@
 #include <type_traits>
 
 #include "Pipeline.h"
-#include "glide.h"
 
 // Whether the target being compiled gets lane stages. Highway's fallback for CPUs below its SIMD
 // targets (EMU128, scalar loops over arrays of lanes; on x86-64 what plain SSE2 has) measured no
@@ -93,16 +92,16 @@ constexpr bool LaneCombine(Combine c) { return c != Combine::kGeneric && c != Co
 // ONE, with ZERO, and ZERO with ONE_MINUS_SRC_ALPHA.
 enum class BlendKind { kNone, kAlpha, kAdd, kDarken, kScale, kGeneric };
 
-// Depth of a specialised path: kNoDepth, or the GR_CMP_* function of a W-buffer with bias 0
-// (LESS, LEQUAL or ALWAYS).
-inline constexpr int kNoDepth = -1;
+// Depth of a specialised path: kNoDepth (no depth test), or the compare of a W-buffer with bias 0
+// (LESS, LEQUAL or ALWAYS). kNoDepth lies outside Glide's eight functions.
+inline constexpr CompareFunc kNoDepth = static_cast<CompareFunc>(0xFF);
 
 // What one span path is specialised on.
 struct SpanKey {
   Tex tex = Tex::kNone;
   bool bilinear = false;
   Combine combine = Combine::kGeneric;
-  int depth = kNoDepth;
+  CompareFunc depth = kNoDepth;
 };
 
 // What one write stage is specialised on (4x4 dither with or without dither subtraction).
@@ -127,8 +126,8 @@ auto ForValue(T value, F&& f) {
 }
 
 template <class F>
-auto ForDepth(int depth, F&& f) {
-  return ForValue<int, kNoDepth, GR_CMP_LESS, GR_CMP_LEQUAL, GR_CMP_ALWAYS>(depth, f);
+auto ForDepth(CompareFunc depth, F&& f) {
+  return ForValue<CompareFunc, kNoDepth, CompareFunc::kLess, CompareFunc::kLequal, CompareFunc::kAlways>(depth, f);
 }
 
 template <class F>
@@ -200,7 +199,7 @@ SpanFn PickChunkedSpan(const SpanKey& key);
 // the textured keys with a lane combine).
 PerspectiveFn PerspectiveSimd(SimdLevel level);
 WriteFn PickWriteSimd(SimdLevel level, const WriteKey& key);
-RowsWriteFn PickRowsWriteSimd(SimdLevel level, const WriteKey& key, int depth);
+RowsWriteFn PickRowsWriteSimd(SimdLevel level, const WriteKey& key, CompareFunc depth);
 SpanFn PickSpanSimd(SimdLevel level, const SpanKey& key);
 BatchFn PickBatchSimd(SimdLevel level, const SpanKey& key);
 // The same for one texture format each (SpanSimdLut8.cpp, SpanSimdRgb565.cpp,

@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "SpanLanes-inl.h"
+#include "SpanTexels-inl.h"
 
 #if GLIDE_LANE_TARGET
 HWY_BEFORE_NAMESPACE();
@@ -96,7 +96,7 @@ template <bool kDepth>
 HWY_INLINE void DepthStage(const SpanTarget& target, const Gradients& g, int y, int x0, int n, Chunk& c) {
   const D16 d;
   if constexpr (kDepth) {
-    const int func = static_cast<int>(target.state.depthFunc);
+    const CompareFunc func = target.state.depthFunc;
     const uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride + x0;
     if (g.dwDx == 0.0f) {
       // 1/W the same along the row (see PerspectiveLanes): one depth, tested a block at a time.
@@ -339,7 +339,7 @@ HWY_INLINE bool ShortSpan(const SpanTarget& target, const Gradients& g, int y, i
   if constexpr (kDepth) {
     depth = WDepthLanes(w);
     stored = LoadHalf16(target.aux + static_cast<ptrdiff_t>(y) * target.stride + x0);
-    live = hn::And(live, DepthPass(di, static_cast<int>(target.state.depthFunc), depth, stored));
+    live = hn::And(live, DepthPass(di, target.state.depthFunc, depth, stored));
     if (hn::AllFalse(di, live)) return true;
   }
   const Reciprocal reciprocal = PerspectiveReciprocal(w);

@@ -112,7 +112,7 @@ inline Argb ShadePixel(const SpanTarget& target, const Gradients& g, int ix, int
 }
 
 // Stage 2 for pixels x0 .. x0 + n - 1 of row y: depth test, shading, chroma key, alpha test.
-template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
+template <Tex kTex, bool kBilinear, Combine kCombine, CompareFunc kDepth>
 void PixelStage(const SpanTarget& target, const Gradients& g, int y, int x0, int n, Chunk& c) {
   const RenderState& st = target.state;
   const uint16_t* auxRow = target.aux + static_cast<ptrdiff_t>(y) * target.stride;
@@ -123,7 +123,7 @@ void PixelStage(const SpanTarget& target, const Gradients& g, int y, int x0, int
     c.live[i] = 0;
     if constexpr (kDepth != kNoDepth) {
       const uint32_t depth = WDepth(c.w[i]);
-      if (!Compare(static_cast<CompareFunc>(kDepth), depth, auxRow[x])) continue;
+      if (!Compare(kDepth, depth, auxRow[x])) continue;
       c.depth[i] = static_cast<uint16_t>(depth);
     }
     uint32_t colorOther;
@@ -139,7 +139,7 @@ void PixelStage(const SpanTarget& target, const Gradients& g, int y, int x0, int
   }
 }
 
-template <Tex kTex, bool kBilinear, Combine kCombine, int kDepth>
+template <Tex kTex, bool kBilinear, Combine kCombine, CompareFunc kDepth>
 void SpanChunked(const SpanTarget& target, const Gradients& g, int y, int x0, int x1) {
   Chunk c;  // 64-byte aligned by its type (a weaker alignas on it is ill-formed; clang refuses it)
   const RowStart row = RowStartOf(g, y);

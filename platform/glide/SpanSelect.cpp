@@ -98,8 +98,10 @@ bool ClassifySpan(const RenderState& st, SpanKey& key) {
   key.depth = kNoDepth;
   if (st.DepthEnabled()) {
     if (st.depthMode != DepthMode::kW || st.depthBias != 0) return false;
-    key.depth = static_cast<int>(st.depthFunc);
-    if (key.depth != GR_CMP_LESS && key.depth != GR_CMP_LEQUAL && key.depth != GR_CMP_ALWAYS) return false;
+    key.depth = st.depthFunc;
+    if (key.depth != CompareFunc::kLess && key.depth != CompareFunc::kLequal && key.depth != CompareFunc::kAlways) {
+      return false;
+    }
   }
   key.combine = ClassifyCombine(st);
   key.bilinear = false;

@@ -22,11 +22,11 @@ WriteFn PickWrite(const WriteKey& key) {
   });
 }
 
-RowsWriteFn PickRowsWrite(const WriteKey& key, int depth) { return PickRowsWriteLanes(key, depth); }
+RowsWriteFn PickRowsWrite(const WriteKey& key, CompareFunc depth) { return PickRowsWriteLanes(key, depth); }
 #else
 PerspectiveFn PerspectiveStage() { return nullptr; }
 WriteFn PickWrite(const WriteKey&) { return nullptr; }
-RowsWriteFn PickRowsWrite(const WriteKey&, int) { return nullptr; }
+RowsWriteFn PickRowsWrite(const WriteKey&, CompareFunc) { return nullptr; }
 #endif
 
 }  // namespace HWY_NAMESPACE
@@ -50,7 +50,7 @@ WriteFn PickWriteSimd(SimdLevel level, const WriteKey& key) {
   return CallForLevel(HWY_DISPATCH_TABLE(PickWrite), level, key);
 }
 
-RowsWriteFn PickRowsWriteSimd(SimdLevel level, const WriteKey& key, int depth) {
+RowsWriteFn PickRowsWriteSimd(SimdLevel level, const WriteKey& key, CompareFunc depth) {
   return CallForLevel(HWY_DISPATCH_TABLE(PickRowsWrite), level, key, depth);
 }
 

@@ -115,7 +115,9 @@ TEST_F(Scale, CoverageAtTwoRefinesCoverageAtOne) {
         for (int sy = 0; sy < 2; ++sy) {
           for (int sx = 0; sx < 2; ++sx) {
             const bool drawn = two[i][(2 * y + sy) * 128 + 2 * x + sx] != 0;
-            if (inside) EXPECT_TRUE(drawn) << "triangle " << i << " pixel " << x << "," << y;
+            if (inside) {
+              EXPECT_TRUE(drawn) << "triangle " << i << " pixel " << x << "," << y;
+            }
             // The corners as the board takes them: on the 1/16 grid.
             auto snap = [](float v) { return std::floor(v * 16) / 16; };
             const float cx = (2 * x + sx + 0.5f) / 2, cy = (2 * y + sy + 0.5f) / 2;
@@ -123,7 +125,9 @@ TEST_F(Scale, CoverageAtTwoRefinesCoverageAtOne) {
                                   cx <= snap(std::max({t.a.x, t.b.x, t.c.x})) &&
                                   cy >= snap(std::min({t.a.y, t.b.y, t.c.y})) &&
                                   cy <= snap(std::max({t.a.y, t.b.y, t.c.y}));
-            if (!inBounds) EXPECT_FALSE(drawn) << "triangle " << i << " pixel " << x << "," << y;
+            if (!inBounds) {
+              EXPECT_FALSE(drawn) << "triangle " << i << " pixel " << x << "," << y;
+            }
           }
         }
         interior += inside;
@@ -158,8 +162,12 @@ TEST_F(Scale, VerticesAreScaledAfterTheProgramsGridNotBefore) {
     for (int x = 21; x < 60; ++x) {
       const bool drawn = raw[y * 80 + x] != 0;
       const double centre = x + 0.5;
-      if (centre < edgeX - 1e-9) EXPECT_TRUE(drawn) << x << "," << y;
-      if (centre > edgeX + 1e-9) EXPECT_FALSE(drawn) << x << "," << y;
+      if (centre < edgeX - 1e-9) {
+        EXPECT_TRUE(drawn) << x << "," << y;
+      }
+      if (centre > edgeX + 1e-9) {
+        EXPECT_FALSE(drawn) << x << "," << y;
+      }
     }
   }
 }
@@ -228,7 +236,9 @@ TEST_F(Scale, ReadsAreTheRoundedMeanOfEachBlock) {
       const uint16_t p = read[y * 4 + x];
       const int k = (x + y) % 4, red = p >> 11, green = (p >> 5) & 63, blue = p & 31;
       EXPECT_EQ(green, 40);
-      if (k == 0) EXPECT_EQ(red, 7) << "a block of one red reads as that red";
+      if (k == 0) {
+        EXPECT_EQ(red, 7) << "a block of one red reads as that red";
+      }
       EXPECT_TRUE(red == 7 || red == 8);
       EXPECT_TRUE(blue == 21 || blue == 22);
       // Rounded up where the fraction exceeds the dither entry's (d + 1/2) / 16.
