@@ -134,6 +134,8 @@ bool Context::WinOpen(GrScreenResolution_t resolution, GrColorFormat_t colorForm
   if (threads > 1) {
     queue_ = std::make_unique<RasterQueue>(threads, height_, stats_ != nullptr);
   }
+  threaded_ = true;
+  frameStart_ = std::chrono::steady_clock::now();
   return true;
 }
 

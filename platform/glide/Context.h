@@ -3,6 +3,7 @@
 // (GlideApi.h) check their arguments and forward here; nothing in here throws across them.
 #pragma once
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdint>
 #include <deque>
@@ -146,9 +147,10 @@ class Context {
   // Set-up, then the rows: drawn at once, or queued for the workers.
   SetupResult Draw(const TriangleJob& job, const GrVertex& a, const GrVertex& b, const GrVertex& c,
                    const Slopes* planar, Slopes* slopesOut);
-  // Whether draws go to the worker threads' queue: there are workers, and the program holds no
-  // buffer locked (it may read or write it between its draws; they are drawn at once then).
-  bool Queued() const { return queue_ != nullptr && locks_ == 0; }
+  // Whether draws go to the worker threads' queue: there are workers, the frame wants them
+  // (WorkersWanted), and the program holds no buffer locked (it may read or write it between its
+  // draws; they are drawn at once then).
+  bool Queued() const { return queue_ != nullptr && threaded_ && locks_ == 0; }
   // The clip window in buffer pixels.
   ClipRect BufferClip() const;
   void AllocateBuffers();
@@ -213,6 +215,8 @@ class Context {
   // With worker threads: the queue, the targets its triangles were drawn with (kept until the
   // queue is finished), and the one new triangles use.
   std::unique_ptr<RasterQueue> queue_;
+  bool threaded_ = true;                              // this frame's draws are queued
+  std::chrono::steady_clock::time_point frameStart_;  // when the last swap returned
   std::deque<SpanTarget> snapshots_;
   const SpanTarget* current_ = nullptr;
   struct CachedSelection {

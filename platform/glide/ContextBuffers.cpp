@@ -106,9 +106,11 @@ void Context::BufferSwap(int interval) {
     return;
   }
   Flush();
+  if (queue_) threaded_ = WorkersWanted(threaded_, std::chrono::steady_clock::now() - frameStart_, FrameBudget(interval));
   front_ = 1 - front_;
   dirty_ = true;
   PresentFrame(color_[front_], stride_, interval);
+  frameStart_ = std::chrono::steady_clock::now();
 }
 
 uint16_t* Context::LfbBuffer(GrBuffer_t buffer) {

@@ -144,6 +144,13 @@ void PresentFrame(const uint16_t* front, int stride, int interval) {
   platform::AdvanceFrame();
 }
 
+std::chrono::nanoseconds FrameBudget(int interval) {
+  if (!State.pacer) ReadPacingSettings();
+  if (State.intervalOverride) interval = *State.intervalOverride;
+  if (interval <= 0) return std::chrono::nanoseconds::zero();
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(State.pacer->Period() * interval);
+}
+
 void ClosePresentation() {
   State.open = false;
   State.sinks.clear();

@@ -4,6 +4,7 @@
 // files.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace glide {
@@ -24,6 +25,10 @@ bool OpenPresentation(int width, int height);
 // Waits for the retrace(s) unless the interval (or FX_GLIDE_SWAPINTERVAL) is 0, shows and
 // records the frame, then advances the shared frame clock.
 void PresentFrame(const uint16_t* front, int stride, int interval);
+
+// The time a frame swapped with `interval` has on the display: that many retrace periods, or zero
+// where swaps are unpaced (the interval or FX_GLIDE_SWAPINTERVAL is 0).
+std::chrono::nanoseconds FrameBudget(int interval);
 
 // Called by grGlideShutdown (harmless when nothing is open).
 void ClosePresentation();

@@ -1,6 +1,7 @@
 #include "RasterQueue.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "Verify.h"
@@ -9,10 +10,11 @@ namespace glide {
 
 namespace {
 
-// How long a thread that has caught up keeps looking for more before it sleeps: a few
-// microseconds, so that the next triangle of a busy frame costs no wake-up, while an idle
-// worker costs nothing.
-constexpr int kSpins = 1000;
+// How long a thread that has caught up keeps looking for more before it sleeps: long enough
+// that the next triangle of a busy frame, or the last band another thread is finishing, costs
+// no wake-up, short enough that an idle worker costs nothing. Timed by the clock, not by a
+// count of pauses: a pause takes from a few to over a hundred cycles depending on the processor.
+constexpr auto kSpinFor = std::chrono::microseconds(10);
 
 // Sleeping workers are woken at once by Finish, and by every this many commands meanwhile: a
 // wake-up per command would cost more than the command.
@@ -24,6 +26,19 @@ inline void Relax() {
 #elif defined(__aarch64__)
   asm volatile("yield");
 #endif
+}
+
+// Looks at `value` for kSpinFor while it still holds `seen`; whether it changed meanwhile. A
+// thread that would otherwise sleep calls this first: a wake-up costs both threads far more than
+// a short look (tens of microseconds in a virtual machine, whose idle processor must be roused).
+template <class T>
+bool ChangesSoon(const std::atomic<T>& value, T seen) {
+  const auto until = std::chrono::steady_clock::now() + kSpinFor;
+  for (int spin = 1;; ++spin) {
+    Relax();
+    if (value.load(std::memory_order_acquire) != seen) return true;
+    if (spin % 16 == 0 && std::chrono::steady_clock::now() >= until) return false;
+  }
 }
 
 }  // namespace
@@ -106,7 +121,11 @@ void RasterQueue::Publish(int top, int end) {
   }
   published_.store(count_, std::memory_order_seq_cst);
   notified_ = count_;
-  if (sleeping_.load(std::memory_order_seq_cst) > 0) published_.notify_all();
+  // One wake-up at a time: a sleeper takes longer to wake than the next kWakeEvery commands
+  // take to queue. (Finish wakes whoever sleeps whatever this says.)
+  if (sleeping_.load(std::memory_order_seq_cst) > 0 && !waking_.exchange(true, std::memory_order_relaxed)) {
+    published_.notify_all();
+  }
 }
 
 void RasterQueue::PushTriangle(const SpanTarget* target, SpanFn span, bool planesPending) {
@@ -159,7 +178,7 @@ void RasterQueue::Finish() {
     // What is left is in bands other threads hold: wait for them to let one go.
     const uint64_t seen = progress_.load(std::memory_order_seq_cst);
     if (Drawn()) break;
-    progress_.wait(seen, std::memory_order_seq_cst);
+    if (!ChangesSoon(progress_, seen)) progress_.wait(seen, std::memory_order_seq_cst);
   }
   finishing_.fetch_sub(1, std::memory_order_seq_cst);
   finished_ = count_;
@@ -230,15 +249,11 @@ void RasterQueue::Run(int thread) {
     if (DrawBands(thread)) continue;
     // Caught up (or the rest is in bands others hold): look again for a while, then sleep
     // until more is queued.
-    uint64_t now = available;
-    for (int spin = 0; now == available && spin < kSpins; ++spin) {
-      Relax();
-      now = published_.load(std::memory_order_acquire);
-    }
-    if (now != available) continue;
+    if (ChangesSoon(published_, available)) continue;
     sleeping_.fetch_add(1, std::memory_order_seq_cst);
     published_.wait(available, std::memory_order_seq_cst);
     sleeping_.fetch_sub(1, std::memory_order_seq_cst);
+    waking_.store(false, std::memory_order_relaxed);
   }
 }
 
@@ -249,6 +264,13 @@ void RasterQueue::TakeStats(PathStats& into) {
     into.Merge(*stats);
     *stats = PathStats();
   }
+}
+
+bool WorkersWanted(bool threaded, std::chrono::nanoseconds frame, std::chrono::nanoseconds budget) {
+  if (budget <= std::chrono::nanoseconds::zero()) return true;
+  // On above a quarter of the budget on one thread; off below an eighth on several, which is
+  // about a quarter on one.
+  return threaded ? frame * 8 > budget : frame * 4 > budget;
 }
 
 int DefaultRasterThreads() {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <thread>
@@ -118,10 +119,18 @@ class RasterQueue {
   alignas(64) std::atomic<uint64_t> published_{0};
   std::atomic<bool> stop_{false};
   alignas(64) std::atomic<int> sleeping_{0};
+  std::atomic<bool> waking_{false};  // a sleeper has been woken and is not yet up
   // Bins threads have finished drawing, counted for whoever waits in Finish.
   alignas(64) std::atomic<uint64_t> progress_{0};
   std::atomic<int> finishing_{0};
 };
+
+// Whether the next frame is drawn on the worker threads too, given the one just drawn (`threaded`
+// or not) and how long it took from its first call to its swap, against the time it has on the
+// display (`budget`; zero where swaps are unpaced). Unpaced (a render, a benchmark): always.
+// Paced: only while frames take a sizeable part of their time, so that a light frame costs no
+// hand-offs between threads; the two thresholds keep a frame near one from switching every time.
+bool WorkersWanted(bool threaded, std::chrono::nanoseconds frame, std::chrono::nanoseconds budget);
 
 // GLIDE_THREADS's default: the machine's cores, at most 8.
 int DefaultRasterThreads();

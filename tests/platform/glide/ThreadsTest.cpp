@@ -5,21 +5,28 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "GlideTestSupport.h"
+#include "RasterQueue.h"
 
 namespace {
 
 using glidetest::Vertex;
 
-// Opens the display with GLIDE_THREADS set (the workers start at grSstWinOpen).
-void OpenWithThreads(int threads) {
+// Opens the display with GLIDE_THREADS set (the workers start at grSstWinOpen), swaps unpaced
+// unless `paced`.
+void OpenWithThreads(int threads, bool paced = false) {
   setenv("GLIDE_PRESENT", "none", 1);
-  setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
+  if (paced) {
+    unsetenv("FX_GLIDE_SWAPINTERVAL");
+  } else {
+    setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
+  }
   setenv("GLIDE_THREADS", std::to_string(threads).c_str(), 1);
   grGlideInit();
   grSstSelect(0);
@@ -48,7 +55,7 @@ class Script {
  public:
   explicit Script(uint32_t seed) : rng_(seed) {}
 
-  void Run(int frames) {
+  void Run(int frames, int interval) {
     DownloadTextures(0);
     for (int frame = 0; frame < frames; ++frame) {
       grBufferClear(Pick(2) ? 0x00402010 : 0x00000000, 0, GR_WDEPTHVALUE_FARTHEST);
@@ -64,7 +71,7 @@ class Script {
           default: break;
         }
       }
-      grBufferSwap(0);
+      grBufferSwap(interval);
     }
   }
 
@@ -177,9 +184,9 @@ class Script {
   std::array<GrTexInfo, 3> info_{};
 };
 
-Buffers Draw(int threads, uint32_t seed, int frames) {
-  OpenWithThreads(threads);
-  Script(seed).Run(frames);
+Buffers Draw(int threads, uint32_t seed, int frames, int interval = 0) {
+  OpenWithThreads(threads, interval > 0);
+  Script(seed).Run(frames, interval);
   const Buffers b = ReadAll();
   EXPECT_EQ(glide::MisuseCount(), 0u) << glide::LastMisuse();
   grGlideShutdown();
@@ -196,6 +203,29 @@ TEST(Threads, EveryThreadCountDrawsTheSameBuffers) {
       EXPECT_TRUE(many.aux == one.aux) << threads << " threads, seed " << seed << ": depth buffer";
     }
   }
+  // Paced, light frames leave the workers after the first swap (and heavier ones under the
+  // sanitizers may call them back): the same buffers whichever frames the queue drew.
+  const Buffers one = Draw(1, 3, 6, 1);
+  const Buffers two = Draw(2, 3, 6, 1);
+  EXPECT_TRUE(two.back == one.back && two.front == one.front && two.aux == one.aux) << "paced, 2 threads";
+}
+
+// The workers draw every unpaced frame, and a paced one only while frames take a sizeable part of
+// their time on the display, with a margin between joining and leaving.
+TEST(Threads, WorkersJoinEveryUnpacedFrameAndHeavyPacedOnes) {
+  using std::chrono::microseconds;
+  using glide::WorkersWanted;
+  const auto frame = microseconds(16667);
+  for (const bool threaded : {false, true}) {
+    EXPECT_TRUE(WorkersWanted(threaded, microseconds(1), microseconds(0))) << "unpaced";
+    EXPECT_TRUE(WorkersWanted(threaded, microseconds(40000), frame)) << "a frame that took longer than its slot";
+    EXPECT_FALSE(WorkersWanted(threaded, microseconds(1000), frame)) << "a light frame";
+  }
+  EXPECT_TRUE(WorkersWanted(false, microseconds(4500), frame)) << "joining above a quarter";
+  EXPECT_FALSE(WorkersWanted(false, microseconds(4100), frame)) << "one thread below a quarter stays alone";
+  EXPECT_TRUE(WorkersWanted(true, microseconds(2200), frame)) << "threads above an eighth stay";
+  EXPECT_FALSE(WorkersWanted(true, microseconds(2000), frame)) << "leaving below an eighth";
+  EXPECT_FALSE(WorkersWanted(false, microseconds(4500), 4 * frame)) << "a frame swapped every fourth retrace has four";
 }
 
 // Refused calls are refused before anything is queued, with the same report; a shutdown with
