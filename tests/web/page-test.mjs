@@ -218,11 +218,15 @@ async function pacedRun(browser, base, native) {
   check(consoleLines.includes("debug.log: start:cartoon") && consoleLines.includes("debug.log: MIDAS: starting"),
         "the debug log's lines reach the browser's console");
 
-  const counted = result.swaps.slice(0, 3000);
   const period = 1000 / 60;
+  // The test holds the program at kCaptureFrame while it compares the canvas; the swaps that
+  // catch up after the hold are late by the test's doing and are left out.
+  let resumed = kCaptureFrame;
+  while (resumed < result.swaps.length && result.swaps[resumed][1] > period / 2) ++resumed;
+  const counted = result.swaps.slice(0, 3000).filter((_, i) => i < kCaptureFrame || i >= resumed);
   const missed = counted.filter(([, late]) => late > period / 2).length;
   const drawMs = counted.map(([draw]) => draw);
-  console.log(`paced: ${counted.length} swaps, frame drawing time median ${quantile(drawMs, 0.5).toFixed(2)} ms, ` +
+  console.log(`paced: ${counted.length} swaps (${resumed - kCaptureFrame} catching up after the test's hold left out), frame drawing time median ${quantile(drawMs, 0.5).toFixed(2)} ms, ` +
               `90th percentile ${quantile(drawMs, 0.9).toFixed(2)} ms; ${missed} missed their refresh ` +
               `(${(100 * missed / Math.max(1, counted.length)).toFixed(2)} %); load average ${loadavg()[0].toFixed(2)}`);
   console.log(`load: files loaded at ${result.timing.loaded.toFixed(0)} ms, first frame ` +
