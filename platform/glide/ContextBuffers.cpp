@@ -106,7 +106,9 @@ void Context::BufferSwap(int interval) {
     return;
   }
   Flush();
-  if (queue_) threaded_ = WorkersWanted(threaded_, std::chrono::steady_clock::now() - frameStart_, FrameBudget(interval));
+  if (queue_) {
+    threaded_ = WorkersWanted(threaded_, std::chrono::steady_clock::now() - frameStart_, FrameBudget(interval));
+  }
   front_ = 1 - front_;
   dirty_ = true;
   PresentFrame(color_[front_], stride_, interval);

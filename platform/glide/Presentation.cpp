@@ -45,6 +45,14 @@ void ReadPacingSettings() {
   State.pacer = std::make_unique<SwapPacer>(State.rateHz, SwapPacer::Clock::now(), PacingSetting());
 }
 
+// The interval a swap asked for with `interval` is paced to: FX_GLIDE_SWAPINTERVAL's where it is
+// set, never below 0 (unpaced).
+int SwapInterval(int interval) {
+  if (!State.pacer) ReadPacingSettings();
+  if (State.intervalOverride) interval = *State.intervalOverride;
+  return std::max(interval, 0);
+}
+
 const DisplayTable& Table() {
   const float gamma = State.gammaOverride.value_or(State.gamma);
   if (!State.table || State.table->Gamma() != gamma) State.table = std::make_unique<DisplayTable>(gamma);
@@ -133,9 +141,7 @@ bool OpenPresentation(int width, int height) {
 }
 
 void PresentFrame(const uint16_t* front, int stride, int interval) {
-  if (!State.pacer) ReadPacingSettings();
-  if (State.intervalOverride) interval = *State.intervalOverride;
-  if (interval < 0) interval = 0;
+  interval = SwapInterval(interval);
   if (State.open && front != nullptr) {
     Show(front, stride, interval);
   } else if (interval > 0) {
@@ -145,9 +151,7 @@ void PresentFrame(const uint16_t* front, int stride, int interval) {
 }
 
 std::chrono::nanoseconds FrameBudget(int interval) {
-  if (!State.pacer) ReadPacingSettings();
-  if (State.intervalOverride) interval = *State.intervalOverride;
-  if (interval <= 0) return std::chrono::nanoseconds::zero();
+  interval = SwapInterval(interval);
   return std::chrono::duration_cast<std::chrono::nanoseconds>(State.pacer->Period() * interval);
 }
 
