@@ -89,7 +89,9 @@ TEST_F(Recording, HashLogHasOneLinePerShownFrameBeforeGamma) {
 }
 
 // The swap log times paced swaps against when they were due: never early, one retrace apart
-// while the program keeps up, and late by the time the program overran.
+// while the program keeps up, and late by the time the program overran. Only bounds a loaded
+// machine cannot break are checked here (that the first swap is shown at once is the pacer's
+// own test, on a clock of its own).
 TEST_F(Recording, SwapLogTimesEveryPacedSwapAgainstWhenItWasDue) {
   const std::string log = (dir_ / "swaps.txt").string();
   setenv("GLIDE_SWAP_LOG", log.c_str(), 1);
@@ -119,7 +121,6 @@ TEST_F(Recording, SwapLogTimesEveryPacedSwapAgainstWhenItWasDue) {
   }
   EXPECT_GE(lines[0][1], std::chrono::duration_cast<std::chrono::microseconds>(firstSwap - opened).count() - 1000)
       << "the first swap is due when it comes, not at the first retrace";
-  EXPECT_LT(lines[0][2] - lines[0][1], 8000) << "and shown at once";
   for (size_t i = 1; i < 4; ++i) {
     EXPECT_GE(lines[i][1] - lines[i - 1][1], 16666) << "due one retrace after the previous swap";
   }
