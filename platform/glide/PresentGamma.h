@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "PresentLevels.h"
+
 namespace glide {
 
 inline constexpr float kDefaultGamma = 1.7f;  // grSstWinOpen's grGammaCorrectionValue(1.7)
@@ -20,7 +22,7 @@ uint8_t ApplyClut(const std::array<uint8_t, 33>& clut, uint8_t value);
 
 // RGB565 -> 0x00RRGGBB for every 16-bit value: channels expanded by bit replication, then
 // through the CLUT. Built once per gamma value and read-only afterwards. Whole frames convert
-// channel by channel from the CLUT's 32 and 64 levels held in registers where the CPU has AVX2:
+// channel by channel from the CLUT's 32 and 64 levels held in registers at every SIMD level:
 // the 256 KiB table falls out of the cache while a frame streams through it.
 class DisplayTable {
  public:
@@ -45,7 +47,7 @@ class DisplayTable {
   std::vector<uint32_t> table_;
   std::array<uint8_t, 32> red_{};  // a 5-bit channel's displayed level (red and blue)
   std::array<uint8_t, 64> green_{};
-  bool avx2_ = false;
+  PresentSteps steps_{};  // of the SIMD level chosen
 };
 
 }  // namespace glide

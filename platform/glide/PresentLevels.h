@@ -1,73 +1,41 @@
-// Shared by the display conversions (PresentGamma.cpp, PresentVideo.cpp): a channel's displayed
-// level for sixteen pixels at once from its 32 or 64 levels held in registers. Internal.
+// Shared by the display conversions (PresentGamma.cpp, PresentVideo.cpp) and their lane steps
+// (PresentLanes.cpp): the video's integer colour weights, and the steps that convert whole rows
+// at a SIMD level from each channel's 32 or 64 displayed levels held in registers. Internal.
 #pragma once
+
+#include <cstdint>
 
 #include "Raster.h"
 
-#if (defined(__x86_64__) || defined(__i386__))
-#define GLIDE_X86 1
-#else
-#define GLIDE_X86 0
-#endif
-
-namespace glide {
-// Whether the display conversions take their AVX2 steps: at the AVX2 and AVX-512 levels.
-inline bool PresentUsesAvx2(SimdLevel level) {
-  return GLIDE_X86 && (level == SimdLevel::kAvx2 || level == SimdLevel::kAvx512);
-}
-}  // namespace glide
-
-#if GLIDE_X86
-#include <immintrin.h>
-
-#define GLIDE_PRESENT_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
-
 namespace glide {
 
-// Sixteen bytes of a level table in both halves of a register.
-GLIDE_PRESENT_AVX2_INLINE __m256i Levels16(const uint8_t* levels) {
-  return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(levels)));
-}
+// BT.601 limited range from displayed levels 0 .. 255, in integers so that every path gives the
+// same bytes. Y' = 16 + (65.481 R + 128.553 G + 24.966 B) / 255: each channel's share in 1/256
+// of a level, truncated, then the sum rounded. Cb and Cr come from each 2 x 2 block's channel
+// sums (0 .. 1020): 128 + (weights . sums) / 1020, with the weights in 1/65536 (rounded so that
+// they add up to zero: grey is exactly 128) and the result rounded, within 16 .. 240.
+inline constexpr uint16_t kLumaR = 16829, kLumaG = 33039, kLumaB = 6416;  // / 255 in 1/65536
+inline constexpr int16_t kCbR = -2428, kCbG = -4768, kCbB = 7196;         // / 1020 in 1/65536
+inline constexpr int16_t kCrR = 7196, kCrG = -6026, kCrB = -1170;
+static_assert(kCbR + kCbG + kCbB == 0 && kCrR + kCrG + kCrB == 0);
 
-// Each 16-bit lane's level for its index (0 .. 16 * kParts - 1, kParts 2 or 4) from kParts
-// sixteen-byte tables, in the lane's low byte. A byte shuffle takes the low four bits of each
-// index byte and yields zero where its top bit is set, which every lane's high byte asks for;
-// index bits 4 and 5 then choose among the tables' results, moved to the top of the low byte
-// for the byte blends (the high byte's blend bit is a clear index bit: it keeps the zero).
-template <int kParts>
-GLIDE_PRESENT_AVX2_INLINE __m256i Lookup(const __m256i (&tables)[kParts], __m256i index) {
-  static_assert(kParts == 2 || kParts == 4);
-  const __m256i at = _mm256_or_si256(index, _mm256_set1_epi16(static_cast<short>(0x8000)));
-  const __m256i bit4 = _mm256_slli_epi16(index, 3);
-  const __m256i low = _mm256_blendv_epi8(_mm256_shuffle_epi8(tables[0], at), _mm256_shuffle_epi8(tables[1], at), bit4);
-  if constexpr (kParts == 2) {
-    return low;
-  } else {
-    const __m256i high =
-        _mm256_blendv_epi8(_mm256_shuffle_epi8(tables[2], at), _mm256_shuffle_epi8(tables[3], at), bit4);
-    return _mm256_blendv_epi8(low, high, _mm256_slli_epi16(index, 2));
-  }
-}
-
-// The displayed levels of sixteen RGB565 pixels, each in a 16-bit lane.
-struct Rgb16 {
-  __m256i r, g, b;
+// The lane steps convert from the start of a row while a whole vector of pixels is left and
+// return how many pixels they converted; the per-value tables finish the row. `fiveBit` holds
+// the 32 displayed levels of red and blue, `sixBit` the 64 of green.
+struct PresentSteps {
+  // `count` pixels to 0x00RRGGBB words at `dst`.
+  int (*toXrgb)(const uint8_t* fiveBit, const uint8_t* sixBit, const uint16_t* src, int count, uint32_t* dst);
+  // `count` pixels, each word twice across, into both `dst0` and `dst1`.
+  int (*toXrgbDoubled)(const uint8_t* fiveBit, const uint8_t* sixBit, const uint16_t* src, int count, uint32_t* dst0,
+                       uint32_t* dst1);
+  // Rows `top` and `bottom` (`width` pixels) to their Y' rows and the Cb and Cr of their 2 x 2
+  // blocks (an even count of pixels is converted).
+  int (*rowPairToYuv)(const uint8_t* fiveBit, const uint8_t* sixBit, const uint16_t* top, const uint16_t* bottom,
+                      int width, uint8_t* lumaTop, uint8_t* lumaBottom, uint8_t* cb, uint8_t* cr);
 };
 
-struct LevelTables {
-  __m256i five[2], six[4];  // red and blue; green
-
-  GLIDE_PRESENT_AVX2_INLINE LevelTables(const uint8_t* fiveBit, const uint8_t* sixBit)
-      : five{Levels16(fiveBit), Levels16(fiveBit + 16)},
-        six{Levels16(sixBit), Levels16(sixBit + 16), Levels16(sixBit + 32), Levels16(sixBit + 48)} {}
-
-  GLIDE_PRESENT_AVX2_INLINE Rgb16 Of(__m256i pixel) const {
-    return {Lookup(five, _mm256_srli_epi16(pixel, 11)),
-            Lookup(six, _mm256_and_si256(_mm256_srli_epi16(pixel, 5), _mm256_set1_epi16(63))),
-            Lookup(five, _mm256_and_si256(pixel, _mm256_set1_epi16(31)))};
-  }
-};
+// The steps compiled for `level`; all null where it has none (kNone, the emulated targets, and the
+// browser, where Highway 1.0 looks bytes up one at a time and the tables are faster).
+PresentSteps PresentStepsFor(SimdLevel level);
 
 }  // namespace glide
-
-#endif

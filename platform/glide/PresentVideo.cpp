@@ -23,16 +23,6 @@ namespace glide {
 
 namespace {
 
-// BT.601 limited range from displayed levels 0 .. 255, in integers so that every path gives the
-// same bytes. Y' = 16 + (65.481 R + 128.553 G + 24.966 B) / 255: each channel's share in 1/256
-// of a level, truncated, then the sum rounded. Cb and Cr come from each 2 x 2 block's channel
-// sums (0 .. 1020): 128 + (weights . sums) / 1020, with the weights in 1/65536 (rounded so that
-// they add up to zero: grey is exactly 128) and the result rounded.
-constexpr uint16_t kLumaR = 16829, kLumaG = 33039, kLumaB = 6416;  // / 255 in 1/65536
-constexpr int16_t kCbR = -2428, kCbG = -4768, kCbB = 7196;         // / 1020 in 1/65536
-constexpr int16_t kCrR = 7196, kCrG = -6026, kCrB = -1170;
-static_assert(kCbR + kCbG + kCbB == 0 && kCrR + kCrG + kCrB == 0);
-
 // A channel's share of Y' in 1/256 of a level: the high half of (level * 256) * weight.
 constexpr int LumaShare(int level, uint16_t weight) {
   return static_cast<int>((static_cast<uint32_t>(level) * 256u * weight) >> 16);
@@ -46,56 +36,6 @@ constexpr uint8_t ChromaLevel(int sumR, int sumG, int sumB, int16_t wr, int16_t 
   return static_cast<uint8_t>(std::clamp(128 + ((v + 32768) >> 16), 16, 240));
 }
 
-#if GLIDE_X86
-// A channel's share of Y' for sixteen pixels, as LumaShare.
-GLIDE_PRESENT_AVX2_INLINE __m256i LumaShare16(__m256i level, uint16_t weight) {
-  return _mm256_mulhi_epu16(_mm256_slli_epi16(level, 8), _mm256_set1_epi16(static_cast<short>(weight)));
-}
-
-// Sixteen pixels' Y' (16-bit lanes) from their levels, as Luma.
-GLIDE_PRESENT_AVX2_INLINE __m256i Luma16(const Rgb16& l) {
-  const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(LumaShare16(l.r, kLumaR), LumaShare16(l.g, kLumaG)),
-                                       _mm256_add_epi16(LumaShare16(l.b, kLumaB), _mm256_set1_epi16(16 * 256 + 128)));
-  return _mm256_srli_epi16(sum, 8);
-}
-
-// Eight blocks' Cb or Cr (32-bit lanes) from the two rows' level sums: each multiply-add takes a
-// horizontal pair, so the weights meet the blocks' whole sums.
-GLIDE_PRESENT_AVX2_INLINE __m256i Chroma8(const Rgb16& sums, int16_t wr, int16_t wg, int16_t wb) {
-  const __m256i v = _mm256_add_epi32(
-      _mm256_add_epi32(_mm256_madd_epi16(sums.r, _mm256_set1_epi16(wr)), _mm256_madd_epi16(sums.g, _mm256_set1_epi16(wg))),
-      _mm256_add_epi32(_mm256_madd_epi16(sums.b, _mm256_set1_epi16(wb)), _mm256_set1_epi32(32768 + (128 << 16))));
-  return _mm256_srai_epi32(v, 16);
-}
-
-// Rows 2 cy and 2 cy + 1 from column 0 while sixteen columns of both are left; returns the
-// columns converted (a multiple of sixteen).
-__attribute__((target("avx2"))) int ConvertRowPairAvx2(const uint16_t* top, const uint16_t* bottom, int width,
-                                                       const uint8_t* fiveBit, const uint8_t* sixBit,
-                                                       uint8_t* lumaTop, uint8_t* lumaBottom, uint8_t* cb,
-                                                       uint8_t* cr) {
-  const LevelTables levels(fiveBit, sixBit);
-  int x = 0;
-  for (; x + 16 <= width; x += 16) {
-    const Rgb16 t = levels.Of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + x)));
-    const Rgb16 b = levels.Of(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + x)));
-    // Top row's sixteen, then the bottom row's: packing interleaves 64-bit quarters.
-    const __m256i luma = _mm256_permute4x64_epi64(_mm256_packus_epi16(Luma16(t), Luma16(b)), 0xD8);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(lumaTop + x), _mm256_castsi256_si128(luma));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(lumaBottom + x), _mm256_extracti128_si256(luma, 1));
-    const Rgb16 sums = {_mm256_add_epi16(t.r, b.r), _mm256_add_epi16(t.g, b.g), _mm256_add_epi16(t.b, b.b)};
-    // Cb 0-3, Cr 0-3, Cb 4-7, Cr 4-7 in 16-bit lanes, then bytes: Cb 0-7 and Cr 0-7.
-    const __m256i words = _mm256_packs_epi32(Chroma8(sums, kCbR, kCbG, kCbB), Chroma8(sums, kCrR, kCrG, kCrB));
-    const __m256i clamped = _mm256_min_epi16(_mm256_max_epi16(words, _mm256_set1_epi16(16)), _mm256_set1_epi16(240));
-    const __m128i bytes = _mm_packus_epi16(_mm256_castsi256_si128(clamped), _mm256_extracti128_si256(clamped, 1));
-    const __m128i planar = _mm_shuffle_epi32(bytes, 0xD8);  // Cb 0-3, Cb 4-7, Cr 0-3, Cr 4-7
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(cb + x / 2), planar);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(cr + x / 2), _mm_unpackhi_epi64(planar, planar));
-  }
-  return x;
-}
-#endif
-
 }  // namespace
 
 Yuv420Converter::Yuv420Converter(const DisplayTable& display)
@@ -103,7 +43,7 @@ Yuv420Converter::Yuv420Converter(const DisplayTable& display)
   for (uint32_t pixel = 0; pixel < 65536; ++pixel) {
     luma_[pixel] = Luma(fiveBit_[pixel >> 11], sixBit_[(pixel >> 5) & 63], fiveBit_[pixel & 31]);
   }
-  avx2_ = PresentUsesAvx2(SimdSetting());
+  steps_ = PresentStepsFor(SimdSetting());
 }
 
 size_t Yuv420Converter::FrameBytes(int width, int height) {
@@ -127,12 +67,10 @@ void Yuv420Converter::Convert(const uint16_t* src, int width, int height, uint8_
     uint8_t* cb = cbPlane + static_cast<size_t>(cy) * static_cast<size_t>(chromaWidth);
     uint8_t* cr = crPlane + static_cast<size_t>(cy) * static_cast<size_t>(chromaWidth);
     int done = 0;
-#if GLIDE_X86
-    if (avx2_ && pair) {
-      done = ConvertRowPairAvx2(top, bottom, width, fiveBit_.data(), sixBit_.data(), dst + topRow,
-                                dst + topRow + width, cb, cr);
+    if (steps_.rowPairToYuv != nullptr && pair) {
+      done = steps_.rowPairToYuv(fiveBit_.data(), sixBit_.data(), top, bottom, width, dst + topRow, dst + topRow + width, cb,
+                           cr);
     }
-#endif
     for (int x = done; x < width; ++x) {
       dst[topRow + x] = luma_[top[x]];
       if (pair) dst[topRow + width + x] = luma_[bottom[x]];

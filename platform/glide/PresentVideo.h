@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "PresentLevels.h"
 #include "PresentSink.h"
 #include "platform/Opened.h"
 
@@ -44,7 +45,7 @@ class Yuv420Converter {
   // The display table's level of each 5-bit (red and blue) and 6-bit (green) channel value.
   std::array<uint8_t, 32> fiveBit_;
   std::array<uint8_t, 64> sixBit_;
-  bool avx2_ = false;
+  PresentSteps steps_{};  // of the SIMD level chosen
 };
 
 // The encoder's command line for a width x height yuv420p stream at `rateHz` frames a second.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "PresentSdl.h"
+#include "Raster.h"
 #include "platform/SdlVideo.h"
 
 namespace {
@@ -135,15 +136,17 @@ TEST(PictureLayout, WholeMultiplesCentredOrTheLargestFitOfTheSameAspect) {
 
 // Every window pixel of the picture's rectangle shows the picture pixel it falls in, through the
 // display table; nothing outside the rectangle is touched. A picture of distinct pixels, odd in
-// both sizes, at one, two (the doubling path) and three times and shrunk, on both SIMD paths.
+// both sizes and wider than two of the widest vector steps, at one, two (the doubling path) and
+// three times and shrunk, at every SIMD level.
 TEST(PictureLayout, EachWindowPixelShowsThePicturePixelItFallsIn) {
-  constexpr int kWidth = 21, kHeight = 13;
+  constexpr int kWidth = 71, kHeight = 13;
   std::vector<uint16_t> front(kWidth * kHeight);
   for (size_t i = 0; i < front.size(); ++i) front[i] = static_cast<uint16_t>(i * 2654435761u >> 16);
-  for (const char* simd : {"none", "avx2"}) {
+  for (const glide::SimdLevel level : glide::AvailableSimd()) {
+    const char* simd = glide::SimdName(level);
     setenv("GLIDE_SIMD", simd, 1);
     const glide::DisplayTable table(1.7f);
-    for (const auto& [windowWidth, windowHeight] : {std::pair{21, 13}, {50, 30}, {64, 40}, {15, 20}}) {
+    for (const auto& [windowWidth, windowHeight] : {std::pair{71, 13}, {150, 30}, {215, 40}, {50, 20}}) {
       const glide::PictureLayout layout = glide::FitPicture(windowWidth, windowHeight, kWidth, kHeight);
       const int pitch = windowWidth + 3;
       std::vector<uint32_t> window(static_cast<size_t>(pitch) * windowHeight, 0xDEADBEEF);
