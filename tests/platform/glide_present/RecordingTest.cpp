@@ -4,6 +4,7 @@
 #include <png.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdlib>
@@ -299,6 +300,53 @@ TEST(Yuv420, EverySimdPathGivesTheSameBytes) {
     }
     unsetenv("GLIDE_SIMD");
   }
+}
+
+// Blocks whose Cb or Cr lies exactly halfway between two levels round up at every SIMD level:
+// random pixels almost never meet a tie, so the blocks are searched for.
+TEST(Yuv420, HalfwayChromaRoundsUpAtEveryLevel) {
+  const glide::DisplayTable display(glide::kDefaultGamma);
+  const auto& five = display.FiveBitLevels();
+  const auto& six = display.SixBitLevels();
+  constexpr int kBlocks = 64;
+  std::vector<uint16_t> frame(4 * kBlocks);  // 2 rows of kBlocks 2 x 2 blocks
+  std::vector<uint8_t> expectedCb, expectedCr;
+  uint32_t seed = 12345;
+  const auto next = [&seed] { return static_cast<uint16_t>((seed = seed * 1664525u + 1013904223u) >> 16); };
+  for (int found = 0, tries = 0; found < kBlocks && tries < 50'000'000; ++tries) {
+    const uint16_t block[4] = {next(), next(), next(), next()};
+    int sums[3] = {0, 0, 0};
+    for (const uint16_t pixel : block) {
+      sums[0] += five[pixel >> 11];
+      sums[1] += six[(pixel >> 5) & 63];
+      sums[2] += five[pixel & 31];
+    }
+    const int cb = glide::kCbR * sums[0] + glide::kCbG * sums[1] + glide::kCbB * sums[2];
+    const int cr = glide::kCrR * sums[0] + glide::kCrG * sums[1] + glide::kCrB * sums[2];
+    // Cb ties for the first half of the blocks, Cr ties for the second.
+    if (((found < kBlocks / 2 ? cb : cr) & 0xFFFF) != 0x8000) continue;
+    // Rounded half up: the arithmetic shift floors.
+    const auto level = [](int v) { return static_cast<uint8_t>(std::clamp(128 + ((v + 32768) >> 16), 16, 240)); };
+    frame[2 * found] = block[0];
+    frame[2 * found + 1] = block[1];
+    frame[2 * kBlocks + 2 * found] = block[2];
+    frame[2 * kBlocks + 2 * found + 1] = block[3];
+    expectedCb.push_back(level(cb));
+    expectedCr.push_back(level(cr));
+    ++found;
+  }
+  ASSERT_EQ(expectedCb.size(), static_cast<size_t>(kBlocks));
+  for (const glide::SimdLevel level : glide::AvailableSimd()) {
+    setenv("GLIDE_SIMD", glide::SimdName(level), 1);
+    const glide::DisplayTable levelDisplay(glide::kDefaultGamma);
+    const glide::Yuv420Converter converter(levelDisplay);
+    std::vector<uint8_t> out(glide::Yuv420Converter::FrameBytes(2 * kBlocks, 2));
+    converter.Convert(frame.data(), 2 * kBlocks, 2, out.data());
+    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 4 * kBlocks, out.begin() + 5 * kBlocks), expectedCb)
+        << glide::SimdName(level);
+    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 5 * kBlocks, out.end()), expectedCr) << glide::SimdName(level);
+  }
+  unsetenv("GLIDE_SIMD");
 }
 
 TEST(Yuv420, QuadrantsConvertToTheirLevelsAndChromaIsTheMeanOfEachTwoByTwo) {
