@@ -6,9 +6,11 @@
 #define HWY_TARGET_INCLUDE "PresentLanes.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 
+#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include <array>
+#include <initializer_list>
 
 #include "PresentLevels.h"
 
@@ -106,24 +108,45 @@ HWY_INLINE void Words(const Levels& l, V32& first, V32& second) {
   second = hn::ZipUpper(d32, gb, l.r);
 }
 
-// Each word of `words` twice, stored at `dst` (two vectors).
-HWY_INLINE void StoreDoubled(V32 words, uint32_t* dst) {
-  const D32 d32;
-  const V32 arranged = InterleaveHalves(words);
-  hn::StoreU(hn::InterleaveLower(d32, arranged, arranged), d32, dst);
-  hn::StoreU(hn::InterleaveUpper(d32, arranged, arranged), d32, dst + hn::Lanes(d32));
-}
+// Stores bound for the display: past the caches where `dst` is aligned to whole vectors (the
+// picture is read next by another process, the display server, or by the GPU's upload; writing
+// it through the caches first reads every line in), else plainly.
+struct DisplayStores {
+  bool stream;
+
+  explicit DisplayStores(std::initializer_list<const void*> rows) : stream(true) {
+    for (const void* row : rows) stream = stream && reinterpret_cast<uintptr_t>(row) % (hn::Lanes(D32()) * 4) == 0;
+  }
+  ~DisplayStores() {
+    if (stream) hwy::FlushStream();
+  }
+  HWY_INLINE void Store(V32 v, uint32_t* dst) const {
+    if (stream) {
+      hn::Stream(v, D32(), dst);
+    } else {
+      hn::StoreU(v, D32(), dst);
+    }
+  }
+  // Each word of `words` twice, at `dst` (two vectors).
+  HWY_INLINE void StoreDoubled(V32 words, uint32_t* dst) const {
+    const D32 d32;
+    const V32 arranged = InterleaveHalves(words);
+    Store(hn::InterleaveLower(d32, arranged, arranged), dst);
+    Store(hn::InterleaveUpper(d32, arranged, arranged), dst + hn::Lanes(d32));
+  }
+};
 
 int ToXrgbLanes(const uint8_t* fiveBit, const uint8_t* sixBit, const uint16_t* src, int count, uint32_t* dst) {
   const D16 d;
   const int step = static_cast<int>(hn::Lanes(d));
   const LevelTables levels(fiveBit, sixBit);
+  const DisplayStores out({dst});
   int i = 0;
   for (; i + step <= count; i += step) {
     V32 first, second;
     Words(LevelsForWords(levels, src + i), first, second);
-    hn::StoreU(first, D32(), dst + i);
-    hn::StoreU(second, D32(), dst + i + step / 2);
+    out.Store(first, dst + i);
+    out.Store(second, dst + i + step / 2);
   }
   return i;
 }
@@ -133,14 +156,15 @@ int ToXrgbDoubledLanes(const uint8_t* fiveBit, const uint8_t* sixBit, const uint
   const D16 d;
   const int step = static_cast<int>(hn::Lanes(d));
   const LevelTables levels(fiveBit, sixBit);
+  const DisplayStores out({dst0, dst1});
   int i = 0;
   for (; i + step <= count; i += step) {
     V32 first, second;
     Words(LevelsForWords(levels, src + i), first, second);
-    StoreDoubled(first, dst0 + 2 * i);
-    StoreDoubled(second, dst0 + 2 * i + step);
-    StoreDoubled(first, dst1 + 2 * i);
-    StoreDoubled(second, dst1 + 2 * i + step);
+    out.StoreDoubled(first, dst0 + 2 * i);
+    out.StoreDoubled(second, dst0 + 2 * i + step);
+    out.StoreDoubled(first, dst1 + 2 * i);
+    out.StoreDoubled(second, dst1 + 2 * i + step);
   }
   return i;
 }
