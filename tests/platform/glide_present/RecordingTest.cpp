@@ -257,18 +257,26 @@ TEST_F(Recording, VideoPipeFeedsTheEncoderEveryFrame) {
 // gamma CLUT): black 16, white 234, red (81, 90, 240), green (144, 54, 35), blue (41, 240, 110).
 // The chroma planes follow the luma plane, Cb first, one sample per 2 x 2 pixels.
 // Every RGB565 value, converted as a frame would be on each path the CPU may take, at an odd
-// start and length so that the wide steps and the tail both run: each word is the table's.
+// start and length so that the wide steps and the tail both run, into words aligned to a cache
+// line (stored past the caches) and one word off: each word is the table's.
 TEST(DisplayTable, FramesConvertToTheTablesWordsOnEverySimdPath) {
   std::vector<uint16_t> values(65536 + 9);
   for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint16_t>(i * 40503u);  // every value, shuffled
+  const size_t count = values.size() - 3;
+  std::vector<uint32_t> buffer(count + 32);
+  const size_t aligned = (64 - reinterpret_cast<uintptr_t>(buffer.data()) % 64) % 64 / 4;
   for (const glide::SimdLevel level : glide::AvailableSimd()) {
     const char* simd = glide::SimdName(level);
     setenv("GLIDE_SIMD", simd, 1);
     const glide::DisplayTable table(2.2f);
-    std::vector<uint32_t> words(values.size() - 3, 0xDEADBEEF);
-    table.ToXrgb(values.data() + 1, static_cast<int>(words.size()), words.data());
-    for (size_t i = 0; i < words.size(); ++i) {
-      ASSERT_EQ(words[i], table[values[i + 1]]) << simd << ", pixel " << i << " = " << values[i + 1];
+    for (const size_t offset : {aligned, aligned + 1}) {
+      std::fill(buffer.begin(), buffer.end(), 0xDEADBEEF);
+      uint32_t* words = buffer.data() + offset;
+      table.ToXrgb(values.data() + 1, static_cast<int>(count), words);
+      for (size_t i = 0; i < count; ++i) {
+        ASSERT_EQ(words[i], table[values[i + 1]]) << simd << ", pixel " << i << " = " << values[i + 1];
+      }
+      EXPECT_EQ(words[count], 0xDEADBEEF) << "nothing past the row";
     }
   }
   unsetenv("GLIDE_SIMD");

@@ -137,7 +137,8 @@ TEST(PictureLayout, WholeMultiplesCentredOrTheLargestFitOfTheSameAspect) {
 // Every window pixel of the picture's rectangle shows the picture pixel it falls in, through the
 // display table; nothing outside the rectangle is touched. A picture of distinct pixels, odd in
 // both sizes and wider than two of the widest vector steps, at one, two (the doubling path) and
-// three times and shrunk, at every SIMD level.
+// three times and shrunk, at every SIMD level, into rows that start on a cache line and rows that
+// do not.
 TEST(PictureLayout, EachWindowPixelShowsThePicturePixelItFallsIn) {
   constexpr int kWidth = 71, kHeight = 13;
   std::vector<uint16_t> front(kWidth * kHeight);
@@ -146,22 +147,27 @@ TEST(PictureLayout, EachWindowPixelShowsThePicturePixelItFallsIn) {
     const char* simd = glide::SimdName(level);
     setenv("GLIDE_SIMD", simd, 1);
     const glide::DisplayTable table(1.7f);
-    for (const auto& [windowWidth, windowHeight] : {std::pair{71, 13}, {150, 30}, {215, 40}, {50, 20}}) {
-      const glide::PictureLayout layout = glide::FitPicture(windowWidth, windowHeight, kWidth, kHeight);
-      const int pitch = windowWidth + 3;
-      std::vector<uint32_t> window(static_cast<size_t>(pitch) * windowHeight, 0xDEADBEEF);
-      std::vector<uint32_t> row;
-      glide::DrawPicture(front.data(), kWidth, kHeight, kWidth, table, layout, window.data(), pitch, row);
-      for (int y = 0; y < windowHeight; ++y) {
-        for (int x = 0; x < pitch; ++x) {
-          const bool inside = x >= layout.x && x < layout.x + layout.width && y >= layout.y && y < layout.y + layout.height;
-          uint32_t want = 0xDEADBEEF;
-          if (inside) {
-            const int sx = (x - layout.x) * kWidth / layout.width, sy = (y - layout.y) * kHeight / layout.height;
-            want = table[front[static_cast<size_t>(sy) * kWidth + sx]];
+    // Rows of whole cache lines (stored past the caches) and rows three words longer.
+    for (const bool linesAligned : {false, true}) {
+      for (const auto& [windowWidth, windowHeight] : {std::pair{71, 13}, {150, 30}, {142, 26}, {215, 40}, {50, 20}}) {
+        const glide::PictureLayout layout = glide::FitPicture(windowWidth, windowHeight, kWidth, kHeight);
+        const int pitch = linesAligned ? (windowWidth + 15) / 16 * 16 : windowWidth + 3;
+        std::vector<uint32_t> buffer(static_cast<size_t>(pitch) * windowHeight + 16, 0xDEADBEEF);
+        uint32_t* window = buffer.data() + (64 - reinterpret_cast<uintptr_t>(buffer.data()) % 64) % 64 / 4;
+        std::vector<uint32_t> row;
+        glide::DrawPicture(front.data(), kWidth, kHeight, kWidth, table, layout, window, pitch, row);
+        for (int y = 0; y < windowHeight; ++y) {
+          for (int x = 0; x < pitch; ++x) {
+            const bool inside =
+                x >= layout.x && x < layout.x + layout.width && y >= layout.y && y < layout.y + layout.height;
+            uint32_t want = 0xDEADBEEF;
+            if (inside) {
+              const int sx = (x - layout.x) * kWidth / layout.width, sy = (y - layout.y) * kHeight / layout.height;
+              want = table[front[static_cast<size_t>(sy) * kWidth + sx]];
+            }
+            ASSERT_EQ(window[static_cast<size_t>(y) * pitch + x], want)
+                << simd << ", window " << windowWidth << " x " << windowHeight << " at " << x << ", " << y;
           }
-          ASSERT_EQ(window[static_cast<size_t>(y) * pitch + x], want)
-              << simd << ", window " << windowWidth << " x " << windowHeight << " at " << x << ", " << y;
         }
       }
     }
