@@ -11,4 +11,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64;-L;/usr/aarch64-linux-gnu)
+# The multiarch install's own loader (/lib/ld-linux-aarch64.so.1) with its own C library: the
+# cross toolchain's copy under /usr/aarch64-linux-gnu is another build of it, and a loader of one
+# with the library of the other hangs at the first thread the program starts.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64)

@@ -32,7 +32,10 @@ TEST_F(Coverage, TrianglesSharingAnEdgeCoverEveryPixelOnce) {
   for (int quad = 0; quad < 200; ++quad) {
     grBufferClear(0, 0, 0);
     GrVertex v[4];
-    for (auto& p : v) p = Vertex(coord(rng) / 16.0f, coord(rng) / 16.0f, 64, 64, 64, 255);
+    for (auto& p : v) {
+      const float x = coord(rng) / 16.0f, y = coord(rng) / 16.0f;
+      p = Vertex(x, y, 64, 64, 64, 255);
+    }
     grDrawTriangle(&v[0], &v[1], &v[2]);
     grDrawTriangle(&v[0], &v[2], &v[3]);
     reference::Image image;
@@ -334,7 +337,10 @@ TEST_P(AgainstReference, RandomTrianglesMatchWithinTheIteratorsRounding) {
   std::vector<uint8_t> texels(static_cast<size_t>(size) * size * 2);
   for (auto& t : texels) t = byte(rng) < 64 ? 0 : static_cast<uint8_t>(byte(rng));
   GuTexPalette palette;
-  for (auto& e : palette.data) e = static_cast<FxU32>(byte(rng) << 16 | byte(rng) << 8 | byte(rng));
+  for (auto& e : palette.data) {
+    const FxU32 r = byte(rng), g = byte(rng), b = byte(rng);
+    e = r << 16 | g << 8 | b;
+  }
   palette.data[0] = 0;
   grTexDownloadTable(GR_TMU0, GR_TEXTABLE_PALETTE, &palette);
   GrTexInfo info{lod, lod, GR_ASPECT_1x1, sc.format, texels.data()};
@@ -401,16 +407,22 @@ TEST_P(AgainstReference, RandomTrianglesMatchWithinTheIteratorsRounding) {
   long compared = 0, exact = 0, ambiguous = 0, worst = 0;
   std::vector<uint16_t> background(640 * 480), depth(640 * 480);
   for (int tri = 0; tri < 300; ++tri) {
-    for (auto& p : background) p = static_cast<uint16_t>(byte(rng) << 8 | byte(rng));
+    for (auto& p : background) {
+      const int high = byte(rng), low = byte(rng);
+      p = static_cast<uint16_t>(high << 8 | low);
+    }
     for (auto& d : depth) d = static_cast<uint16_t>(0x4000 + byte(rng) * 128);
     ASSERT_TRUE(grLfbWriteRegion(GR_BUFFER_BACKBUFFER, 0, 0, GR_LFB_SRC_FMT_565, 640, 480, 1280, background.data()));
     ASSERT_TRUE(grLfbWriteRegion(GR_BUFFER_AUXBUFFER, 0, 0, GR_LFB_SRC_FMT_ZA16, 640, 480, 1280, depth.data()));
     GrVertex v[3];
     for (auto& p : v) {
+      // One draw after another, in a fixed order: the order in which a call's arguments are
+      // worked out differs between compilers and processors.
       const float oow = 0.02f + unit(rng);
-      p = Vertex(pos(rng) / 16.0f, pos(rng) / 16.0f, unit(rng) * 255, unit(rng) * 255,
-                 unit(rng) * 255, unit(rng) * 255, oow, (unit(rng) * 600 - 200) * oow,
-                 (unit(rng) * 600 - 200) * oow);
+      const float x = pos(rng) / 16.0f, y = pos(rng) / 16.0f;
+      const float r = unit(rng) * 255, g = unit(rng) * 255, b = unit(rng) * 255, a = unit(rng) * 255;
+      const float s = (unit(rng) * 600 - 200) * oow, t = (unit(rng) * 600 - 200) * oow;
+      p = Vertex(x, y, r, g, b, a, oow, s, t);
     }
     grDrawTriangle(&v[0], &v[1], &v[2]);
     reference::Image image;

@@ -50,10 +50,13 @@ Rgba Sample(const State& st, double s, double t, bool& ambiguous) {
   constexpr double kMargin = 1.0;
   const int size = 256 >> st.lod;  // square textures only
   const double scale = static_cast<double>(1 << st.lod);
+  // The result changes where the truncated value crosses offset + k * period. Truncation goes
+  // towards zero, so below zero that happens a whole step further down than the boundary itself:
+  // compare what the value truncates to a margin either side.
   auto quantize = [&](double v, double period, double offset) {
     const double q = v * 256.0;
-    const double rel = (q - offset) / period;
-    if (std::fabs(rel - std::round(rel)) * period < kMargin) ambiguous = true;
+    auto step = [&](double at) { return std::floor((std::trunc(at) - offset) / period); };
+    if (step(q - kMargin) != step(q + kMargin)) ambiguous = true;
     return std::trunc(q);
   };
   if (!st.bilinear) {
