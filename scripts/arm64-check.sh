@@ -18,8 +18,13 @@ cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gn
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-arm64 -j"$(nproc)" --target glide_tests glide_present_tests
 # Each test in a process of its own under the emulator, as CTest runs them natively (a test
-# binary run whole starts itself again per test, which qemu-user cannot do without binfmt).
+# binary run whole starts itself again per test, which qemu-user cannot do without binfmt), and
+# death tests forked without starting the binary again, for the same reason.
+# Left out: the tests of a video encoder that cannot start. qemu-user runs posix_spawn's vfork as
+# a fork, so the failed exec is not seen at the spawn but only as the encoder's exit status 127
+# (still reported once, the run going on); natively they pass.
+skip='AMissingOrFailingEncoderIsReportedOnce|Sinks.OpenersReturnTheReason|Sinks.EachSinkThatFailsToOpen'
 for dir in glide glide_present; do
   echo "== $dir tests (ARM64, under qemu-aarch64)"
-  ctest --test-dir "build-arm64/tests/platform/$dir" -j"$(nproc)" --output-on-failure
+  GTEST_DEATH_TEST_STYLE=fast ctest --test-dir "build-arm64/tests/platform/$dir" -j"$(nproc)" --output-on-failure -E "$skip"
 done

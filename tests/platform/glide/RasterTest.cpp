@@ -534,7 +534,6 @@ void SetUpInBuffer(int stride, int bandTop) {
 }
 
 TEST(InvariantChecks, StopABandAboveTheBufferAndAClipWithoutRoomForTheOverrun) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_DEATH(SetUpInBuffer(640 + glide::Context::kRowPad, -4), "invariant broken: 0 <= bandTop");
   EXPECT_DEATH(SetUpInBuffer(640 + glide::kSpanOverrun - 1, 0), "invariant broken: .*kSpanOverrun");
 }
