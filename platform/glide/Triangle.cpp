@@ -119,7 +119,7 @@ inline int64_t ToFixed12(float v) {
 // Glide's set-up arithmetic in single precision: gradients from the (unsnapped) float
 // coordinates of the y-sorted vertices, per pixel of a buffer `scale` times the program's (the
 // differences and the area scaled: at 1 exactly the board's arithmetic).
-void ComputeSlopes(const SetupVertex& a, const SetupVertex& b, const SetupVertex& c, float area, float scale,
+[[gnu::always_inline]] inline void ComputeSlopes(const SetupVertex& a, const SetupVertex& b, const SetupVertex& c, float area, float scale,
                    Slopes& out) {
   const float dxAB = (a.x - b.x) * scale, dxBC = (b.x - c.x) * scale;
   const float dyAB = (a.y - b.y) * scale, dyBC = (b.y - c.y) * scale;
@@ -134,7 +134,7 @@ void ComputeSlopes(const SetupVertex& a, const SetupVertex& b, const SetupVertex
 
 // Start values at the centre of the pixel holding vertex A, from A's values and the slopes
 // (the board's "parameter adjust").
-void BuildGradients(const SetupVertex& a, const Slopes& sl, Gradients& g) {
+[[gnu::always_inline]] inline void BuildGradients(const SetupVertex& a, const Slopes& sl, Gradients& g) {
   g.xa = a.x16 >> 4;
   g.ya = a.y16 >> 4;
   const int dxs = 8 - (a.x16 & 15), dys = 8 - (a.y16 & 15);  // 1/16 pixel
@@ -165,7 +165,7 @@ void BuildGradients(const SetupVertex& a, const Slopes& sl, Gradients& g) {
 // The plane equations from the slopes: start values at A's pixel centre, and with the origin at
 // the lower left, anchored at A's buffer row with every y slope's sign changed (exactly, so
 // nothing else moves): the span functions see buffer rows.
-void PlanesFromSlopes(const TriangleSetup& t, const Slopes& slopes, Gradients& g) {
+[[gnu::always_inline]] inline void PlanesFromSlopes(const TriangleSetup& t, const Slopes& slopes, Gradients& g) {
   BuildGradients(t.a, slopes, g);
   if (t.rowStep < 0) {
     g.ya = t.rowBase - g.ya;
@@ -177,16 +177,18 @@ void PlanesFromSlopes(const TriangleSetup& t, const Slopes& slopes, Gradients& g
   }
 }
 
-}  // namespace
-
-void SetUpPlanes(const TriangleSetup& t, Gradients& g) {
+[[gnu::always_inline]] inline void Planes(const TriangleSetup& t, Gradients& g) {
   Slopes slopes;
   ComputeSlopes(t.a, t.b, t.c, t.area, static_cast<float>(t.scale), slopes);
   PlanesFromSlopes(t, slopes, g);
 }
 
-SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& va, const GrVertex& vb, const GrVertex& vc,
-                          const Slopes* planar, Slopes* slopesOut, TriangleSetup& out, bool deferPlanes) {
+// The bodies of SetUpTriangle and RasterizeTriangle, inlined into DrawTriangle as well: with one
+// thread, a small triangle's set-up costs as much as its pixels, and the call boundaries and the
+// set-up's round trip through memory cost a fifth of a mesh's time.
+[[gnu::always_inline]] inline SetupResult SetUp(const TriangleJob& job, const GrVertex& va, const GrVertex& vb,
+                                                const GrVertex& vc, const Slopes* planar, Slopes* slopesOut,
+                                                TriangleSetup& out, bool deferPlanes) {
   out.yBegin = out.yEnd = 0;
   // The clip window lies in the buffer, with room for the spans' overrun past its right edge.
   GLIDE_VERIFY(job.target != nullptr && job.span != nullptr && job.scale >= 1);
@@ -249,7 +251,7 @@ SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& va, const GrVe
   out.rowStep = flip ? -1 : 1;
   out.width = ((std::max({a.x16, b.x16, c.x16}) - std::min({a.x16, b.x16, c.x16})) >> 4) + 2;
   if (planar == nullptr && slopesOut == nullptr) {
-    if (!deferPlanes) SetUpPlanes(out, out.g);
+    if (!deferPlanes) Planes(out, out.g);
   } else {
     Slopes slopes;
     if (planar != nullptr) {
@@ -265,8 +267,8 @@ SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& va, const GrVe
   return SetupResult::kDrawn;
 }
 
-void RasterizeTriangle(const TriangleSetup& t, const Gradients& g, const SpanTarget& target, SpanFn span, int bandTop,
-                       int bandEnd, PathStats* stats) {
+[[gnu::always_inline]] inline void Rasterize(const TriangleSetup& t, const Gradients& g, const SpanTarget& target,
+                                             SpanFn span, int bandTop, int bandEnd, PathStats* stats) {
   // The band's buffer rows as rows of the triangle.
   const int64_t bandFirst = t.rowStep > 0 ? bandTop - t.rowBase : t.rowBase - bandEnd + 1;
   const int64_t bandLast = t.rowStep > 0 ? bandEnd - t.rowBase : t.rowBase - bandTop + 1;
@@ -276,7 +278,7 @@ void RasterizeTriangle(const TriangleSetup& t, const Gradients& g, const SpanTar
   // The rows between the long edge A-C and A-B, then B-C, go to `emit`. Each edge's columns
   // at a row are exact whatever row its walk starts at, so any band's rows come out the same.
   const RowWalk rowWalk{t.clipMinX, t.clipMaxX, t.rowBase, t.rowStep};
-  auto walk = [&](auto&& emit) {
+  auto walk = [&](auto&& emit) __attribute__((always_inline)) {
     EdgeWalker longEdge(t.a.x16, t.a.y16, t.c.x16, t.c.y16, 16 * yBegin + 8);
     auto half = [&](int64_t topX, int64_t topY, int64_t bottomX, int64_t bottomY, int64_t from, int64_t to) {
       if (from >= to) return;
@@ -328,12 +330,26 @@ void RasterizeTriangle(const TriangleSetup& t, const Gradients& g, const SpanTar
   if (stats != nullptr) stats->Add(path, pixels, StatsNow() - start);
 }
 
+}  // namespace
+
+void SetUpPlanes(const TriangleSetup& t, Gradients& g) { Planes(t, g); }
+
+SetupResult SetUpTriangle(const TriangleJob& job, const GrVertex& va, const GrVertex& vb, const GrVertex& vc,
+                          const Slopes* planar, Slopes* slopesOut, TriangleSetup& out, bool deferPlanes) {
+  return SetUp(job, va, vb, vc, planar, slopesOut, out, deferPlanes);
+}
+
+void RasterizeTriangle(const TriangleSetup& t, const Gradients& g, const SpanTarget& target, SpanFn span, int bandTop,
+                       int bandEnd, PathStats* stats) {
+  Rasterize(t, g, target, span, bandTop, bandEnd, stats);
+}
+
 SetupResult DrawTriangle(const TriangleJob& job, const GrVertex& va, const GrVertex& vb, const GrVertex& vc,
                          const Slopes* planar, Slopes* slopesOut) {
   TriangleSetup setup;
-  const SetupResult result = SetUpTriangle(job, va, vb, vc, planar, slopesOut, setup);
+  const SetupResult result = SetUp(job, va, vb, vc, planar, slopesOut, setup, false);
   if (result == SetupResult::kDrawn && setup.yBegin < setup.yEnd) {
-    RasterizeTriangle(setup, setup.g, *job.target, job.span, 0, job.screenHeight, job.stats);
+    Rasterize(setup, setup.g, *job.target, job.span, 0, job.screenHeight, job.stats);
   }
   return result;
 }

@@ -39,23 +39,25 @@ enum class SetupResult { kDrawn, kZeroArea, kCulled, kInvalid };
 // A vertex on the 12.4 grid with its iterated parameters (r, g, b, ooz, a, oow, sow, tow) and
 // its float position, which the plane equations are computed from.
 struct SetupVertex {
-  float x = 0, y = 0;
-  int32_t x16 = 0, y16 = 0;
-  float p[8] = {};
+  float x, y;
+  int32_t x16, y16;
+  float p[8];
 };
 
 // A triangle after set-up: what walking any band of its rows needs, and its plane equations, or
-// what they are computed from (PlanesPending).
-struct TriangleSetup {
+// what they are computed from (PlanesPending). Its fields are not zeroed first: set-up writes
+// every one a drawn triangle's walk reads (yBegin and yEnd before anything else), and a mesh's
+// small triangles are set up at a rate where zeroing some 200 bytes each time shows.
+struct alignas(64) TriangleSetup {
   Gradients g;                        // the plane equations, unless planes are pending
   SetupVertex a, b, c;                // sorted by y
-  float area = 0;                     // Glide's area with the sorted vertices
-  bool longLeft = false;              // the long edge A-C is the left one
-  int64_t yBegin = 0, yMid = 0, yEnd = 0;  // rows (clipped) [yBegin, yEnd), B's half from yMid
-  int64_t clipMinX = 0, clipMaxX = 0;
-  int rowBase = 0, rowStep = 1;       // buffer row = rowBase + rowStep * row
-  int scale = 1;                      // the buffer's multiple of the program's coordinates
-  int64_t width = 0;                  // pixel columns the triangle spans, plus two
+  float area;                         // Glide's area with the sorted vertices
+  bool longLeft;                      // the long edge A-C is the left one
+  int64_t yBegin, yMid, yEnd;         // rows (clipped) [yBegin, yEnd), B's half from yMid
+  int64_t clipMinX, clipMaxX;
+  int rowBase, rowStep;               // buffer row = rowBase + rowStep * row
+  int scale;                          // the buffer's multiple of the program's coordinates
+  int64_t width;                      // pixel columns the triangle spans, plus two
 };
 
 // grDrawTriangle's set-up. When `planar` is given, its slopes are used instead of this
