@@ -214,13 +214,21 @@ inline int64_t ToFixed12(float v) {
   // Sort by 12.4 y (stable): A topmost, C bottom. Each corner goes to its rank, without a branch
   // (the order of a mesh's triangles is unpredictable).
   const int32_t y0 = y16[0], y1 = y16[1], y2 = y16[2];
+  // The ranks only choose where each corner's loads come from: the stores go to fixed places,
+  // which the slopes' loads right after can be told apart from at once.
   const int rank[3] = {(y1 < y0) + (y2 < y0), (y0 <= y1) + (y2 < y1), (y0 <= y2) + (y1 <= y2)};
-  SetupVertex* sorted[3] = {&out.a, &out.b, &out.c};
+  const GrVertex* from[3];
+  int32_t sortedX16[3], sortedY16[3];
   for (int i = 0; i < 3; ++i) {
-    SetupVertex& to = *sorted[rank[i]];
-    to.x16 = x16[i];
-    to.y16 = y16[i];
-    LoadParams(*k[i], to);
+    from[rank[i]] = k[i];
+    sortedX16[rank[i]] = x16[i];
+    sortedY16[rank[i]] = y16[i];
+  }
+  SetupVertex* const sorted[3] = {&out.a, &out.b, &out.c};
+  for (int i = 0; i < 3; ++i) {
+    sorted[i]->x16 = sortedX16[i];
+    sorted[i]->y16 = sortedY16[i];
+    LoadParams(*from[i], *sorted[i]);
   }
   const SetupVertex &a = out.a, &b = out.b, &c = out.c;
 
