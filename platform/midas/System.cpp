@@ -561,7 +561,12 @@ System& TheSystem() {
   // other statics (the output's thread, the frame clock subscription) is closed at exit.
   static System* const system = [] {
     auto* instance = new System();
-    std::atexit([] { TheSystem().Close(); });
+    std::atexit([] {
+      TheSystem().Close();
+      // The decoder's start-up thread is joined when the decoder goes: a run that never
+      // loaded a module would otherwise end with that thread finished but never joined.
+      TheSystem().SetModuleDecoder(MakeNullDecoder());
+    });
     return instance;
   }();
   return *system;
