@@ -119,8 +119,8 @@ inline int64_t ToFixed12(float v) {
 // Glide's set-up arithmetic in single precision: gradients from the (unsnapped) float
 // coordinates of the y-sorted vertices, per pixel of a buffer `scale` times the program's (the
 // differences and the area scaled: at 1 exactly the board's arithmetic).
-[[gnu::always_inline]] inline void ComputeSlopes(const SetupVertex& a, const SetupVertex& b, const SetupVertex& c, float area, float scale,
-                   Slopes& out) {
+[[gnu::always_inline]] inline void ComputeSlopes(const SetupVertex& a, const SetupVertex& b, const SetupVertex& c,
+                                                 float area, float scale, Slopes& out) {
   const float dxAB = (a.x - b.x) * scale, dxBC = (b.x - c.x) * scale;
   const float dyAB = (a.y - b.y) * scale, dyBC = (b.y - c.y) * scale;
   const float ooa = 1.0f / (area * scale * scale);
